@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+// Every message box of the program goes through ShowMessage, so that tests can
+// record the boxes and answer them without anything modal blocking.
+enum class DialogIcon { None, Information, Warning, Error, Question };
+enum class DialogButtons { Ok, YesNo };
+enum class DialogAnswer { Ok, Yes, No };
+
+struct DialogRequest {
+  QString title;
+  QString text;
+  DialogIcon icon = DialogIcon::None;
+  DialogButtons buttons = DialogButtons::Ok;
+};
+
+DialogAnswer ShowMessage(QWidget* parent, const DialogRequest& request);
+
+// Replaces the real message boxes (tests); an empty handler restores them.
+using DialogHandler = std::function<DialogAnswer(const DialogRequest&)>;
+void SetDialogHandler(DialogHandler handler);

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Replaces (or creates) a file with `content` so that readers see either the
+// old file whole or the new one whole: a temporary file in the same folder,
+// flushed to disk, then renamed over the target. On failure `error` holds the
+// system's reason and the old file is untouched.
+bool WriteFileAtomically(const std::string& path, std::string_view content, std::string& error);

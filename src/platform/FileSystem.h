@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The few operating-system calls of the program. Paths are the exact bytes the
+// file system uses; nothing is decoded on the way.
+namespace FileSystem {
+
+struct Entry {
+  std::string name;        // never "." or ".."
+  bool isFolder = false;   // a folder, or a symbolic link whose target is a folder
+  bool isSymlink = false;  // the entry itself is a symbolic link
+  std::int64_t size = 0;   // lstat size (a link's own size)
+  std::int64_t modified = 0;  // lstat modification time, seconds since the epoch
+};
+
+// Every entry of the folder but "." and "..", in the order the file system
+// returns them. False (and no entries) when the folder cannot be read.
+bool ReadFolder(const std::string& folder, std::vector<Entry>& entries);
+
+// True when the path names an existing folder (following symbolic links).
+bool IsExistingFolder(const std::string& path);
+
+// True as soon as the folder holds one subfolder (links to folders count).
+bool FolderHasSubfolders(const std::string& folder);
+
+enum class RenameResult { Renamed, TargetExists, Failed };
+
+// Renames folder/oldName to folder/newName without ever replacing an existing
+// entry, atomically where the kernel allows it (renameat2 RENAME_NOREPLACE,
+// test-then-rename where the file system refuses the flag). A change of
+// letter case alone also works on file systems that fold case. Files and
+// folders alike.
+RenameResult RenameNoReplace(const std::string& folder, const std::string& oldName,
+                             const std::string& newName);
+
+// Deletes one file outright (not into a waste bin). False on failure.
+bool DeleteFile(const std::string& path);
+
+enum class TailResult { Read, CannotOpen };
+// Reads the last `count` bytes of a file (all of it when shorter) into `bytes`.
+TailResult ReadFileTail(const std::string& path, std::size_t count, std::string& bytes);
+
+}  // namespace FileSystem

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/Build.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Path text rules of both builds. Paths are byte strings as the file system
+// uses them; nothing here touches the disk.
+namespace Paths {
+
+char Delimiter(Build build = kThisBuild);                       // '/' or '\\'
+bool EndsWithDelimiter(std::string_view path, Build build = kThisBuild);
+std::string WithTrailingDelimiter(std::string_view path, Build build = kThisBuild);
+std::string WithoutTrailingDelimiter(std::string_view path, Build build = kThisBuild);
+// folder + delimiter (only when folder does not already end with one) + name
+std::string Join(std::string_view folder, std::string_view name, Build build = kThisBuild);
+
+// Everything up to and including the last delimiter (Windows: last '\' or ':').
+std::string ParentPart(std::string_view path, Build build = kThisBuild);
+// The part after the last delimiter (Windows: after the last '\' or ':').
+std::string LastPart(std::string_view path, Build build = kThisBuild);
+
+// Path-history entry of a folder path that ends with the delimiter: the path
+// without its trailing delimiter, the root "/" staying "/"; upper-cased a-z on
+// Windows.
+std::string HistoryEntry(std::string_view folderPath, Build build = kThisBuild);
+// True when some entry equals `entry` with letter case ignored.
+bool HistoryHasEntry(const std::vector<std::string>& history, std::string_view entry);
+std::vector<std::string> InitialHistory(Build build = kThisBuild);
+
+std::string FallbackRoot(Build build = kThisBuild);            // "/" or "C:\\"
+// Linux: empty. Windows: drive root of the program folder, e.g. "C:\\".
+std::string DefaultLastDir(std::string_view programFolder, Build build = kThisBuild);
+
+// Linux: HOME (or "/" when empty) + "/.Quillon.ini"; Windows: program folder + "Quillon.ini".
+std::string SettingsFileName(std::string_view programFolder, std::string_view home,
+                             Build build = kThisBuild);
+// program folder + "UNDO" (Linux) or "UNDO.BAT" (Windows)
+std::string UndoFileName(std::string_view programFolder, Build build = kThisBuild);
+
+}  // namespace Paths
