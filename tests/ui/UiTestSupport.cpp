@@ -1,1 +1,50 @@
 #include "ui/UiTestSupport.h"
+
+#include <QApplication>
+
+#include <fstream>
+#include <sstream>
+
+DialogRecorder::DialogRecorder() {
+  SetDialogHandler([this](const DialogRequest& request) {
+    boxes_.push_back(request);
+    if (!answers_.empty()) {
+      const DialogAnswer answer = answers_.front();
+      answers_.pop_front();
+      return answer;
+    }
+    return request.buttons == DialogButtons::YesNo ? DialogAnswer::No : DialogAnswer::Ok;
+  });
+}
+
+DialogRecorder::~DialogRecorder() { SetDialogHandler({}); }
+
+TestWindow::TestWindow() = default;
+
+TestWindow::~TestWindow() { window_.reset(); }
+
+TfrmMain& TestWindow::Open() {
+  AppEnvironment environment;
+  environment.programFolder = programFolder.path() + "/";
+  environment.home = home.path();
+  window_ = std::make_unique<TfrmMain>(environment);
+  return *window_;
+}
+
+void TestWindow::Close() {
+  if (window_) window_->close();
+}
+
+void TestWindow::WriteSettings(const std::string& text) const {
+  std::ofstream(SettingsPath(), std::ios::binary) << text;
+}
+
+std::string TestWindow::ReadSettings() const {
+  std::ifstream in(SettingsPath(), std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+QString FromBytes(const std::string& bytes) { return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())); }
+std::string ToBytes(const QString& text) { return text.toUtf8().toStdString(); }

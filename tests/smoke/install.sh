@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# cmake --install puts the program, its desktop entry and its icon in place.
+set -eu
+build=$1
+dest=$(mktemp -d)
+trap 'rm -rf "$dest"' EXIT
+cmake --install "$build" --prefix "$dest/usr" >/dev/null
+for f in usr/bin/quillon usr/share/applications/quillon.desktop \
+         usr/share/icons/hicolor/scalable/apps/quillon.svg; do
+  if [ ! -e "$dest/$f" ]; then echo "FAIL: $f not installed"; exit 1; fi
+done
+echo "PASS: installed layout complete"
