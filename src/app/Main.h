@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/AppEnvironment.h"
+#include "renamelist/RenameListEntry.h"
 
 class QAction;
 class QCheckBox;
@@ -91,6 +92,11 @@ class TfrmMain : public QMainWindow {
   bool lstvwLocalEdited(int row, const std::string& newName);
   void mnuDeleteFileClick();
   void lstvwLocalDblClick();
+  // What the file view offers the rename list: its rows in display order
+  // (exact bytes of each name) and which of them are selected.
+  int FileViewRowCount() const;
+  const std::string& FileViewName(int row) const;
+  std::vector<int> FileViewSelectedRows() const;  // ascending
 
   // ---- Rename list (src/renamelist/RenameList.cpp) -------------------------
   int KeepRenameList() const;
@@ -106,6 +112,9 @@ class TfrmMain : public QMainWindow {
   void mnuClearSelectedClick();
   void mnuClearClick();
   void mnuAddClick();
+  // The entries in list order, for the preview builder and the execution.
+  const std::vector<RenameListEntry>& RenameListEntries() const;
+  void ClearRenameList();
 
   // ---- Operation pages and preview (src/rename/OperationPages.cpp) ---------
   void cmdRename_0Click(QObject* sender);

@@ -16,3 +16,5 @@ void TfrmMain::tmrRecursiveTimer() {}
 void TfrmMain::mnuClearSelectedClick() {}
 void TfrmMain::mnuClearClick() {}
 void TfrmMain::mnuAddClick() {}
+const std::vector<RenameListEntry>& TfrmMain::RenameListEntries() const { static const std::vector<RenameListEntry> none; return none; }
+void TfrmMain::ClearRenameList() {}
