@@ -132,6 +132,8 @@ class TfrmMain : public QMainWindow {
   void cmdNoClick();
   void lviRenameDblClick();
   void lviRenameEdited(int row);
+  // Mouse press on the preview list (run once the view has handled it).
+  void lviRenameMouseDown(Qt::MouseButton button, const QPoint& globalPosition);
   void mnuRemoveFromListClick();
 
   // ---- Widgets, in creation order ------------------------------------------

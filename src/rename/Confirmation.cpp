@@ -1,10 +1,143 @@
 #include "app/Main.h"
 
-void TfrmMain::SetupPreviewList() {}
-void TfrmMain::cmdYesClick() {}
-void TfrmMain::tmrDoRenameTimer() {}
-void TfrmMain::PerformRename() {}
-void TfrmMain::cmdNoClick() {}
-void TfrmMain::lviRenameDblClick() {}
-void TfrmMain::lviRenameEdited(int) {}
-void TfrmMain::mnuRemoveFromListClick() {}
+#include <QAction>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+
+#include <exception>
+
+#include "app/Dialogs.h"
+#include "platform/Paths.h"
+#include "rename/PreviewListModel.h"
+#include "rename/RenameEngine.h"
+#include "rename/StringH.h"
+
+namespace {
+
+QString Show(const std::string& bytes) { return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())); }
+
+// lviRenameMouseDown: a right-button press on the preview list. The popup is
+// decided once the view has handled the press, so that it acts on the entry
+// the press selected.
+class PreviewMouseFilter : public QObject {
+ public:
+  explicit PreviewMouseFilter(TfrmMain* window) : QObject(window), window_(window) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress) {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      const Qt::MouseButton button = mouse->button();
+      const QPoint position = mouse->globalPosition().toPoint();
+      QMetaObject::invokeMethod(
+          window_, [window = window_, button, position] { window->lviRenameMouseDown(button, position); },
+          Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  TfrmMain* window_;
+};
+
+}  // namespace
+
+void TfrmMain::SetupPreviewList() {
+  lviRenameModel = new PreviewListModel(this);
+  lviRename->setModel(lviRenameModel);
+  lviRename->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+  for (int column = 0; column < PreviewListModel::kColumnCount; ++column) lviRename->setColumnWidth(column, 200);
+
+  connect(lviRenameModel, &PreviewListModel::Edited, this, [this](int row) { lviRenameEdited(row); });
+  connect(lviRename, &QAbstractItemView::doubleClicked, this, [this] { lviRenameDblClick(); });
+  lviRename->viewport()->installEventFilter(new PreviewMouseFilter(this));
+
+  connect(cmdYes, &QPushButton::clicked, this, [this] { cmdYesClick(); });
+  connect(cmdNo, &QPushButton::clicked, this, [this] { cmdNoClick(); });
+}
+
+void TfrmMain::cmdYesClick() {
+  cmdYes->setEnabled(false);
+  grpConfirmation->hide();
+  ShowStatus(QStringLiteral("Performing rename..."));
+  tmrDoRename->start();
+}
+
+void TfrmMain::tmrDoRenameTimer() {
+  tmrDoRename->stop();
+  PerformRename();
+}
+
+void TfrmMain::PerformRename() {
+  RenameEngine::RenameRun run;
+  try {
+    run = RenameEngine::PerformRenames(lviRenameModel->entries());
+  } catch (const std::exception& error) {
+    run.stopped = true;
+    run.error = error.what();
+  }
+
+  // The closing steps run however the loop ended.
+  ClearRenameList();
+  Invoke(mnuRefresh);
+  cmdNoClick();
+  ShowStatus(Show(RenameEngine::CountsText(run.successes, run.failures)));
+
+  if (mnuUndo->isChecked()) {
+    std::string error;
+    if (!RenameEngine::WriteUndoFile(Paths::UndoFileName(ProgramFolder), run.undoLines, error))
+      ShowMessage(this, {QStringLiteral("Error"), Show(error), DialogIcon::Error, DialogButtons::Ok});
+  }
+  if (run.stopped)
+    ShowMessage(this, {QStringLiteral("Error"), Show(run.error), DialogIcon::Error, DialogButtons::Ok});
+}
+
+void TfrmMain::cmdNoClick() {
+  grpConfirmation->hide();
+  ShowStatus(QStringLiteral("Clearing lists..."));
+  lviRenameModel->Clear();
+  if (KeepRenameList() == 0) ClearRenameList();
+  ShowStatus(QStringLiteral("Ready."));
+  HideViewControls(true);
+}
+
+void TfrmMain::lviRenameDblClick() {
+  const QModelIndexList selected = lviRename->selectionModel()->selectedRows();
+  if (selected.isEmpty()) return;
+  const PreviewEntry& entry = lviRenameModel->entries().at(size_t(selected.front().row()));
+
+  DialogRequest box{QStringLiteral("Rename to be done"), {}, DialogIcon::Information, DialogButtons::Ok};
+  const QString crlf = QStringLiteral("\r\n");
+  if (!StringH::IsValidFileName(entry.newName)) {
+    box.icon = DialogIcon::Error;
+    box.text = Show(entry.newName) + crlf + crlf + QStringLiteral("Invalid filename!");
+  } else if (entry.newName != entry.oldName) {
+    box.text = Show(entry.path) + crlf + crlf + Show(entry.oldName) + crlf + Show(entry.newName);
+  } else {
+    box.text = Show(Paths::Join(entry.path, entry.oldName)) + crlf + crlf + QStringLiteral("No changes.");
+  }
+  ShowMessage(this, box);
+}
+
+void TfrmMain::lviRenameEdited(int) { tmrCheckFileNames->start(); }
+
+void TfrmMain::lviRenameMouseDown(Qt::MouseButton button, const QPoint& globalPosition) {
+  if (button != Qt::RightButton || !lviRename->isVisible()) return;
+  if (!lviRename->selectionModel()->hasSelection()) return;
+  mnuPopUpRename->popup(globalPosition);
+}
+
+void TfrmMain::mnuRemoveFromListClick() {
+  RemoveFirstSelectedItem(lviRename);
+  if (lviRenameModel->rowCount() > 0)
+    CheckFileNames(false);
+  else
+    cmdNoClick();
+}

@@ -1,10 +1,206 @@
 #include "app/Main.h"
 
-void TfrmMain::SetupOperationPages() {}
-void TfrmMain::cmdRename_0Click(QObject*) {}
-void TfrmMain::tmrMakeListsTimer() {}
-void TfrmMain::MakePreviewList(int) {}
-bool TfrmMain::CheckFileNames(bool) { return false; }
-void TfrmMain::tmrCheckFileNamesTimer() {}
-void TfrmMain::CheckComboText(QComboBox*) {}
-void TfrmMain::cboAddPositionSelect() {}
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTreeView>
+
+#include <functional>
+#include <utility>
+
+#include "app/Dialogs.h"
+#include "rename/Preview.h"
+#include "rename/PreviewListModel.h"
+#include "rename/StringH.h"
+
+namespace {
+
+std::string Bytes(const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+// The character a key press types into a line edit, or -1 for a key that
+// types nothing there: navigation and editing keys, Tab and Enter, and
+// shortcuts such as Ctrl+V (so pasting still works). Backspace counts as
+// typed (code 8), as the digit filter expects it.
+int TypedCharacter(const QKeyEvent& key) {
+  const QString text = key.text();
+  if (text.isEmpty()) return -1;
+  const Qt::KeyboardModifiers mods = key.modifiers();
+  // Ctrl+Alt is AltGr on some keyboards and does type characters.
+  if ((mods & (Qt::ControlModifier | Qt::MetaModifier)) && !(mods & Qt::AltModifier)) return -1;
+  const int code = int(text.toUcs4().value(0));
+  if (code == 8) return code;
+  if (code < 32 || code == 127) return -1;
+  return code;
+}
+
+// Swallows the typed characters that `accept` refuses; every other event of
+// the line edit passes.
+class TypedKeyFilter : public QObject {
+ public:
+  TypedKeyFilter(QObject* parent, std::function<bool(int)> accept) : QObject(parent), accept_(std::move(accept)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const int code = TypedCharacter(*static_cast<QKeyEvent*>(event));
+      if (code >= 0 && !accept_(code)) return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<bool(int)> accept_;
+};
+
+}  // namespace
+
+void TfrmMain::SetupOperationPages() {
+  for (int n = 0; n < 8; ++n) {
+    QPushButton* button = cmdRename[n];
+    connect(button, &QPushButton::clicked, this, [this, button] { cmdRename_0Click(button); });
+  }
+
+  // The four combo guards (cboAddPositionChange, cboTrimFromChange,
+  // cboTrimAmountChange, cboAdvancedAddPositionChange).
+  for (QComboBox* combo : {cboAddPosition, cboTrimFrom, cboTrimAmount, cboAdvancedAddPosition})
+    connect(combo, &QComboBox::editTextChanged, this, [combo] { CheckComboText(combo); });
+  connect(cboAddPosition, &QComboBox::activated, this, [this] { cboAddPositionSelect(); });
+
+  // txtAddPositionKeyPress, txtAutonumberStartKeyPress, txtTrimAmountKeyPress,
+  // txtAdvancedAddASCII1KeyPress, txtAdvancedAddASCII2KeyPress.
+  auto* digitFilter = new TypedKeyFilter(this, [](int code) { return StringH::FilterDigitKey(code) != 0; });
+  for (QLineEdit* box : {txtAddPosition, txtAutonumberStart, txtTrimAmount, txtAdvancedAddASCII1,
+                         txtAdvancedAddASCII2})
+    box->installEventFilter(digitFilter);
+  // txtExtensionKeyPress, shared by txtAdvancedAddNew.
+  auto* dotFilter = new TypedKeyFilter(this, [](int code) { return code != '.'; });
+  txtExtension->installEventFilter(dotFilter);
+  txtAdvancedAddNew->installEventFilter(dotFilter);
+}
+
+void TfrmMain::CheckComboText(QComboBox* combo) {
+  if (!combo || combo->count() == 0) return;
+  const QString text = combo->currentText();
+  for (int i = 0; i < combo->count(); ++i)
+    if (combo->itemText(i) == text) return;
+  combo->setCurrentText(combo->itemText(0));
+}
+
+void TfrmMain::cboAddPositionSelect() {
+  txtAddPosition->setEnabled(cboAddPosition->currentText() == QLatin1String("to this position"));
+}
+
+void TfrmMain::cmdRename_0Click(QObject* sender) {
+  const int operation = Tag(sender);
+  // Required boxes, in this order; the first empty one ends the press quietly.
+  std::vector<QLineEdit*> required;
+  switch (operation) {
+    case kOperationReplace: required = {txtReplaceFrom}; break;
+    case kOperationAdd: required = {txtAddText, txtAddPosition}; break;
+    case kOperationTrim: required = {txtTrimAmount}; break;
+    case kOperationAdvancedAdd: required = {txtAdvancedAddASCII1, txtAdvancedAddASCII2, txtAdvancedAddNew}; break;
+    case kOperationID3Tag: required = {txtID3Format}; break;
+    default: break;
+  }
+  for (QLineEdit* box : required)
+    if (box->text().isEmpty()) return;
+  if (operation == kOperationAutoNumber && txtAutonumberStart->text().isEmpty())
+    txtAutonumberStart->setText(QStringLiteral("0"));
+
+  grpConfirmation->show();
+  HideViewControls(false);
+  ShowStatus(QStringLiteral("Creating preview list..."));
+  SetTag(tmrMakeLists, operation);
+  tmrMakeLists->start();
+}
+
+void TfrmMain::tmrMakeListsTimer() {
+  tmrMakeLists->stop();
+  MakePreviewList(Tag(tmrMakeLists));
+}
+
+void TfrmMain::MakePreviewList(int operation) {
+  if (RenameListEntries().empty()) {
+    Invoke(mnuAllFiles);
+    SetKeepRenameList(0);
+    if (RenameListEntries().empty()) {
+      ShowStatus(QStringLiteral("Ready."));
+      ShowMessage(this, {QStringLiteral("No files selected"),
+                         QStringLiteral("Please select the files and folders you wish to rename by adding them "
+                                        "to the list."),
+                         DialogIcon::Information, DialogButtons::Ok});
+      return;
+    }
+  }
+
+  PreviewValues values;
+  values.operation = operation;
+  values.includeExtension = mnuIncludeExtension->isChecked();
+  values.caseSensitive = mnuCaseSensitive->isChecked();
+  values.replaceFrom = Bytes(txtReplaceFrom->text());
+  values.replaceTo = Bytes(txtReplaceTo->text());
+  values.addText = Bytes(txtAddText->text());
+  values.addPosition = Bytes(cboAddPosition->currentText());
+  values.addPositionNumber = Bytes(txtAddPosition->text());
+  values.autonumberBefore = Bytes(txtAutonumberBefore->text());
+  values.autonumberStart = Bytes(txtAutonumberStart->text());
+  values.autonumberAfter = Bytes(txtAutonumberAfter->text());
+  values.autonumberZero = chkAutonumberZero->isChecked();
+  values.caseMode = CaseModeOf({optChangeCaseAllUpperCase->isChecked(), optChangeCaseAllLowercase->isChecked(),
+                                optChangeCaseFirstUpperCase->isChecked(), optChangeCaseFirstLowerCase->isChecked(),
+                                optChangeCaseOpposite->isChecked()});
+  values.trimAmount = Bytes(txtTrimAmount->text());
+  values.trimFrom = Bytes(cboTrimFrom->currentText());
+  values.trimMode = Bytes(cboTrimAmount->currentText());
+  values.extension = Bytes(txtExtension->text());
+  values.advancedLow = Bytes(txtAdvancedAddASCII1->text());
+  values.advancedHigh = Bytes(txtAdvancedAddASCII2->text());
+  values.advancedText = Bytes(txtAdvancedAddNew->text());
+  values.advancedPosition = Bytes(cboAdvancedAddPosition->currentText());
+  values.id3Format = Bytes(txtID3Format->text());
+
+  lviRenameModel->Clear();
+  // An entry that cannot be built (an ID3 file that cannot be opened) ends
+  // the build quietly; the entries made before it are shown and checked.
+  PreviewBuild build = BuildPreview(RenameListEntries(), values);
+  lviRenameModel->SetEntries(std::move(build.entries));
+  for (int column = 0; column < PreviewListModel::kColumnCount; ++column) lviRename->resizeColumnToContents(column);
+
+  CheckFileNames(true);
+  ShowStatus(QStringLiteral("Ready."));
+  lviRename->setFocus();
+}
+
+bool TfrmMain::CheckFileNames(bool showMessages) {
+  cmdYes->setEnabled(false);
+  const PreviewCheck check = CheckPreview(lviRenameModel->entries());
+  if (check.passed()) {
+    cmdYes->setEnabled(true);
+    return true;
+  }
+  if (showMessages) {
+    const QString text = check.problem == PreviewProblem::InvalidName
+                             ? QStringLiteral("There are invalid filenames. This rename cannot be completed until "
+                                              "you change them.")
+                             : QStringLiteral("There are conflicting filenames. This rename cannot be completed "
+                                              "until you change them.");
+    ShowMessage(this, {QStringLiteral("Error"), text, DialogIcon::Error, DialogButtons::Ok});
+  }
+  return false;
+}
+
+void TfrmMain::tmrCheckFileNamesTimer() {
+  tmrCheckFileNames->stop();
+  CheckFileNames(false);
+}
