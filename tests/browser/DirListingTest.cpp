@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -27,6 +29,7 @@ void CheckCases(const std::vector<MatchCase>& cases, Build build) {
   }
 }
 
+#ifndef _WIN32
 TEST(DirListingLinuxPattern, ShellWildcardsWithoutOptions) {
   CheckCases(
       {
@@ -79,6 +82,8 @@ TEST(DirListingLinuxPattern, EmptyOrDelimiterPatternMatchesNothing) {
       L);
 }
 
+#endif  // _WIN32
+
 TEST(DirListingWindowsPattern, CaseIgnoredStarAndQuestionMark) {
   CheckCases(
       {
@@ -113,6 +118,7 @@ TEST(DirListingWindowsPattern, CaseIgnoredStarAndQuestionMark) {
   EXPECT_FALSE(DirListing::WindowsWildcardMatch("*.JPG", "photo.jpeg"));
 }
 
+#ifndef _WIN32
 std::vector<std::string> Listed(const std::string& folder, const char* pattern, Build build = L) {
   std::vector<std::string> names;
   for (const FileSystem::Entry& e : DirListing::ListMatchingFiles(folder, pattern, build)) names.push_back(e.name);
@@ -173,5 +179,7 @@ TEST(DirListingFolder, ManyFilesInOnePass) {
   EXPECT_EQ(DirListing::ListMatchingFiles(dir.path(), "*").size(), static_cast<std::size_t>(kCount));
   EXPECT_EQ(DirListing::ListMatchingFiles(dir.path(), "*.jpg").size(), static_cast<std::size_t>(kCount / 3));
 }
+
+#endif  // _WIN32
 
 }  // namespace

@@ -1,3 +1,6 @@
+// These cases use POSIX calls (links, pipes, modes, other users).
+#ifndef _WIN32
+
 #include "platform/FileSystem.h"
 
 #include "support/AsOtherUser.h"
@@ -329,3 +332,5 @@ TEST(FileSystemCaseFolding, CaseOnlyRenameOnExfat) {
 }
 
 }  // namespace
+
+#endif  // _WIN32

@@ -1,3 +1,6 @@
+// These cases use POSIX calls (links, pipes, modes, other users).
+#ifndef _WIN32
+
 #include "renamelist/FindH.h"
 
 #include "platform/FileSystem.h"
@@ -170,3 +173,5 @@ TEST(FindHSearch, SearchFolderLeavesThePathUnchanged) {
 }
 
 }  // namespace
+
+#endif  // _WIN32
