@@ -1,5 +1,6 @@
 #include "app/IniFile.h"
 
+#include "support/AsOtherUser.h"
 #include "support/FailingWrites.h"
 #include "support/TempDir.h"
 
@@ -178,13 +179,18 @@ TEST_F(IniFileTest, UnwritableMissingFileGivesDefaults) {
 }
 
 TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverReplaced) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root reads files of any mode";
   home.WriteFile(".Quillon.ini", "[Options]\nPattern=*.c\n");
   ::chmod(file.c_str(), 0200);
-  EXPECT_EQ(Read("Pattern", "*"), "*");
-  EXPECT_FALSE(WriteIniString(file, "Options", "Pattern", "x", error));
-  EXPECT_EQ(error, "Permission denied");
+  ::chmod(home.path().c_str(), 0777);  // the folder itself would allow replacing the file
+  std::optional<bool> leftAlone = AsOtherUser([&] {
+    std::string writeError;
+    return Read("Pattern", "*") == "*" &&
+           !WriteIniString(file, "Options", "Pattern", "x", writeError) && writeError == "Permission denied";
+  });
   ::chmod(file.c_str(), 0600);
+  ::chmod(home.path().c_str(), 0700);
+  ASSERT_TRUE(leftAlone.has_value()) << "could not run as another user";
+  EXPECT_TRUE(*leftAlone);
   EXPECT_EQ(Content(), "[Options]\nPattern=*.c\n");
 }
 
