@@ -60,11 +60,16 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Build build) 
     // once a file has been renamed its count and its line cannot be lost.
     run.undoLines.reserve(entries.size());
     const std::string_view failedPrefix = build == Build::Windows ? "REM " : ": ";
+    const std::string* lastPath = nullptr;
+    std::string folder;
     for (const PreviewEntry& entry : entries) {
       if (entry.newName == entry.oldName) continue;
       std::string line = UndoLine(entry, true, build);
       line.reserve(line.size() + failedPrefix.size());
-      const std::string folder = Paths::WithTrailingDelimiter(entry.path);
+      if (!lastPath || *lastPath != entry.path) {
+        folder = Paths::WithTrailingDelimiter(entry.path);
+        lastPath = &entry.path;
+      }
 
       // A new name must keep the entry in its folder; the preview's file-name
       // test refuses such names already, but the folder is never left.
