@@ -1,5 +1,8 @@
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -211,7 +214,9 @@ TEST(MainWindowStatus, OnlyTextsBeginningWithReadyEndABusyPeriod) {
     EXPECT_EQ(w.StatusText(), QString::fromLatin1(c.text));
     EXPECT_EQ(!w.grpLoading->isHidden(), c.busy);
     EXPECT_EQ(w.cursor().shape(), c.busy ? Qt::WaitCursor : Qt::ArrowCursor);
-    if (c.busy) EXPECT_EQ(w.lblLoading->text(), QString::fromLatin1(c.text));
+    if (c.busy) {
+      EXPECT_EQ(w.lblLoading->text(), QString::fromLatin1(c.text));
+    }
   }
 }
 
