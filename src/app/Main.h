@@ -112,6 +112,8 @@ class TfrmMain : public QMainWindow {
   void mnuClearSelectedClick();
   void mnuClearClick();
   void mnuAddClick();
+  void lviFilesDragOver();
+  void lviFilesItemMouseDown(Qt::MouseButton button, const QPoint& position);
   // The entries in list order, for the preview builder and the execution.
   const std::vector<RenameListEntry>& RenameListEntries() const;
   void ClearRenameList();
