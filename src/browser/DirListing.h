@@ -1,1 +1,46 @@
 #pragma once
+
+#include "platform/Build.h"
+#include "platform/FileSystem.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The file view's listing: which entries of a folder become rows, and how the
+// pattern box's text matches a name.
+namespace DirListing {
+
+// Linux: shell wildcard matching with no options (case-sensitive, "*" also
+// matches a leading dot, "?", bracket expressions, backslash escapes).
+// Windows: "*" and "?" with letter case ignored, as the system matches file
+// names ("*.*" also matches a name without a dot).
+// An empty pattern and a pattern holding a path delimiter match nothing, so
+// every row names an entry of the listed folder.
+bool PatternMatches(std::string_view pattern, std::string_view name, Build build = kThisBuild);
+
+// A pattern prepared once and matched against many names, by the rules above.
+class PatternMatcher {
+ public:
+  explicit PatternMatcher(std::string_view pattern, Build build = kThisBuild);
+  bool Matches(std::string_view name) const;
+
+ private:
+  Build build_;
+  bool never_ = false;       // empty, or holds a delimiter
+  bool everything_ = false;  // "*" (Windows also "*.*")
+  std::string pattern_;
+  std::u32string foldedPattern_;  // Windows: characters in upper case
+};
+
+// The Windows matcher on its own; pure, so it is checked on every machine.
+bool WindowsWildcardMatch(std::string_view pattern, std::string_view name);
+
+// The entries of `folder` that are not folders (links to folders count as
+// folders) and whose names match `pattern`, in the order the file system
+// returns them. Empty when the folder cannot be read. One pass over the
+// folder; only matching names are examined further.
+std::vector<FileSystem::Entry> ListMatchingFiles(const std::string& folder, std::string_view pattern,
+                                                 Build build = kThisBuild);
+
+}  // namespace DirListing

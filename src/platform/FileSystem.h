@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The few operating-system calls of the program. Paths are the exact bytes the
@@ -14,11 +16,21 @@ struct Entry {
   bool isSymlink = false;  // the entry itself is a symbolic link
   std::int64_t size = 0;   // lstat size (a link's own size)
   std::int64_t modified = 0;  // lstat modification time, seconds since the epoch
+  bool isHiddenOrSystem = false;  // Windows attributes; always false on Linux
 };
 
 // Every entry of the folder but "." and "..", in the order the file system
 // returns them. False (and no entries) when the folder cannot be read.
 bool ReadFolder(const std::string& folder, std::vector<Entry>& entries);
+
+// As ReadFolder, but only the entries whose name `wanted` accepts are kept,
+// and only those are examined further (one pass, for large folders).
+bool ReadFolderMatching(const std::string& folder, const std::function<bool(std::string_view)>& wanted,
+                        std::vector<Entry>& entries);
+
+// As ReadFolder, but only the kinds are filled in (size and modified stay 0),
+// which spares a status call per entry where the folder listing tells the kind.
+bool ReadFolderKinds(const std::string& folder, std::vector<Entry>& entries);
 
 // True when the path names an existing folder (following symbolic links).
 bool IsExistingFolder(const std::string& path);

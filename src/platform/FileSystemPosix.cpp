@@ -1,1 +1,238 @@
-// to be written
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+
+namespace FileSystem {
+
+namespace {
+
+// An open folder, closed when the object goes.
+class FolderHandle {
+ public:
+  explicit FolderHandle(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    dir_ = ::fdopendir(fd);
+    if (!dir_) ::close(fd);
+  }
+  ~FolderHandle() {
+    if (dir_) ::closedir(dir_);
+  }
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+
+  bool IsOpen() const { return dir_ != nullptr; }
+  int Fd() const { return ::dirfd(dir_); }
+  // The next entry but "." and ".."; nullptr at the end (or on a read error).
+  const dirent* Next() {
+    while (const dirent* d = ::readdir(dir_)) {
+      const char* n = d->d_name;
+      if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
+      return d;
+    }
+    return nullptr;
+  }
+
+ private:
+  DIR* dir_ = nullptr;
+};
+
+bool LinkTargetIsFolder(int dirFd, const char* name) {
+  struct stat target;
+  return ::fstatat(dirFd, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+}
+
+// Kind, size and time of one entry, examined without following a link except
+// to learn whether its target is a folder. False when the entry has gone.
+bool Examine(int dirFd, const dirent* d, Entry& entry) {
+  entry.name = d->d_name;
+  struct stat st;
+  if (::fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) return false;
+    // Listed but not examinable (a folder without search permission): keep
+    // what the listing itself tells.
+    entry.isSymlink = d->d_type == DT_LNK;
+    entry.isFolder = d->d_type == DT_DIR;
+    return true;
+  }
+  entry.isSymlink = S_ISLNK(st.st_mode);
+  entry.isFolder = S_ISDIR(st.st_mode) || (entry.isSymlink && LinkTargetIsFolder(dirFd, d->d_name));
+  entry.size = static_cast<std::int64_t>(st.st_size);
+  entry.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+  return true;
+}
+
+// Kind only, from the listing's type field where it has one.
+bool ExamineKind(int dirFd, const dirent* d, Entry& entry) {
+  entry.name = d->d_name;
+  unsigned char type = d->d_type;
+  if (type == DT_UNKNOWN) {
+    struct stat st;
+    if (::fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno != ENOENT;
+    type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+  }
+  entry.isSymlink = type == DT_LNK;
+  entry.isFolder = type == DT_DIR || (entry.isSymlink && LinkTargetIsFolder(dirFd, d->d_name));
+  return true;
+}
+
+int RawRenameNoReplace(int dirFd, const char* oldName, const char* newName) {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
+  return ::renameat2(dirFd, oldName, dirFd, newName, RENAME_NOREPLACE);
+#elif defined(SYS_renameat2)
+  return static_cast<int>(::syscall(SYS_renameat2, dirFd, oldName, dirFd, newName, RENAME_NOREPLACE));
+#else
+  (void)dirFd;
+  (void)oldName;
+  (void)newName;
+  errno = ENOSYS;
+  return -1;
+#endif
+}
+
+bool EntryExists(int dirFd, const std::string& name) {
+  struct stat st;
+  return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
+}
+
+// One rename inside the folder that never replaces: the kernel's no-replace
+// flag, or a test first where the file system refuses the flag.
+RenameResult RenameOnce(int dirFd, const std::string& oldName, const std::string& newName) {
+  if (RawRenameNoReplace(dirFd, oldName.c_str(), newName.c_str()) == 0) return RenameResult::Renamed;
+  if (errno == EEXIST) return RenameResult::TargetExists;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return RenameResult::Failed;
+  if (EntryExists(dirFd, newName)) return RenameResult::TargetExists;
+  return ::renameat(dirFd, oldName.c_str(), dirFd, newName.c_str()) == 0 ? RenameResult::Renamed
+                                                                        : RenameResult::Failed;
+}
+
+bool ListingHoldsExactly(int dirFd, const std::string& name) {
+  const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return true;  // cannot tell: assume the name is taken
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    ::close(fd);
+    return true;
+  }
+  bool found = false;
+  while (const dirent* d = ::readdir(dir)) {
+    if (name == d->d_name) {
+      found = true;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
+
+// The new name "exists" only because the file system folds letter case onto
+// the old entry: move the entry aside under a unique name, then give it the
+// new name; put the old name back if the second step fails.
+RenameResult RenameThroughTemporary(int dirFd, const std::string& oldName, const std::string& newName) {
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  std::string temporary;
+  RenameResult moved = RenameResult::TargetExists;
+  for (int attempt = 0; attempt < 20 && moved == RenameResult::TargetExists; ++attempt) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, ".quillon-%ld-%016llx.tmp", static_cast<long>(::getpid()),
+                  static_cast<unsigned long long>(random()));
+    temporary = buffer;
+    moved = RenameOnce(dirFd, oldName, temporary);
+  }
+  if (moved != RenameResult::Renamed) return RenameResult::Failed;
+  const RenameResult result = RenameOnce(dirFd, temporary, newName);
+  if (result != RenameResult::Renamed) RenameOnce(dirFd, temporary, oldName);
+  return result;
+}
+
+}  // namespace
+
+bool ReadFolder(const std::string& folder, std::vector<Entry>& entries) {
+  return ReadFolderMatching(folder, nullptr, entries);
+}
+
+bool ReadFolderMatching(const std::string& folder, const std::function<bool(std::string_view)>& wanted,
+                        std::vector<Entry>& entries) {
+  entries.clear();
+  FolderHandle handle(folder);
+  if (!handle.IsOpen()) return false;
+  while (const dirent* d = handle.Next()) {
+    if (wanted && !wanted(d->d_name)) continue;
+    Entry entry;
+    if (Examine(handle.Fd(), d, entry)) entries.push_back(std::move(entry));
+  }
+  return true;
+}
+
+bool ReadFolderKinds(const std::string& folder, std::vector<Entry>& entries) {
+  entries.clear();
+  FolderHandle handle(folder);
+  if (!handle.IsOpen()) return false;
+  while (const dirent* d = handle.Next()) {
+    Entry entry;
+    if (ExamineKind(handle.Fd(), d, entry)) entries.push_back(std::move(entry));
+  }
+  return true;
+}
+
+bool IsExistingFolder(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FolderHasSubfolders(const std::string& folder) {
+  FolderHandle handle(folder);
+  if (!handle.IsOpen()) return false;
+  while (const dirent* d = handle.Next()) {
+    Entry entry;
+    if (ExamineKind(handle.Fd(), d, entry) && entry.isFolder) return true;
+  }
+  return false;
+}
+
+RenameResult RenameNoReplace(const std::string& folder, const std::string& oldName,
+                             const std::string& newName) {
+  // Both names stay inside the folder: nothing is ever moved elsewhere.
+  auto plain = [](const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+  };
+  if (!plain(oldName) || !plain(newName)) return RenameResult::Failed;
+
+  const int dirFd = ::open(folder.empty() ? "/" : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0) return RenameResult::Failed;
+
+  RenameResult result;
+  if (oldName == newName) {
+    // Nothing to change; succeeds when the entry is there.
+    struct stat st;
+    result = ::fstatat(dirFd, oldName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? RenameResult::Renamed
+                                                                               : RenameResult::Failed;
+  } else {
+    result = RenameOnce(dirFd, oldName, newName);
+    // Inode numbers cannot tell a folded alias from another file (FUSE file
+    // systems number each spelling apart); the listing can.
+    if (result == RenameResult::TargetExists && !ListingHoldsExactly(dirFd, newName)) {
+      result = RenameThroughTemporary(dirFd, oldName, newName);
+    }
+  }
+  ::close(dirFd);
+  return result;
+}
+
+bool DeleteFile(const std::string& path) {
+  return !path.empty() && ::unlink(path.c_str()) == 0;
+}
+
+}  // namespace FileSystem

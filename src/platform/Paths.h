@@ -2,6 +2,8 @@
 
 #include "platform/Build.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,5 +41,22 @@ std::string SettingsFileName(std::string_view programFolder, std::string_view ho
                              Build build = kThisBuild);
 // program folder + "UNDO" (Linux) or "UNDO.BAT" (Windows)
 std::string UndoFileName(std::string_view programFolder, Build build = kThisBuild);
+
+// Two folder paths name the same folder text: exact bytes on Linux, letter
+// case (a-z) ignored on Windows.
+bool SamePath(std::string_view a, std::string_view b, Build build = kThisBuild);
+// True when the text holds a path delimiter: "/" on Linux; backslash, "/" or ":" on
+// Windows.
+bool HoldsDelimiter(std::string_view text, Build build = kThisBuild);
+// A name that stays inside its folder: not empty, not "." or "..", no delimiter.
+bool IsPlainName(std::string_view name, Build build = kThisBuild);
+
+// The folder the "..." button goes to for the path box text `typed` while
+// `currentFolder` is shown; nullopt when the typed path names no folder (the
+// caller reports the error). The parent step happens only when the typed path
+// is the current folder. The result ends with the delimiter.
+std::optional<std::string> UpTarget(std::string_view typed, std::string_view currentFolder,
+                                    const std::function<bool(const std::string&)>& isExistingFolder,
+                                    Build build = kThisBuild);
 
 }  // namespace Paths

@@ -1,0 +1,157 @@
+#include "platform/FileSystem.h"
+
+#include "platform/Paths.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+// windows.h maps DeleteFile to DeleteFileW; this file defines the program's own.
+#undef DeleteFile
+
+#include <random>
+
+namespace FileSystem {
+
+namespace {
+
+// Paths are UTF-8 in the program and UTF-16 at the system's calls.
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+std::string Narrow(const wchar_t* text) {
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 1) return {};
+  std::string narrow(static_cast<std::size_t>(length - 1), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), length, nullptr, nullptr);
+  return narrow;
+}
+
+std::int64_t SecondsSinceEpoch(const FILETIME& time) {
+  const std::uint64_t ticks = (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  constexpr std::uint64_t kEpochDifference = 116444736000000000ULL;  // 1601 to 1970, in 100 ns
+  return static_cast<std::int64_t>((ticks - kEpochDifference) / 10000000ULL);
+}
+
+template <typename Visit>
+bool Enumerate(const std::string& folder, Visit visit) {
+  const std::wstring pattern = Wide(Paths::WithTrailingDelimiter(folder, Build::Windows) + "*");
+  WIN32_FIND_DATAW data;
+  HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  do {
+    const wchar_t* n = data.cFileName;
+    if (n[0] == L'.' && (n[1] == L'\0' || (n[1] == L'.' && n[2] == L'\0'))) continue;
+    Entry entry;
+    entry.name = Narrow(n);
+    entry.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isSymlink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                      data.dwReserved0 == IO_REPARSE_TAG_SYMLINK;
+    entry.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
+                                           data.nFileSizeLow);
+    entry.modified = SecondsSinceEpoch(data.ftLastWriteTime);
+    entry.isHiddenOrSystem = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+    if (!visit(std::move(entry))) break;
+  } while (::FindNextFileW(find, &data));
+  ::FindClose(find);
+  return true;
+}
+
+bool Exists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+RenameResult MoveOnce(const std::wstring& from, const std::wstring& to) {
+  // Without MOVEFILE_REPLACE_EXISTING the system refuses an existing target.
+  if (::MoveFileExW(from.c_str(), to.c_str(), 0)) return RenameResult::Renamed;
+  const DWORD error = ::GetLastError();
+  return (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) ? RenameResult::TargetExists
+                                                                      : RenameResult::Failed;
+}
+
+bool ListingHoldsExactly(const std::string& folder, const std::string& name) {
+  bool found = false;
+  const bool read = Enumerate(folder, [&](Entry&& entry) {
+    found = entry.name == name;
+    return !found;
+  });
+  return found || !read;
+}
+
+}  // namespace
+
+bool ReadFolderMatching(const std::string& folder, const std::function<bool(std::string_view)>& wanted,
+                        std::vector<Entry>& entries) {
+  entries.clear();
+  return Enumerate(folder, [&](Entry&& entry) {
+    if (!wanted || wanted(entry.name)) entries.push_back(std::move(entry));
+    return true;
+  });
+}
+
+bool ReadFolder(const std::string& folder, std::vector<Entry>& entries) {
+  return ReadFolderMatching(folder, nullptr, entries);
+}
+
+bool ReadFolderKinds(const std::string& folder, std::vector<Entry>& entries) {
+  return ReadFolderMatching(folder, nullptr, entries);
+}
+
+bool IsExistingFolder(const std::string& path) {
+  if (path.empty()) return false;
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool FolderHasSubfolders(const std::string& folder) {
+  bool found = false;
+  Enumerate(folder, [&](Entry&& entry) {
+    found = entry.isFolder;
+    return !found;
+  });
+  return found;
+}
+
+RenameResult RenameNoReplace(const std::string& folder, const std::string& oldName,
+                             const std::string& newName) {
+  if (!Paths::IsPlainName(oldName, Build::Windows) || !Paths::IsPlainName(newName, Build::Windows)) {
+    return RenameResult::Failed;
+  }
+  const std::wstring from = Wide(Paths::Join(folder, oldName, Build::Windows));
+  const std::wstring to = Wide(Paths::Join(folder, newName, Build::Windows));
+  if (oldName == newName) return Exists(from) ? RenameResult::Renamed : RenameResult::Failed;
+
+  RenameResult result = MoveOnce(from, to);
+  if (result != RenameResult::TargetExists || ListingHoldsExactly(folder, newName)) return result;
+
+  // The new name differs from the old in letter case only: go through a
+  // temporary name, and back to the old name if the second step fails.
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  std::wstring temporary;
+  RenameResult moved = RenameResult::TargetExists;
+  for (int attempt = 0; attempt < 20 && moved == RenameResult::TargetExists; ++attempt) {
+    temporary = Wide(Paths::Join(folder, ".quillon-" + std::to_string(random()) + ".tmp", Build::Windows));
+    moved = MoveOnce(from, temporary);
+  }
+  if (moved != RenameResult::Renamed) return RenameResult::Failed;
+  result = MoveOnce(temporary, to);
+  if (result != RenameResult::Renamed) MoveOnce(temporary, from);
+  return result;
+}
+
+bool DeleteFile(const std::string& path) {
+  return !path.empty() && ::DeleteFileW(Wide(path).c_str()) != 0;
+}
+
+}  // namespace FileSystem

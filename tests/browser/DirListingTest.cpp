@@ -1,0 +1,185 @@
+#include "browser/DirListing.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr Build L = Build::Linux;
+constexpr Build W = Build::Windows;
+
+struct MatchCase {
+  const char* pattern;
+  const char* name;
+  bool matches;
+};
+
+void CheckCases(const std::vector<MatchCase>& cases, Build build) {
+  for (const MatchCase& c : cases) {
+    SCOPED_TRACE(std::string("pattern \"") + c.pattern + "\" name \"" + c.name + "\"");
+    EXPECT_EQ(DirListing::PatternMatches(c.pattern, c.name, build), c.matches);
+    EXPECT_EQ(DirListing::PatternMatcher(c.pattern, build).Matches(c.name), c.matches);
+  }
+}
+
+#ifndef _WIN32
+TEST(DirListingLinuxPattern, ShellWildcardsWithoutOptions) {
+  CheckCases(
+      {
+          // Letter case counts.
+          {"*.txt", "a.txt", true},
+          {"*.txt", "a.TXT", false},
+          {"A*", "abc", false},
+          // "*" and "?" also take a leading dot.
+          {"*", ".hidden", true},
+          {"*.txt", ".txt", true},
+          {"?hidden", ".hidden", true},
+          {"?", "ab", false},
+          {"a?c", "abc", true},
+          // Bracket expressions.
+          {"[abc].txt", "b.txt", true},
+          {"[abc].txt", "d.txt", false},
+          {"[!abc].txt", "d.txt", true},
+          {"[a-c]*", "cat", true},
+          {"[[:digit:]]*", "7up", true},
+          // A backslash makes the next character literal.
+          {"\\*", "*", true},
+          {"\\*", "a", false},
+          {"a\\?", "a?", true},
+          {"a\\?", "ab", false},
+          // One single pattern: ";", "," and blanks are plain characters.
+          {"*.txt;*.doc", "a.txt", false},
+          {"*.txt;*.doc", "a.txt;b.doc", true},
+          {"a b", "a b", true},
+          {"*.txt *.doc", "a.txt", false},
+          {"a,b", "a,b", true},
+          // Names that are no UTF-8 are matched all the same; "?" takes one
+          // character of UTF-8, an odd byte alone.
+          {"*", "M\xFCller", true},
+          {"M?ller", "M\xFCller", true},
+          {"M?ller", "M\xC3\xBCller", true},
+          {"M\xFC*", "M\xFCller", true},
+      },
+      L);
+}
+
+TEST(DirListingLinuxPattern, EmptyOrDelimiterPatternMatchesNothing) {
+  CheckCases(
+      {
+          {"", "a", false},
+          {"/", "a", false},
+          {"*/*", "a", false},
+          {"../*", "a", false},
+          {"sub/a.txt", "a.txt", false},
+      },
+      L);
+}
+
+#endif  // _WIN32
+
+TEST(DirListingWindowsPattern, CaseIgnoredStarAndQuestionMark) {
+  CheckCases(
+      {
+          {"*.txt", "A.TXT", true},
+          {"*.TXT", "a.txt", true},
+          {"*.txt", "a.doc", false},
+          {"a?c", "ABC", true},
+          {"a?c", "ac", false},
+          {"*", ".hidden", true},
+          {"*.*", "README", true},
+          {"*.*", "a.b.c", true},
+          {"*.", "README", true},
+          {"*.", "a.txt", false},
+          {"*b*", "aaaBaaa", true},
+          {"*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
+          // No bracket expressions, no escapes.
+          {"[ab].txt", "a.txt", false},
+          {"[ab].txt", "[AB].TXT", true},
+          // Letters beyond ASCII fold too.
+          {"m\xC3\xBC*", "M\xC3\x9CLLER", true},
+          {"\xD0\xB4*", "\xD0\x94\xD0\xB0", true},
+          // A semicolon is a plain character here too.
+          {"*.txt;*.doc", "a.txt", false},
+          // Delimiters of the Windows build.
+          {"a\\b", "a\\b", false},
+          {"a/b", "a/b", false},
+          {"c:*", "c:x", false},
+          {"", "a", false},
+      },
+      W);
+  EXPECT_TRUE(DirListing::WindowsWildcardMatch("*.JPG", "photo.jpg"));
+  EXPECT_FALSE(DirListing::WindowsWildcardMatch("*.JPG", "photo.jpeg"));
+}
+
+#ifndef _WIN32
+std::vector<std::string> Listed(const std::string& folder, const char* pattern, Build build = L) {
+  std::vector<std::string> names;
+  for (const FileSystem::Entry& e : DirListing::ListMatchingFiles(folder, pattern, build)) names.push_back(e.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+using Names = std::vector<std::string>;
+
+TEST(DirListingFolder, ListsMatchingNonFolders) {
+  TempDir dir;
+  dir.WriteFile("a.txt", "123");
+  dir.WriteFile("B.TXT");
+  dir.WriteFile(".hidden.txt");
+  dir.WriteFile("notes.doc");
+  dir.MakeFolder("folder.txt");
+  dir.MakeFolder(".config");
+  ASSERT_EQ(::symlink("folder.txt", (dir / "linkToFolder.txt").c_str()), 0);
+  ASSERT_EQ(::symlink("a.txt", (dir / "linkToFile.txt").c_str()), 0);
+  ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0600), 0);
+
+  EXPECT_EQ(Listed(dir.path(), "*"),
+            (Names{".hidden.txt", "B.TXT", "a.txt", "linkToFile.txt", "notes.doc", "pipe.txt"}));
+  EXPECT_EQ(Listed(dir.path(), "*.txt"), (Names{".hidden.txt", "a.txt", "linkToFile.txt", "pipe.txt"}));
+  EXPECT_EQ(Listed(dir.path() + "/", "*.TXT"), (Names{"B.TXT"}));
+  // The Windows rule ignores case.
+  EXPECT_EQ(Listed(dir.path(), "*.TXT", W), (Names{".hidden.txt", "B.TXT", "a.txt", "linkToFile.txt", "pipe.txt"}));
+  EXPECT_TRUE(Listed(dir.path(), "").empty());
+  EXPECT_TRUE(Listed(dir.path(), "folder.txt").empty());
+  EXPECT_TRUE(Listed(dir.path(), "../*").empty());
+  EXPECT_TRUE(Listed(dir / "missing", "*").empty());
+
+  const auto entries = DirListing::ListMatchingFiles(dir.path(), "a.txt");
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].size, 3);
+  EXPECT_GT(entries[0].modified, 0);
+}
+
+TEST(DirListingFolder, OnlyFoldersListsNothing) {
+  TempDir dir;
+  dir.MakeFolder("one");
+  dir.MakeFolder("two");
+  EXPECT_TRUE(Listed(dir.path(), "*").empty());
+  EXPECT_TRUE(Listed(dir.path(), "*", W).empty());
+}
+
+TEST(DirListingFolder, InvalidUtf8NameIsListedWithItsBytes) {
+  TempDir dir;
+  dir.WriteFile("M\xFCller.mp3");
+  EXPECT_EQ(Listed(dir.path(), "*"), (Names{"M\xFCller.mp3"}));
+  EXPECT_EQ(Listed(dir.path(), "*.mp3"), (Names{"M\xFCller.mp3"}));
+}
+
+TEST(DirListingFolder, ManyFilesInOnePass) {
+  TempDir dir;
+  constexpr int kCount = 3000;
+  for (int i = 0; i < kCount; ++i) dir.WriteFile("f" + std::to_string(i) + (i % 3 == 0 ? ".jpg" : ".png"));
+  EXPECT_EQ(DirListing::ListMatchingFiles(dir.path(), "*").size(), static_cast<std::size_t>(kCount));
+  EXPECT_EQ(DirListing::ListMatchingFiles(dir.path(), "*.jpg").size(), static_cast<std::size_t>(kCount / 3));
+}
+
+#endif  // _WIN32
+
+}  // namespace

@@ -1,0 +1,336 @@
+// These cases use POSIX calls (links, pipes, modes, other users).
+#ifndef _WIN32
+
+#include "platform/FileSystem.h"
+
+#include "support/AsOtherUser.h"
+#include "support/ExfatMount.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <map>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+using FileSystem::Entry;
+using FileSystem::RenameResult;
+
+std::map<std::string, Entry> ByName(const std::vector<Entry>& entries) {
+  std::map<std::string, Entry> map;
+  for (const Entry& e : entries) map[e.name] = e;
+  return map;
+}
+
+std::vector<std::string> NamesIn(const std::string& folder) {
+  std::vector<Entry> entries;
+  FileSystem::ReadFolder(folder, entries);
+  std::vector<std::string> names;
+  for (const Entry& e : entries) names.push_back(e.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(FileSystemReadFolder, EntryKinds) {
+  TempDir dir;
+  dir.WriteFile("plain.txt", "12345");
+  dir.WriteFile(".hidden", "x");
+  dir.MakeFolder("sub");
+  dir.MakeFolder(".hiddensub");
+  dir.WriteFile("target.bin", std::string(1000, 'x'));
+  ASSERT_EQ(::symlink("sub", (dir / "linkToFolder").c_str()), 0);
+  ASSERT_EQ(::symlink("target.bin", (dir / "linkToFile").c_str()), 0);
+  ASSERT_EQ(::symlink("missing", (dir / "dangling").c_str()), 0);
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = dir / "socket";
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ::close(sock);
+  struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "plain.txt").c_str(), times, 0), 0);
+
+  std::vector<Entry> entries;
+  ASSERT_TRUE(FileSystem::ReadFolder(dir.path(), entries));
+  const auto map = ByName(entries);
+  ASSERT_EQ(map.size(), 10u);
+  EXPECT_EQ(map.count("."), 0u);
+  EXPECT_EQ(map.count(".."), 0u);
+
+  struct Expect {
+    const char* name;
+    bool folder;
+    bool link;
+  };
+  const Expect expected[] = {
+      {"plain.txt", false, false}, {".hidden", false, false},     {"sub", true, false},
+      {".hiddensub", true, false}, {"target.bin", false, false},  {"linkToFolder", true, true},
+      {"linkToFile", false, true}, {"dangling", false, true},     {"pipe", false, false},
+      {"socket", false, false},
+  };
+  for (const Expect& e : expected) {
+    SCOPED_TRACE(e.name);
+    ASSERT_EQ(map.count(e.name), 1u);
+    EXPECT_EQ(map.at(e.name).isFolder, e.folder);
+    EXPECT_EQ(map.at(e.name).isSymlink, e.link);
+  }
+  EXPECT_EQ(map.at("plain.txt").size, 5);
+  EXPECT_EQ(map.at("plain.txt").modified, 1000000000);
+  // A link to a file keeps its own size (the length of its target text).
+  EXPECT_EQ(map.at("linkToFile").size, static_cast<std::int64_t>(std::string("target.bin").size()));
+  EXPECT_EQ(map.at("target.bin").size, 1000);
+
+  // The kinds-only reading agrees on every kind.
+  std::vector<Entry> kinds;
+  ASSERT_TRUE(FileSystem::ReadFolderKinds(dir.path(), kinds));
+  const auto kindMap = ByName(kinds);
+  ASSERT_EQ(kindMap.size(), map.size());
+  for (const auto& [name, entry] : map) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(kindMap.at(name).isFolder, entry.isFolder);
+    EXPECT_EQ(kindMap.at(name).isSymlink, entry.isSymlink);
+  }
+}
+
+TEST(FileSystemReadFolder, DeviceIsAFile) {
+  std::vector<Entry> entries;
+  ASSERT_TRUE(FileSystem::ReadFolder("/dev", entries));
+  const auto map = ByName(entries);
+  ASSERT_EQ(map.count("null"), 1u);
+  EXPECT_FALSE(map.at("null").isFolder);
+}
+
+TEST(FileSystemReadFolder, MatchingExaminesOnlyWantedNames) {
+  TempDir dir;
+  dir.WriteFile("a.txt");
+  dir.WriteFile("b.doc");
+  dir.MakeFolder("c.txt");
+  std::vector<Entry> entries;
+  ASSERT_TRUE(FileSystem::ReadFolderMatching(
+      dir.path(), [](std::string_view name) { return name.ends_with(".txt"); }, entries));
+  const auto map = ByName(entries);
+  ASSERT_EQ(map.size(), 2u);
+  EXPECT_FALSE(map.at("a.txt").isFolder);
+  EXPECT_TRUE(map.at("c.txt").isFolder);
+}
+
+TEST(FileSystemReadFolder, UnreadableOrMissingFolderGivesFalse) {
+  TempDir dir;
+  dir.WriteFile("gone/a.txt");
+  std::vector<Entry> entries(1);
+  entries[0].name = "stale";
+  EXPECT_FALSE(FileSystem::ReadFolder(dir / "missing", entries));
+  EXPECT_TRUE(entries.empty());
+  EXPECT_FALSE(FileSystem::ReadFolder(dir / "gone/a.txt", entries));
+  EXPECT_FALSE(FileSystem::FolderHasSubfolders(dir / "missing"));
+
+  dir.MakeFolder("locked/inner");
+  dir.MakeFolder("open/inner");
+  ASSERT_TRUE(OpenToOthers(dir.path()));
+  ASSERT_TRUE(OpenToOthers(dir / "open"));
+  ASSERT_EQ(::chmod((dir / "locked").c_str(), 0), 0);
+  const std::string locked = dir / "locked";
+  const std::string open = dir / "open";
+  auto readsAndFindsSubfolder = [](const std::string& folder) {
+    std::vector<Entry> found;
+    return FileSystem::ReadFolder(folder, found) && FileSystem::FolderHasSubfolders(folder);
+  };
+  // The same check as another user: the open folder reads, the locked one not.
+  EXPECT_EQ(AsOtherUser([&] { return readsAndFindsSubfolder(open); }), std::optional<bool>(true));
+  EXPECT_EQ(AsOtherUser([&] {
+              std::vector<Entry> found;
+              return FileSystem::ReadFolder(locked, found) || !found.empty() ||
+                     FileSystem::FolderHasSubfolders(locked);
+            }),
+            std::optional<bool>(false));
+}
+
+TEST(FileSystemFolders, ExistingFolderFollowsLinks) {
+  TempDir dir;
+  dir.MakeFolder("sub");
+  dir.WriteFile("file");
+  ASSERT_EQ(::symlink("sub", (dir / "link").c_str()), 0);
+  ASSERT_EQ(::symlink("file", (dir / "fileLink").c_str()), 0);
+  EXPECT_TRUE(FileSystem::IsExistingFolder(dir.path()));
+  EXPECT_TRUE(FileSystem::IsExistingFolder(dir / "sub"));
+  EXPECT_TRUE(FileSystem::IsExistingFolder(dir / "sub/"));
+  EXPECT_TRUE(FileSystem::IsExistingFolder(dir / "link"));
+  EXPECT_FALSE(FileSystem::IsExistingFolder(dir / "file"));
+  EXPECT_FALSE(FileSystem::IsExistingFolder(dir / "fileLink"));
+  EXPECT_FALSE(FileSystem::IsExistingFolder(dir / "missing"));
+  EXPECT_FALSE(FileSystem::IsExistingFolder(""));
+}
+
+TEST(FileSystemFolders, HasSubfolders) {
+  TempDir dir;
+  dir.WriteFile("onlyFiles/a");
+  dir.WriteFile("onlyFiles/.b");
+  dir.MakeFolder("withSub/x");
+  dir.MakeFolder("withHidden/.x");
+  dir.MakeFolder("withLink");
+  dir.MakeFolder("empty");
+  ASSERT_EQ(::symlink("..", (dir / "withLink/up").c_str()), 0);
+  EXPECT_FALSE(FileSystem::FolderHasSubfolders(dir / "onlyFiles"));
+  EXPECT_FALSE(FileSystem::FolderHasSubfolders(dir / "empty"));
+  EXPECT_TRUE(FileSystem::FolderHasSubfolders(dir / "withSub"));
+  EXPECT_TRUE(FileSystem::FolderHasSubfolders(dir / "withSub/"));
+  EXPECT_TRUE(FileSystem::FolderHasSubfolders(dir / "withHidden"));
+  EXPECT_TRUE(FileSystem::FolderHasSubfolders(dir / "withLink"));
+}
+
+TEST(FileSystemRename, RenamesFilesAndFolders) {
+  TempDir dir;
+  dir.WriteFile("old.txt", "content");
+  dir.WriteFile("folder/inside", "i");
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "old.txt", "new.txt"), RenameResult::Renamed);
+  EXPECT_FALSE(dir.Exists("old.txt"));
+  EXPECT_EQ(dir.ReadFile("new.txt"), "content");
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path() + "/", "folder", "renamed"), RenameResult::Renamed);
+  EXPECT_EQ(dir.ReadFile("renamed/inside"), "i");
+  EXPECT_FALSE(dir.Exists("folder"));
+}
+
+TEST(FileSystemRename, NeverReplaces) {
+  TempDir dir;
+  dir.WriteFile("a.txt", "A");
+  dir.WriteFile("b.txt", "B");
+  dir.MakeFolder("folder");
+  dir.WriteFile("folder/keep", "K");
+  dir.MakeFolder("emptyFolder");
+
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "a.txt", "b.txt"), RenameResult::TargetExists);
+  EXPECT_EQ(dir.ReadFile("a.txt"), "A");
+  EXPECT_EQ(dir.ReadFile("b.txt"), "B");
+
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "a.txt", "folder"), RenameResult::TargetExists);
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "emptyFolder", "folder"), RenameResult::TargetExists);
+  // A plain rename would replace an empty folder by another folder.
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "folder", "emptyFolder"), RenameResult::TargetExists);
+  EXPECT_EQ(dir.ReadFile("a.txt"), "A");
+  EXPECT_EQ(dir.ReadFile("folder/keep"), "K");
+  EXPECT_TRUE(dir.Exists("emptyFolder"));
+}
+
+TEST(FileSystemRename, RefusesNamesOutsideTheFolderAndMissingEntries) {
+  TempDir dir;
+  dir.WriteFile("a.txt", "A");
+  dir.MakeFolder("sub");
+  for (const char* bad : {"", ".", "..", "sub/a.txt", "../a.txt"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "a.txt", bad), RenameResult::Failed);
+  }
+  EXPECT_EQ(dir.ReadFile("a.txt"), "A");
+  EXPECT_FALSE(dir.Exists("sub/a.txt"));
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "missing", "x"), RenameResult::Failed);
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir / "nofolder", "a.txt", "x"), RenameResult::Failed);
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "a.txt", "a.txt"), RenameResult::Renamed);
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "missing", "missing"), RenameResult::Failed);
+}
+
+TEST(FileSystemRename, CaseOnlyRenameOnCaseSensitiveFolder) {
+  TempDir dir;
+  dir.WriteFile("photo.jpg", "P");
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "photo.jpg", "Photo.JPG"), RenameResult::Renamed);
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"Photo.JPG"});
+  // Here both spellings are separate names: no folding, no replacing.
+  dir.WriteFile("photo.jpg", "Q");
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "photo.jpg", "Photo.JPG"), RenameResult::TargetExists);
+  EXPECT_EQ(dir.ReadFile("Photo.JPG"), "P");
+  EXPECT_EQ(dir.ReadFile("photo.jpg"), "Q");
+}
+
+TEST(FileSystemRename, InvalidUtf8NameRenamedAndDeleted) {
+  TempDir dir;
+  const std::string latin1 = "M\xFCller.txt";
+  dir.WriteFile(latin1, "bytes");
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{latin1});
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), latin1, "\xFC\xFC.txt"), RenameResult::Renamed);
+  EXPECT_EQ(dir.ReadFile("\xFC\xFC.txt"), "bytes");
+  EXPECT_TRUE(FileSystem::DeleteFile(dir / "\xFC\xFC.txt"));
+  EXPECT_TRUE(NamesIn(dir.path()).empty());
+}
+
+TEST(FileSystemDelete, DeletesFilesOnly) {
+  TempDir dir;
+  dir.WriteFile("a.txt");
+  dir.MakeFolder("folder");
+  dir.WriteFile("target", "T");
+  ASSERT_EQ(::symlink("target", (dir / "link").c_str()), 0);
+  EXPECT_TRUE(FileSystem::DeleteFile(dir / "a.txt"));
+  EXPECT_FALSE(dir.Exists("a.txt"));
+  EXPECT_FALSE(FileSystem::DeleteFile(dir / "a.txt"));
+  EXPECT_FALSE(FileSystem::DeleteFile(dir / "folder"));
+  EXPECT_TRUE(dir.Exists("folder"));
+  EXPECT_FALSE(FileSystem::DeleteFile(""));
+  // Deleting a link removes the link, never its target.
+  EXPECT_TRUE(FileSystem::DeleteFile(dir / "link"));
+  EXPECT_EQ(dir.ReadFile("target"), "T");
+}
+
+TEST(FileSystemDelete, FailsInAReadOnlyFolder) {
+  TempDir dir;
+  dir.WriteFile("locked/a.txt");
+  ASSERT_TRUE(OpenToOthers(dir.path()));
+  ASSERT_EQ(::chmod((dir / "locked").c_str(), 0555), 0);
+  const std::string file = dir / "locked/a.txt";
+  EXPECT_EQ(AsOtherUser([&] { return FileSystem::DeleteFile(file); }), std::optional<bool>(false));
+  EXPECT_TRUE(dir.Exists("locked/a.txt"));
+}
+
+// On a file system that ignores letter case, "Photo.JPG" already "exists" as
+// soon as "photo.jpg" does.
+TEST(FileSystemCaseFolding, CaseOnlyRenameOnExfat) {
+  ExfatMount volume;
+  if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
+  const std::string root = volume.path();
+  auto write = [&](const std::string& name, const std::string& content) {
+    const int fd = ::open((root + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+    ::close(fd);
+  };
+  auto read = [&](const std::string& name) {
+    std::string content;
+    const int fd = ::open((root + "/" + name).c_str(), O_RDONLY);
+    if (fd < 0) return std::string("<missing>");
+    char buffer[64];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0) content.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    return content;
+  };
+
+  write("photo.jpg", "P");
+  write("other.jpg", "O");
+  ASSERT_EQ(::mkdir((root + "/folder").c_str(), 0700), 0);
+  write("folder/inside", "I");
+
+  EXPECT_EQ(FileSystem::RenameNoReplace(root, "photo.jpg", "Photo.JPG"), RenameResult::Renamed);
+  EXPECT_EQ(NamesIn(root), (std::vector<std::string>{"Photo.JPG", "folder", "other.jpg"}));
+  EXPECT_EQ(read("Photo.JPG"), "P");
+
+  EXPECT_EQ(FileSystem::RenameNoReplace(root, "folder", "FOLDER"), RenameResult::Renamed);
+  EXPECT_EQ(NamesIn(root), (std::vector<std::string>{"FOLDER", "Photo.JPG", "other.jpg"}));
+  EXPECT_EQ(read("FOLDER/inside"), "I");
+
+  // Another file under a folded spelling is still never replaced, and the
+  // entry keeps its old name.
+  EXPECT_EQ(FileSystem::RenameNoReplace(root, "Photo.JPG", "OTHER.JPG"), RenameResult::TargetExists);
+  EXPECT_EQ(NamesIn(root), (std::vector<std::string>{"FOLDER", "Photo.JPG", "other.jpg"}));
+  EXPECT_EQ(read("Photo.JPG"), "P");
+  EXPECT_EQ(read("other.jpg"), "O");
+}
+
+}  // namespace
+
+#endif  // _WIN32

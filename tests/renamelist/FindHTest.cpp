@@ -1,0 +1,177 @@
+// These cases use POSIX calls (links, pipes, modes, other users).
+#ifndef _WIN32
+
+#include "renamelist/FindH.h"
+
+#include "platform/FileSystem.h"
+#include "support/AsOtherUser.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Found {
+  std::string folder;
+  std::string name;
+  bool operator==(const Found&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Found& f) {
+  return out << f.folder << "|" << f.name;
+}
+
+std::vector<Found> Search(const std::string& folder, std::string_view mask, std::size_t stopAfter = 0) {
+  std::vector<Found> found;
+  FindH::FindFilesRecursive(folder, mask, [&](const std::string& path, const std::string& name) {
+    found.push_back({path, name});
+    return stopAfter == 0 || found.size() < stopAfter;
+  });
+  return found;
+}
+
+// Names of a folder in the order the file system returns them.
+std::vector<std::string> FileSystemOrder(const std::string& folder, bool folders) {
+  std::vector<FileSystem::Entry> entries;
+  FileSystem::ReadFolder(folder, entries);
+  std::vector<std::string> names;
+  for (const auto& e : entries) {
+    if (e.isFolder == folders) names.push_back(e.name);
+  }
+  return names;
+}
+
+TEST(FindHSearch, FilesBeforeSubfoldersDepthFirst) {
+  TempDir dir;
+  dir.WriteFile("a.txt");
+  dir.WriteFile("b.txt");
+  dir.WriteFile("one/c.txt");
+  dir.WriteFile("one/deep/d.txt");
+  dir.WriteFile("one/e.txt");
+  dir.WriteFile("two/f.txt");
+  const std::string root = dir.path() + "/";
+
+  std::vector<Found> expected;
+  for (const auto& name : FileSystemOrder(dir.path(), false)) expected.push_back({root, name});
+  for (const auto& sub : FileSystemOrder(dir.path(), true)) {
+    const std::string folder = root + sub + "/";
+    for (const auto& name : FileSystemOrder(folder, false)) expected.push_back({folder, name});
+    for (const auto& deeper : FileSystemOrder(folder, true)) {
+      for (const auto& name : FileSystemOrder(folder + deeper, false)) {
+        expected.push_back({folder + deeper + "/", name});
+      }
+    }
+  }
+  ASSERT_EQ(expected.size(), 6u);
+  EXPECT_EQ(Search(dir.path(), "*"), expected);
+  // A trailing delimiter on the start folder makes no difference.
+  EXPECT_EQ(Search(root, "*"), expected);
+  // An empty mask takes every file.
+  EXPECT_EQ(Search(dir.path(), ""), expected);
+}
+
+TEST(FindHSearch, MaskFiltersFilesOnlyAndEveryFolderIsEntered) {
+  TempDir dir;
+  dir.WriteFile("top.mp3");
+  dir.WriteFile("top.txt");
+  dir.WriteFile("music/a.mp3");
+  dir.WriteFile("music/cover.jpg");
+  dir.WriteFile("music/live/b.mp3");
+  dir.MakeFolder("folder.mp3");
+  const std::string root = dir.path() + "/";
+  EXPECT_EQ(Search(dir.path(), "*.mp3"),
+            (std::vector<Found>{{root, "top.mp3"}, {root + "music/", "a.mp3"}, {root + "music/live/", "b.mp3"}}));
+  EXPECT_TRUE(Search(dir.path(), "*.wav").empty());
+}
+
+TEST(FindHSearch, HiddenFilesFoundHiddenFoldersAndLinksSkipped) {
+  TempDir dir;
+  dir.WriteFile(".profile");
+  dir.WriteFile(".cache/inside");
+  dir.WriteFile("real/file");
+  ASSERT_EQ(::symlink("real", (dir / "linkToFolder").c_str()), 0);
+  ASSERT_EQ(::symlink("real/file", (dir / "linkToFile").c_str()), 0);
+  // A loop: following links would never end.
+  ASSERT_EQ(::symlink("..", (dir / "real/loop").c_str()), 0);
+  const std::string root = dir.path() + "/";
+
+  std::vector<Found> found = Search(dir.path(), "*");
+  std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    return a.folder + a.name < b.folder + b.name;
+  });
+  EXPECT_EQ(found, (std::vector<Found>{{root, ".profile"}, {root, "linkToFile"}, {root + "real/", "file"}}));
+}
+
+TEST(FindHSearch, InvalidUtf8NamesKeepTheirBytes) {
+  TempDir dir;
+  dir.WriteFile("M\xFCsik/\xFC.mp3");
+  EXPECT_EQ(Search(dir.path(), "*.mp3"), (std::vector<Found>{{dir.path() + "/M\xFCsik/", "\xFC.mp3"}}));
+}
+
+TEST(FindHSearch, UnreadableFoldersGiveNothing) {
+  TempDir dir;
+  dir.WriteFile("a.txt");
+  dir.WriteFile("locked/secret.txt");
+  dir.WriteFile("open/b.txt");
+  ASSERT_TRUE(OpenToOthers(dir.path()));
+  ASSERT_TRUE(OpenToOthers(dir / "open"));
+  ASSERT_EQ(::chmod((dir / "locked").c_str(), 0), 0);
+  const std::string root = dir.path();
+  const std::vector<Found> expected = {{root + "/", "a.txt"}, {root + "/open/", "b.txt"}};
+  EXPECT_EQ(AsOtherUser([&] {
+              std::vector<Found> found = Search(root, "*");
+              std::sort(found.begin(), found.end(),
+                        [](const Found& a, const Found& b) { return a.folder + a.name < b.folder + b.name; });
+              return found == expected;
+            }),
+            std::optional<bool>(true));
+
+  EXPECT_TRUE(Search(dir / "missing", "*").empty());
+  EXPECT_TRUE(Search(dir / "a.txt", "*").empty());
+}
+
+TEST(FindHSearch, CallbackStopsTheWholeSearch) {
+  TempDir dir;
+  dir.WriteFile("a");
+  dir.WriteFile("b");
+  dir.WriteFile("sub/c");
+  dir.WriteFile("sub/d");
+  dir.WriteFile("other/e");
+  const std::vector<Found> all = Search(dir.path(), "*");
+  ASSERT_EQ(all.size(), 5u);
+  for (std::size_t stop = 1; stop <= all.size(); ++stop) {
+    SCOPED_TRACE(stop);
+    const std::vector<Found> found = Search(dir.path(), "*", stop);
+    EXPECT_EQ(found, std::vector<Found>(all.begin(), all.begin() + static_cast<long>(stop)));
+  }
+  std::size_t calls = 0;
+  EXPECT_FALSE(FindH::FindFilesRecursive(dir.path(), "*", [&](const std::string&, const std::string&) {
+    ++calls;
+    return false;
+  }));
+  EXPECT_EQ(calls, 1u);
+  EXPECT_TRUE(FindH::FindFilesRecursive(dir.path(), "*", [](const std::string&, const std::string&) { return true; }));
+}
+
+TEST(FindHSearch, SearchFolderLeavesThePathUnchanged) {
+  TempDir dir;
+  dir.WriteFile("x/y/z");
+  std::string path = dir.path() + "/";
+  const std::string before = path;
+  std::size_t calls = 0;
+  EXPECT_TRUE(FindH::SearchFolder(path, "*", [&](const std::string& folder, const std::string& name) {
+    ++calls;
+    EXPECT_EQ(folder, before + "x/y/");
+    EXPECT_EQ(name, "z");
+    return true;
+  }));
+  EXPECT_EQ(calls, 1u);
+  EXPECT_EQ(path, before);
+}
+
+}  // namespace
+
+#endif  // _WIN32
