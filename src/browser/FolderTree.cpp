@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStyle>
 #include <QTreeWidget>
 
