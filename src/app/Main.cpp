@@ -122,6 +122,7 @@ TfrmMain::TfrmMain(const AppEnvironment& environment, QWidget* parent)
   SetupPreviewList();
 
   FormCreate();
+  FormResize();
   txtPattern->setFocus();
 }
 
