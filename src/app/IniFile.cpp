@@ -1,13 +1,135 @@
 #include "app/IniFile.h"
 
+#include <climits>
+#include <cstdint>
+#include <string_view>
+
+namespace {
+
+// Decimal integer, or "0x"/"0X" followed by hexadecimal digits when the text
+// is longer than two characters. Hexadecimal values up to 0xFFFFFFFF are
+// taken as 32-bit patterns (0xFFFFFFFF is -1).
+bool ParseInteger(std::string_view text, int& result) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    std::uint64_t value = 0;
+    for (char c : text.substr(2)) {
+      int digit;
+      if (c >= '0' && c <= '9') digit = c - '0';
+      else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+      else return false;
+      value = value * 16 + static_cast<std::uint64_t>(digit);
+      if (value > 0xFFFFFFFFu) return false;
+    }
+    result = static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(value)));
+    return true;
+  }
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  if (i == text.size()) return false;
+  long long value = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) return false;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX || value < INT_MIN) return false;
+  result = static_cast<int>(value);
+  return true;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+
+// The Windows build goes through the system's private profile service, which
+// reads and changes one key in place.
+
+#include <windows.h>
+
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
+  return w;
+}
+
+std::string Narrow(const wchar_t* text, int length) {
+  if (length <= 0) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, length, s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+std::string SystemMessage(DWORD code) {
+  wchar_t* buffer = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text = n ? Narrow(buffer, static_cast<int>(n)) : "Error " + std::to_string(code);
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+// Values are read up to 2047 characters. A key that is missing gives the
+// marker default; a key present with an empty value gives the empty text.
+bool ReadValue(const std::string& fileName, const std::string& section, const std::string& key,
+               std::string& value) {
+  static const wchar_t kMissing[] = L"\x1F<missing>\x1F";
+  wchar_t buffer[2048];
+  DWORD n = GetPrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), kMissing, buffer, 2048,
+                                     Wide(fileName).c_str());
+  if (std::wstring_view(buffer, n) == kMissing) return false;
+  value = Narrow(buffer, static_cast<int>(n));
+  return true;
+}
+
+}  // namespace
+
+std::string ReadIniString(const std::string& fileName, const std::string& section,
+                          const std::string& key, const std::string& defaultValue) {
+  std::string value;
+  return ReadValue(fileName, section, key, value) ? value : defaultValue;
+}
+
+int ReadIniInteger(const std::string& fileName, const std::string& section, const std::string& key,
+                   int defaultValue) {
+  std::string text;
+  int value = 0;
+  if (ReadValue(fileName, section, key, text) && ParseInteger(text, value)) return value;
+  return defaultValue;
+}
+
+bool WriteIniString(const std::string& fileName, const std::string& section,
+                    const std::string& key, const std::string& value, std::string& error) {
+  std::string stored = value.substr(0, value.find_first_of("\r\n"));
+  if (WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(stored).c_str(),
+                                 Wide(fileName).c_str())) {
+    return true;
+  }
+  error = SystemMessage(GetLastError());
+  return false;
+}
+
+bool WriteIniInteger(const std::string& fileName, const std::string& section,
+                     const std::string& key, int value, std::string& error) {
+  return WriteIniString(fileName, section, key, std::to_string(value), error);
+}
+
+#else
+
 #include "platform/AtomicFile.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
-#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -154,40 +276,6 @@ bool ReadValue(const std::string& fileName, const std::string& section, const st
   return found;
 }
 
-// Decimal integer, or "0x"/"0X" followed by hexadecimal digits when the text
-// is longer than two characters. Hexadecimal values up to 0xFFFFFFFF are
-// taken as 32-bit patterns (0xFFFFFFFF is -1).
-bool ParseInteger(std::string_view text, int& result) {
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    std::uint64_t value = 0;
-    for (char c : text.substr(2)) {
-      int digit;
-      if (c >= '0' && c <= '9') digit = c - '0';
-      else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-      else return false;
-      value = value * 16 + static_cast<std::uint64_t>(digit);
-      if (value > 0xFFFFFFFFu) return false;
-    }
-    result = static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(value)));
-    return true;
-  }
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  if (i == text.size()) return false;
-  long long value = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    value = value * 10 + (text[i] - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) return false;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX || value < INT_MIN) return false;
-  result = static_cast<int>(value);
-  return true;
-}
-
 }  // namespace
 
 std::string ReadIniString(const std::string& fileName, const std::string& section,
@@ -231,3 +319,5 @@ bool WriteIniInteger(const std::string& fileName, const std::string& section,
                      const std::string& key, int value, std::string& error) {
   return WriteIniString(fileName, section, key, std::to_string(value), error);
 }
+
+#endif
