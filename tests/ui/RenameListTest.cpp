@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDragMoveEvent>
 #include <QGroupBox>
 #include <QItemSelectionModel>
@@ -14,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -125,11 +127,14 @@ TEST(RenameListEntries, DuplicateTestComparesExactBytes) {
     if (step.added) ++expected;
     EXPECT_EQ(w.RenameListEntries().size(), expected);
     EXPECT_TRUE(w.IsInRenameList(step.name, step.path));
-    if (step.added) EXPECT_EQ(w.RenameListEntries().back(), (RenameListEntry{step.name, step.path}));
+    if (step.added) {
+      EXPECT_EQ(w.RenameListEntries().back(), (RenameListEntry{step.name, step.path}));
+    }
   }
   EXPECT_EQ(w.lviFiles->model()->rowCount(), int(expected));
+  EXPECT_EQ(w.lviFiles->model()->index(6, 0).data().toString(), QStringLiteral("\uFFFD.txt"));
   EXPECT_EQ(w.lviFiles->model()->index(7, 0).data().toString(), QStringLiteral("\uFFFD.txt"));
-  EXPECT_EQ(w.RenameListEntries()[7].filename, "\xFC.txt");
+  EXPECT_EQ(w.RenameListEntries()[6].filename, "\xFC.txt");
   EXPECT_EQ(w.KeepRenameList(), 0);  // adding alone does not touch the flag
 }
 
@@ -317,8 +322,9 @@ TEST(RenameListRecursive, FindsFilesBeforeSubfoldersDepthFirstWithTheLinuxSkips)
       return std::find(folders.begin(), folders.end(), folder) - folders.begin();
     };
     if (at(root + "/sub") < std::ptrdiff_t(folders.size()) &&
-        at(root + "/sub/deeper") < std::ptrdiff_t(folders.size()))
+        at(root + "/sub/deeper") < std::ptrdiff_t(folders.size())) {
       EXPECT_EQ(at(root + "/sub/deeper"), at(root + "/sub") + 1);
+    }
   }
 }
 
@@ -351,12 +357,13 @@ TEST(RenameListRecursive, LocksTheWindowWhileRunningAndRestoresEveryState) {
 
   ASSERT_TRUE(WaitForSearchEnd(w));
   for (QAction* item : {w.mnuAdd->menuAction(), w.mnuRename->menuAction(), w.mnuOptions->menuAction(),
-                        w.mnuAllFiles, w.mnuSelectedFiles, w.mnuAllFilesRecursive, w.mnuRefresh, w.mnuRename_[1]})
+                        w.mnuAllFiles, w.mnuAllFilesRecursive, w.mnuRefresh, w.mnuRename_[1]})
     EXPECT_TRUE(item->isEnabled()) << item->objectName().toStdString();
   for (QWidget* pane : std::initializer_list<QWidget*>{w.lviFiles, w.lstvwLocal, w.trvwLocal, w.txtPattern,
                                                        w.cboPath, w.cmdUp, w.grpRename_0})
     EXPECT_TRUE(pane->isEnabled()) << pane->objectName().toStdString();
   // The Add menu's own states, set when it last opened, are back as they were.
+  EXPECT_FALSE(w.mnuSelectedFiles->isEnabled());
   EXPECT_FALSE(w.mnuClear->isEnabled());
   EXPECT_FALSE(w.mnuClearSelected->isEnabled());
   EXPECT_TRUE(w.cmdCancel->isHidden());
@@ -483,14 +490,13 @@ TEST(RenameListMenu, DisabledItemsIgnoreShortcutsButNotThePopup) {
   w.show();
   QApplication::setActiveWindow(&w);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  emit w.mnuAdd->aboutToShow();  // empty list: "C&lear selected" and "&Clear all" off
   for (const char* name : {"a", "b", "c"}) w.AddToRenameList(name, "/f");
-
-  emit w.mnuAdd->aboutToShow();  // nothing selected: "C&lear selected" off
   SelectRows(w.lviFiles, {0, 2});
   w.lviFiles->setFocus();
   QTest::keyClick(w.lviFiles, Qt::Key_Delete);
   EXPECT_EQ(w.RenameListEntries().size(), 3u);
-  QTest::keyClick(w.lviFiles, Qt::Key_Delete, Qt::ShiftModifier);  // "&Clear all" is off too
+  QTest::keyClick(w.lviFiles, Qt::Key_Delete, Qt::ShiftModifier);
   EXPECT_EQ(w.RenameListEntries().size(), 3u);
   w.mnuClearSelected2->trigger();
   EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"b", "c"}));
