@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStyle>
 #include <QTreeWidget>
 
@@ -128,7 +129,7 @@ void TfrmMain::FillFolderNode(const std::string& folderPath, QTreeWidgetItem* no
     qDeleteAll(node->takeChildren());
 
     std::vector<FileSystem::Entry> entries;
-    if (FileSystem::ReadFolder(folderPath, entries)) {
+    if (FileSystem::ReadFolderKinds(folderPath, entries)) {
       QList<QTreeWidgetItem*> children;
       for (const FileSystem::Entry& entry : entries) {
         if (!entry.isFolder) continue;
