@@ -1,1 +1,323 @@
-// to be written
+#include "app/IniFile.h"
+
+#include <climits>
+#include <cstdint>
+#include <string_view>
+
+namespace {
+
+// Decimal integer, or "0x"/"0X" followed by hexadecimal digits when the text
+// is longer than two characters. Hexadecimal values up to 0xFFFFFFFF are
+// taken as 32-bit patterns (0xFFFFFFFF is -1).
+bool ParseInteger(std::string_view text, int& result) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    std::uint64_t value = 0;
+    for (char c : text.substr(2)) {
+      int digit;
+      if (c >= '0' && c <= '9') digit = c - '0';
+      else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+      else return false;
+      value = value * 16 + static_cast<std::uint64_t>(digit);
+      if (value > 0xFFFFFFFFu) return false;
+    }
+    result = static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(value)));
+    return true;
+  }
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  if (i == text.size()) return false;
+  long long value = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) return false;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX || value < INT_MIN) return false;
+  result = static_cast<int>(value);
+  return true;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+
+// The Windows build goes through the system's private profile service, which
+// reads and changes one key in place.
+
+#include <windows.h>
+
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
+  return w;
+}
+
+std::string Narrow(const wchar_t* text, int length) {
+  if (length <= 0) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, length, s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+std::string SystemMessage(DWORD code) {
+  wchar_t* buffer = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text = n ? Narrow(buffer, static_cast<int>(n)) : "Error " + std::to_string(code);
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+// Values are read up to 2047 characters. A key that is missing gives the
+// marker default; a key present with an empty value gives the empty text.
+bool ReadValue(const std::string& fileName, const std::string& section, const std::string& key,
+               std::string& value) {
+  static const wchar_t kMissing[] = L"\x1F<missing>\x1F";
+  wchar_t buffer[2048];
+  DWORD n = GetPrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), kMissing, buffer, 2048,
+                                     Wide(fileName).c_str());
+  if (std::wstring_view(buffer, n) == kMissing) return false;
+  value = Narrow(buffer, static_cast<int>(n));
+  return true;
+}
+
+}  // namespace
+
+std::string ReadIniString(const std::string& fileName, const std::string& section,
+                          const std::string& key, const std::string& defaultValue) {
+  std::string value;
+  return ReadValue(fileName, section, key, value) ? value : defaultValue;
+}
+
+int ReadIniInteger(const std::string& fileName, const std::string& section, const std::string& key,
+                   int defaultValue) {
+  std::string text;
+  int value = 0;
+  if (ReadValue(fileName, section, key, text) && ParseInteger(text, value)) return value;
+  return defaultValue;
+}
+
+bool WriteIniString(const std::string& fileName, const std::string& section,
+                    const std::string& key, const std::string& value, std::string& error) {
+  std::string stored = value.substr(0, value.find_first_of("\r\n"));
+  if (WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(stored).c_str(),
+                                 Wide(fileName).c_str())) {
+    return true;
+  }
+  error = SystemMessage(GetLastError());
+  return false;
+}
+
+bool WriteIniInteger(const std::string& fileName, const std::string& section,
+                     const std::string& key, int value, std::string& error) {
+  return WriteIniString(fileName, section, key, std::to_string(value), error);
+}
+
+#else
+
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+
+// The Linux build reads and rewrites the file itself. Each access loads the
+// whole file, works on it in memory and writes the whole file back, also after
+// a read. What is written back: every section with its header, then its lines,
+// then one empty line; comment lines (";") and blank lines are dropped, every
+// other line is kept as it was.
+
+namespace {
+
+struct IniLine {
+  std::string key;   // trimmed key name; empty for a line without "="
+  std::string text;  // the whole line as written back
+  bool isKey = false;
+};
+
+struct IniSection {
+  std::string name;
+  bool hasHeader = true;  // false only for lines standing before the first header
+  std::vector<IniLine> lines;
+};
+
+using IniDocument = std::vector<IniSection>;
+
+enum class LoadResult { Loaded, Missing, Unreadable };
+
+std::string_view Trim(std::string_view text) {
+  std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  std::size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+LoadResult LoadText(const std::string& fileName, std::string& text, std::string& error) {
+  text.clear();
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return LoadResult::Missing;
+    error = std::strerror(errno);
+    return LoadResult::Unreadable;
+  }
+  char buffer[8192];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = std::strerror(errno);
+      ::close(fd);
+      return LoadResult::Unreadable;
+    }
+    if (n == 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return LoadResult::Loaded;
+}
+
+IniDocument Parse(std::string_view text) {
+  IniDocument document;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+    std::string_view trimmed = Trim(line);
+    if (trimmed.empty() || trimmed.front() == ';') continue;
+    if (trimmed.front() == '[') {
+      std::size_t close = trimmed.find(']');
+      if (close != std::string_view::npos) {
+        document.push_back({std::string(Trim(trimmed.substr(1, close - 1))), true, {}});
+        continue;
+      }
+    }
+    if (document.empty()) document.push_back({std::string(), false, {}});
+    IniLine entry;
+    entry.text = std::string(line);
+    std::size_t equals = line.find('=');
+    if (equals != std::string_view::npos) {
+      entry.isKey = true;
+      entry.key = std::string(Trim(line.substr(0, equals)));
+    }
+    document.back().lines.push_back(std::move(entry));
+  }
+  return document;
+}
+
+std::string Serialize(const IniDocument& document) {
+  std::string text;
+  for (const IniSection& section : document) {
+    if (section.hasHeader) text += "[" + section.name + "]\n";
+    for (const IniLine& line : section.lines) text += line.text + "\n";
+    text += "\n";
+  }
+  return text;
+}
+
+IniSection* FindSection(IniDocument& document, std::string_view name) {
+  for (IniSection& section : document)
+    if (section.hasHeader && SameName(section.name, name)) return &section;
+  return nullptr;
+}
+
+IniLine* FindKey(IniSection& section, std::string_view key) {
+  for (IniLine& line : section.lines)
+    if (line.isKey && SameName(line.key, key)) return &line;
+  return nullptr;
+}
+
+std::string ValueOf(const IniLine& line) { return line.text.substr(line.text.find('=') + 1); }
+
+// A missing or unreadable file gives no value; the file is written back
+// unless it exists but could not be read (then it is left as it is).
+bool ReadValue(const std::string& fileName, const std::string& section, const std::string& key,
+               std::string& value) {
+  std::string text, error;
+  LoadResult loaded = LoadText(fileName, text, error);
+  if (loaded == LoadResult::Unreadable) return false;
+  IniDocument document = Parse(text);
+  bool found = false;
+  if (IniSection* s = FindSection(document, section)) {
+    if (IniLine* line = FindKey(*s, key)) {
+      value = ValueOf(*line);
+      found = true;
+    }
+  }
+  // Reads never fail visibly: a file that cannot be written back still gives
+  // the value read.
+  WriteFileAtomically(fileName, Serialize(document), error);
+  return found;
+}
+
+}  // namespace
+
+std::string ReadIniString(const std::string& fileName, const std::string& section,
+                          const std::string& key, const std::string& defaultValue) {
+  std::string value;
+  return ReadValue(fileName, section, key, value) ? value : defaultValue;
+}
+
+int ReadIniInteger(const std::string& fileName, const std::string& section, const std::string& key,
+                   int defaultValue) {
+  std::string text;
+  int value = 0;
+  if (ReadValue(fileName, section, key, text) && ParseInteger(text, value)) return value;
+  return defaultValue;
+}
+
+bool WriteIniString(const std::string& fileName, const std::string& section,
+                    const std::string& key, const std::string& value, std::string& error) {
+  std::string text;
+  if (LoadText(fileName, text, error) == LoadResult::Unreadable) return false;
+  IniDocument document = Parse(text);
+
+  // A line break would end the line and turn the rest into a line of its own
+  // (another key, even a section header); the value is stored up to it.
+  std::string stored = value.substr(0, value.find_first_of("\r\n"));
+
+  IniSection* s = FindSection(document, section);
+  if (!s) {
+    document.push_back({section, true, {}});
+    s = &document.back();
+  }
+  if (IniLine* line = FindKey(*s, key)) {
+    line->text = line->key + "=" + stored;
+  } else {
+    s->lines.push_back({key, key + "=" + stored, true});
+  }
+  return WriteFileAtomically(fileName, Serialize(document), error);
+}
+
+bool WriteIniInteger(const std::string& fileName, const std::string& section,
+                     const std::string& key, int value, std::string& error) {
+  return WriteIniString(fileName, section, key, std::to_string(value), error);
+}
+
+#endif

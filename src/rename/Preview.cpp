@@ -1,1 +1,132 @@
-// to be written
+#include "rename/Preview.h"
+
+#include "platform/Paths.h"
+#include "rename/StringH.h"
+#include "rename/Utf8.h"
+
+#include <climits>
+#include <exception>
+#include <functional>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+namespace {
+
+struct PairHash {
+  std::size_t operator()(const std::pair<std::string_view, std::string_view>& p) const noexcept {
+    std::size_t a = std::hash<std::string_view>{}(p.first);
+    std::size_t b = std::hash<std::string_view>{}(p.second);
+    return a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
+  }
+};
+
+}  // namespace
+
+int ReadNumber(std::string_view text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  if (i == text.size()) return 0;
+  long long value = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return 0;
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) return 0;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) return 0;
+  return static_cast<int>(value);
+}
+
+int CaseModeOf(const std::array<bool, 5>& checked) {
+  int mode = 0;
+  for (int i = 0; i < 5; ++i)
+    if (checked[static_cast<std::size_t>(i)]) mode = i;
+  return mode;
+}
+
+PreviewBuild BuildPreview(const std::vector<RenameListEntry>& renameList, const PreviewValues& values) {
+  const int operation = values.operation;
+
+  // The working values, read once before the loop. The counter is wider than
+  // int so that a start number near the top of the range cannot overflow.
+  long long counter = ReadNumber(values.autonumberStart);
+  const int caseMode = values.caseMode;
+  const bool fromStart = values.trimFrom == "from start";
+  const bool makeThisLong = values.trimMode != "trim the selected amount";
+  const bool before = values.advancedPosition == "before char";
+  const std::string entryCount = std::to_string(renameList.size());
+
+  PreviewBuild build;
+  build.entries.reserve(renameList.size());
+  try {
+    for (const RenameListEntry& entry : renameList) {
+      const std::string& name = entry.filename;
+      const std::string& folder = entry.path;
+      const std::string part = values.includeExtension ? name : StringH::StripExtension(name);
+      std::string result = part;
+
+      switch (operation) {
+        case kOperationReplace:
+          result = StringH::ReplaceText(part, values.replaceFrom, values.replaceTo, values.caseSensitive);
+          break;
+        case kOperationAdd:
+          if (values.addPosition == "to start")
+            result = StringH::InsertText(part, 0, values.addText);
+          else if (values.addPosition == "to end")
+            result = StringH::InsertText(part, static_cast<int>(Utf8::Decode(name).size()) + 10, values.addText);
+          else if (values.addPosition == "to this position")
+            result = StringH::InsertText(part, ReadNumber(values.addPositionNumber), values.addText);
+          break;
+        case kOperationAutoNumber: {
+          std::string number = std::to_string(counter);
+          if (values.autonumberZero) number = StringH::PadWithZeros(number, entryCount);
+          result = StringH::ComposeNumberedName(number, values.autonumberBefore, values.autonumberAfter);
+          break;
+        }
+        case kOperationChangeCase:
+          result = StringH::ChangeCase(part, caseMode);
+          break;
+        case kOperationTrim:
+          result = StringH::TrimName(part, ReadNumber(values.trimAmount), fromStart, makeThisLong);
+          break;
+        case kOperationExtension:
+          result = StringH::ChangeExtension(name, values.extension);
+          break;
+        case kOperationAdvancedAdd:
+          result = StringH::AddAroundCharacters(part, ReadNumber(values.advancedLow),
+                                                ReadNumber(values.advancedHigh), values.advancedText, before);
+          break;
+        case kOperationID3Tag:
+          result = StringH::MakeNameFromID3Tag(Paths::Join(folder, name), values.id3Format);
+          break;
+        default:
+          break;
+      }
+
+      if (!values.includeExtension && operation != kOperationExtension) result += StringH::ExtensionOf(name);
+      build.entries.push_back({std::move(result), name, folder});
+      ++counter;
+    }
+  } catch (const std::exception& e) {
+    build.stopped = true;
+    build.error = e.what();
+  }
+  return build;
+}
+
+PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries) {
+  // Counting the (path, new name) pairs first gives the result of comparing
+  // every entry with every other one, in linear time.
+  std::unordered_map<std::pair<std::string_view, std::string_view>, int, PairHash> counts;
+  counts.reserve(entries.size());
+  for (const PreviewEntry& entry : entries) ++counts[{entry.path, entry.newName}];
+
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    const PreviewEntry& entry = entries[k];
+    if (!StringH::IsValidFileName(entry.newName)) return {PreviewProblem::InvalidName, k};
+    if (counts[{entry.path, entry.newName}] > 1) return {PreviewProblem::Conflict, k};
+  }
+  return {};
+}

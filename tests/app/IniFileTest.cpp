@@ -1,0 +1,219 @@
+#include "app/IniFile.h"
+
+#include "support/AsOtherUser.h"
+#include "support/FailingWrites.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+struct IniFileTest : ::testing::Test {
+  TempDir home;
+  std::string file = home / ".Quillon.ini";
+  std::string error;
+
+  std::string Read(const std::string& key, const std::string& def = "<default>") {
+    return ReadIniString(file, "Options", key, def);
+  }
+  std::string Content() { return home.ReadFile(".Quillon.ini"); }
+};
+
+}  // namespace
+
+TEST_F(IniFileTest, FirstCloseWritesTheFiveKeysInOrderWithAnEmptyLineAfterTheSection) {
+  ASSERT_TRUE(WriteIniString(file, "Options", "LastDir", "/home/user/Music/", error)) << error;
+  ASSERT_TRUE(WriteIniString(file, "Options", "Pattern", "*", error)) << error;
+  ASSERT_TRUE(WriteIniInteger(file, "Options", "CaseSensitive", 0, error)) << error;
+  ASSERT_TRUE(WriteIniInteger(file, "Options", "IncludeExtension", 0, error)) << error;
+  ASSERT_TRUE(WriteIniInteger(file, "Options", "UndoFile", 1, error)) << error;
+  EXPECT_EQ(Content(),
+            "[Options]\n"
+            "LastDir=/home/user/Music/\n"
+            "Pattern=*\n"
+            "CaseSensitive=0\n"
+            "IncludeExtension=0\n"
+            "UndoFile=1\n"
+            "\n");
+}
+
+TEST_F(IniFileTest, AReadOfAMissingFileGivesTheDefaultAndCreatesTheFileWithoutKeys) {
+  EXPECT_EQ(Read("LastDir", ""), "");
+  EXPECT_EQ(ReadIniInteger(file, "Options", "UndoFile", 1), 1);
+  ASSERT_TRUE(home.Exists(".Quillon.ini"));
+  EXPECT_EQ(Content(), "");
+}
+
+TEST_F(IniFileTest, SectionAndKeyNamesMatchWhateverTheirCase) {
+  home.WriteFile(".Quillon.ini", "[oPTIONS]\nlastdir=/data/\nPATTERN=*.mp3\n");
+  EXPECT_EQ(ReadIniString(file, "Options", "LastDir", ""), "/data/");
+  EXPECT_EQ(ReadIniString(file, "OPTIONS", "Pattern", "*"), "*.mp3");
+
+  // Writing replaces the line in place; the file keeps its own spelling.
+  ASSERT_TRUE(WriteIniString(file, "Options", "LastDir", "/new/", error)) << error;
+  EXPECT_EQ(Content(), "[oPTIONS]\nlastdir=/new/\nPATTERN=*.mp3\n\n");
+}
+
+TEST_F(IniFileTest, IntegerValues) {
+  struct Case {
+    const char* text;
+    int expected;
+  } cases[] = {
+      {"1", 1},          {"0", 0},           {"2", 2},           {"-7", -7},
+      {"0x1", 1},        {"0X1F", 31},       {"0xff", 255},      {"0xFFFFFFFF", -1},
+      {"abc", 42},       {"", 42},           {"0x", 42},         {"0X", 42},
+      {"0xg", 42},       {"1a", 42},         {" 1", 42},         {"99999999999", 42},
+      {"0x100000000", 42}, {"-", 42},        {"2147483647", 2147483647},
+  };
+  for (const Case& c : cases) {
+    home.WriteFile(".Quillon.ini", std::string("[Options]\nUndoFile=") + c.text + "\n");
+    EXPECT_EQ(ReadIniInteger(file, "Options", "UndoFile", 42), c.expected) << "value \"" << c.text << "\"";
+  }
+  home.WriteFile(".Quillon.ini", "[Options]\n");
+  EXPECT_EQ(ReadIniInteger(file, "Options", "UndoFile", 1), 1);
+}
+
+TEST_F(IniFileTest, AnEmptyValueIsNotTheDefault) {
+  home.WriteFile(".Quillon.ini", "[Options]\nPattern=\n");
+  EXPECT_EQ(Read("Pattern", "*"), "");
+  EXPECT_EQ(Read("LastDir", "*"), "*");
+  EXPECT_EQ(ReadIniString(file, "Other", "Pattern", "*"), "*");
+}
+
+TEST_F(IniFileTest, ValuesAreTakenExactlyAndWindowsLineEndsAreRead) {
+  home.WriteFile(".Quillon.ini", "[Options]\r\nLastDir=/a b/c=d/ \r\nPattern=*\r\n");
+  EXPECT_EQ(Read("LastDir"), "/a b/c=d/ ");
+  EXPECT_EQ(Read("Pattern"), "*");
+}
+
+TEST_F(IniFileTest, UnknownKeysAndSectionsSurviveCommentsAndBlankLinesDoNot) {
+  home.WriteFile(".Quillon.ini",
+                 "; written by hand\n"
+                 "\n"
+                 "[Window]\n"
+                 "Left=10\n"
+                 "\n"
+                 "   \n"
+                 "[Options]\n"
+                 "; the folder\n"
+                 "LastDir=/old/\n"
+                 "Extra=keep me\n"
+                 "a line without equals\n"
+                 "[Last]\n"
+                 "x=1\n");
+  EXPECT_EQ(Read("Pattern"), "<default>");
+  const std::string afterRead =
+      "[Window]\n"
+      "Left=10\n"
+      "\n"
+      "[Options]\n"
+      "LastDir=/old/\n"
+      "Extra=keep me\n"
+      "a line without equals\n"
+      "\n"
+      "[Last]\n"
+      "x=1\n"
+      "\n";
+  EXPECT_EQ(Content(), afterRead);
+
+  ASSERT_TRUE(WriteIniString(file, "Options", "Pattern", "*.txt", error)) << error;
+  ASSERT_TRUE(WriteIniString(file, "New", "Key", "v", error)) << error;
+  EXPECT_EQ(Content(),
+            "[Window]\n"
+            "Left=10\n"
+            "\n"
+            "[Options]\n"
+            "LastDir=/old/\n"
+            "Extra=keep me\n"
+            "a line without equals\n"
+            "Pattern=*.txt\n"
+            "\n"
+            "[Last]\n"
+            "x=1\n"
+            "\n"
+            "[New]\n"
+            "Key=v\n"
+            "\n");
+}
+
+TEST_F(IniFileTest, AValueWithALineBreakCannotAddLines) {
+  ASSERT_TRUE(WriteIniString(file, "Options", "LastDir", "/tmp/a\n[Options]\nUndoFile=0", error));
+  EXPECT_EQ(Content(), "[Options]\nLastDir=/tmp/a\n\n");
+  EXPECT_EQ(ReadIniInteger(file, "Options", "UndoFile", 1), 1);
+}
+
+TEST_F(IniFileTest, UnwritableFolderStillGivesTheValuesAndAWriteFailsWithoutLosingAnything) {
+  const std::string original = "[Options]\nPattern=*.jpg\nUndoFile=0\n";
+  home.WriteFile(".Quillon.ini", original);
+  std::string readPattern;
+  int readUndo = -1;
+  bool written = true;
+  {
+    FailingWrites blocked(home.path());
+    readPattern = Read("Pattern", "*");
+    readUndo = ReadIniInteger(file, "Options", "UndoFile", 1);
+    written = WriteIniString(file, "Options", "Pattern", "*.png", error);
+  }
+  EXPECT_EQ(readPattern, "*.jpg");
+  EXPECT_EQ(readUndo, 0);
+  EXPECT_FALSE(written);
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(Content(), original);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.path()), {}), 1);
+}
+
+TEST_F(IniFileTest, UnwritableMissingFileGivesDefaults) {
+  std::string pattern;
+  {
+    FailingWrites blocked(home.path());
+    pattern = Read("Pattern", "*");
+    EXPECT_FALSE(WriteIniString(file, "Options", "Pattern", "x", error));
+  }
+  EXPECT_EQ(pattern, "*");
+  EXPECT_FALSE(error.empty());
+}
+
+TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverReplaced) {
+  home.WriteFile(".Quillon.ini", "[Options]\nPattern=*.c\n");
+  ::chmod(file.c_str(), 0200);
+  ::chmod(home.path().c_str(), 0777);  // the folder itself would allow replacing the file
+  std::optional<bool> leftAlone = AsOtherUser([&] {
+    std::string writeError;
+    return Read("Pattern", "*") == "*" &&
+           !WriteIniString(file, "Options", "Pattern", "x", writeError) && writeError == "Permission denied";
+  });
+  ::chmod(file.c_str(), 0600);
+  ::chmod(home.path().c_str(), 0700);
+  ASSERT_TRUE(leftAlone.has_value()) << "could not run as another user";
+  EXPECT_TRUE(*leftAlone);
+  EXPECT_EQ(Content(), "[Options]\nPattern=*.c\n");
+}
+
+TEST_F(IniFileTest, AFolderInPlaceOfTheFileGivesDefaultsAndIsKept) {
+  home.WriteFile(".Quillon.ini/inside", "kept");
+  EXPECT_EQ(Read("Pattern", "*"), "*");
+  EXPECT_FALSE(WriteIniString(file, "Options", "Pattern", "x", error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(home.ReadFile(".Quillon.ini/inside"), "kept");
+}
+
+TEST_F(IniFileTest, AnEntryThatCannotBeOpenedIsLeftAsItIs) {
+  // A socket cannot be opened for reading, for root too.
+  int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(file.size(), sizeof address.sun_path);
+  std::copy(file.begin(), file.end(), address.sun_path);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  EXPECT_EQ(Read("Pattern", "*"), "*");
+  EXPECT_FALSE(WriteIniString(file, "Options", "Pattern", "x", error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_TRUE(std::filesystem::is_socket(file));
+  ::close(fd);
+}

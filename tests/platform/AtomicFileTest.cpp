@@ -1,0 +1,101 @@
+#include "platform/AtomicFile.h"
+
+#include "support/FailingWrites.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::vector<std::string> FolderContents(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  return st.st_mode & 07777;
+}
+
+}  // namespace
+
+TEST(AtomicFileTest, CreatesAndReplacesWholeFiles) {
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(dir / "f", "first content\n", error)) << error;
+  EXPECT_EQ(dir.ReadFile("f"), "first content\n");
+  ASSERT_TRUE(WriteFileAtomically(dir / "f", "2", error)) << error;
+  EXPECT_EQ(dir.ReadFile("f"), "2");
+  ASSERT_TRUE(WriteFileAtomically(dir / "f", "", error)) << error;
+  EXPECT_TRUE(dir.Exists("f"));
+  EXPECT_EQ(dir.ReadFile("f"), "");
+  EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"f"});
+}
+
+TEST(AtomicFileTest, KeepsPermissionBitsOfTheReplacedFile) {
+  TempDir dir;
+  dir.WriteFile("private", "old");
+  ::chmod((dir / "private").c_str(), 0600);
+  dir.WriteFile("script", "old");
+  ::chmod((dir / "script").c_str(), 0751);
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(dir / "private", "new", error)) << error;
+  ASSERT_TRUE(WriteFileAtomically(dir / "script", "new", error)) << error;
+  EXPECT_EQ(ModeOf(dir / "private"), 0600u);
+  EXPECT_EQ(ModeOf(dir / "script"), 0751u);
+}
+
+TEST(AtomicFileTest, NewFileIsNotExecutable) {
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(dir / "new", "x", error)) << error;
+  EXPECT_EQ(ModeOf(dir / "new") & 0111, 0u);
+}
+
+TEST(AtomicFileTest, SymbolicLinkStaysALinkAndItsTargetGetsTheContent) {
+  TempDir dir;
+  dir.WriteFile("dotfiles/settings.ini", "old");
+  ASSERT_EQ(::symlink((dir / "dotfiles/settings.ini").c_str(), (dir / "link.ini").c_str()), 0);
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(dir / "link.ini", "new", error)) << error;
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+  EXPECT_EQ(dir.ReadFile("dotfiles/settings.ini"), "new");
+}
+
+TEST(AtomicFileTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
+  TempDir dir;
+  dir.WriteFile("keep", "old content");
+  std::string error;
+  {
+    FailingWrites blocked(dir.path());
+    EXPECT_FALSE(WriteFileAtomically(dir / "keep", "new content that is longer", error));
+  }
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(dir.ReadFile("keep"), "old content");
+  EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"keep"});
+}
+
+TEST(AtomicFileTest, MissingFolderIsReportedWithTheSystemReason) {
+  TempDir dir;
+  std::string error;
+  EXPECT_FALSE(WriteFileAtomically(dir / "no/such/folder/file", "x", error));
+  EXPECT_EQ(error, "No such file or directory");
+}
+
+TEST(AtomicFileTest, AFolderInTheWayIsNotReplaced) {
+  TempDir dir;
+  dir.WriteFile("target/inside", "kept");
+  std::string error;
+  EXPECT_FALSE(WriteFileAtomically(dir / "target", "x", error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(dir.ReadFile("target/inside"), "kept");
+  EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"target"});
+}

@@ -1,0 +1,266 @@
+#include "rename/RenameEngine.h"
+
+#include "support/ExfatMount.h"
+#include "support/FailingWrites.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+using RenameEngine::PerformRenames;
+using RenameEngine::UndoLine;
+
+namespace {
+
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+int RunShell(const std::string& folder, const std::string& script) {
+  return std::system(("cd '" + folder + "' && sh " + script + " >/dev/null 2>&1").c_str());
+}
+
+}  // namespace
+
+TEST(RenameUndoLineTest, LinuxAndWindowsLines) {
+  struct Case {
+    PreviewEntry entry;
+    bool renamed;
+    Build build;
+    const char* line;
+  } cases[] = {
+      {{"new.txt", "old.txt", "/home/u"}, true, Build::Linux, "mv \"/home/u/new.txt\" \"/home/u/old.txt\"\n"},
+      {{"b", "a", "/home/u/"}, true, Build::Linux, "mv \"/home/u/b\" \"/home/u/a\"\n"},
+      {{"b", "a", ""}, true, Build::Linux, "mv \"/b\" \"/a\"\n"},
+      {{"n$x", "o`x`\\\"y", "/d $HOME"}, true, Build::Linux,
+       "mv \"/d \\$HOME/n\\$x\" \"/d \\$HOME/o\\`x\\`\\\\\\\"y\"\n"},
+      {{"two\nlines", "o", "/d"}, true, Build::Linux, "mv \"/d/two\nlines\" \"/d/o\"\n"},
+      {{"b", "a", "/d"}, false, Build::Linux, ": mv \"/d/b\" \"/d/a\"\n"},
+      {{"New.txt", "old.txt", "C:\\Music"}, true, Build::Windows, "REN \"C:\\Music\\New.txt\" \"old.txt\"\r\n"},
+      {{"b", "a", "C:\\"}, true, Build::Windows, "REN \"C:\\b\" \"a\"\r\n"},
+      {{"100%", "%PATH%", "C:\\x%y"}, true, Build::Windows, "REN \"C:\\x%%y\\100%%\" \"%%PATH%%\"\r\n"},
+      {{"b", "a", "C:\\d"}, false, Build::Windows, "REM REN \"C:\\d\\b\" \"a\"\r\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(UndoLine(c.entry, c.renamed, c.build), c.line) << c.entry.newName;
+}
+
+TEST(RenameUndoLineTest, FileTextIsTheLinesLastToFirst) {
+  EXPECT_EQ(RenameEngine::UndoFileText({}), "");
+  EXPECT_EQ(RenameEngine::UndoFileText({"1\n", "2\n", "3\n"}), "3\n2\n1\n");
+}
+
+TEST(RenameUndoLineTest, CountsText) {
+  EXPECT_EQ(RenameEngine::CountsText(0, 0), "Ready, renamed 0 file(s)/folder(s), 0 error(s).");
+  EXPECT_EQ(RenameEngine::CountsText(100000, 2), "Ready, renamed 100000 file(s)/folder(s), 2 error(s).");
+}
+
+struct RenameRunTest : ::testing::Test {
+  TempDir dir;
+  std::string folder = dir.path();
+};
+
+TEST_F(RenameRunTest, RenamesFilesAndFoldersAndSkipsUnchangedEntries) {
+  dir.WriteFile("a.txt", "A");
+  dir.WriteFile("same.txt", "S");
+  dir.WriteFile("sub.dir/inner", "I");
+  RenameEngine::RenameRun run = PerformRenames({
+      {"b.txt", "a.txt", folder},
+      {"same.txt", "same.txt", folder},
+      {"renamed.dir", "sub.dir", folder + "/"},
+  }, Build::Linux);
+  EXPECT_EQ(run.successes, 2u);
+  EXPECT_EQ(run.failures, 0u);
+  EXPECT_FALSE(run.stopped);
+  EXPECT_EQ(run.undoLines, (std::vector<std::string>{
+                               "mv \"" + folder + "/b.txt\" \"" + folder + "/a.txt\"\n",
+                               "mv \"" + folder + "/renamed.dir\" \"" + folder + "/sub.dir\"\n",
+                           }));
+  EXPECT_EQ(Listing(folder), (std::vector<std::string>{"b.txt", "renamed.dir", "same.txt"}));
+  EXPECT_EQ(dir.ReadFile("b.txt"), "A");
+  EXPECT_EQ(dir.ReadFile("renamed.dir/inner"), "I");
+}
+
+TEST_F(RenameRunTest, CaseOnlyRenameSucceeds) {
+  dir.WriteFile("photo.JPG", "P");
+  RenameEngine::RenameRun run = PerformRenames({{"photo.jpg", "photo.JPG", folder}});
+  EXPECT_EQ(run.successes, 1u);
+  EXPECT_EQ(Listing(folder), std::vector<std::string>{"photo.jpg"});
+}
+
+TEST(RenameRunExfatTest, CaseOnlyRenameOnAFileSystemThatIgnoresCase) {
+  ExfatMount volume;
+  if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
+  {
+    std::FILE* f = std::fopen((volume.path() + "/photo.JPG").c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("P", f);
+    std::fclose(f);
+  }
+  RenameEngine::RenameRun run = PerformRenames({{"photo.jpg", "photo.JPG", volume.path()}});
+  EXPECT_EQ(run.successes, 1u);
+  EXPECT_EQ(run.failures, 0u);
+  EXPECT_EQ(Listing(volume.path()), std::vector<std::string>{"photo.jpg"});
+}
+
+TEST_F(RenameRunTest, ATargetOutsideThePreviewIsNeverReplaced) {
+  dir.WriteFile("mine.txt", "mine");
+  dir.WriteFile("theirs.txt", "theirs");
+  RenameEngine::RenameRun run = PerformRenames({{"theirs.txt", "mine.txt", folder}}, Build::Linux);
+  EXPECT_EQ(run.successes, 0u);
+  EXPECT_EQ(run.failures, 1u);
+  EXPECT_EQ(dir.ReadFile("mine.txt"), "mine");
+  EXPECT_EQ(dir.ReadFile("theirs.txt"), "theirs");
+  ASSERT_EQ(run.undoLines.size(), 1u);
+  EXPECT_EQ(run.undoLines[0], ": mv \"" + folder + "/theirs.txt\" \"" + folder + "/mine.txt\"\n");
+}
+
+TEST_F(RenameRunTest, ChainFirstFailsSecondSucceeds) {
+  dir.WriteFile("a", "A");
+  dir.WriteFile("b", "B");
+  RenameEngine::RenameRun run = PerformRenames({{"b", "a", folder}, {"c", "b", folder}});
+  EXPECT_EQ(run.successes, 1u);
+  EXPECT_EQ(run.failures, 1u);
+  EXPECT_EQ(RenameEngine::CountsText(run.successes, run.failures),
+            "Ready, renamed 1 file(s)/folder(s), 1 error(s).");
+  EXPECT_EQ(Listing(folder), (std::vector<std::string>{"a", "c"}));
+  EXPECT_EQ(dir.ReadFile("a"), "A");
+  EXPECT_EQ(dir.ReadFile("c"), "B");
+}
+
+TEST_F(RenameRunTest, SwapFailsBothAndLosesNothing) {
+  dir.WriteFile("a", "A");
+  dir.WriteFile("b", "B");
+  RenameEngine::RenameRun run = PerformRenames({{"b", "a", folder}, {"a", "b", folder}});
+  EXPECT_EQ(run.successes, 0u);
+  EXPECT_EQ(run.failures, 2u);
+  EXPECT_EQ(run.undoLines.size(), 2u);
+  EXPECT_EQ(dir.ReadFile("a"), "A");
+  EXPECT_EQ(dir.ReadFile("b"), "B");
+}
+
+TEST_F(RenameRunTest, MissingEntriesAndNamesLeavingTheFolderFail) {
+  dir.WriteFile("x", "X");
+  dir.MakeFolder("sub");
+  RenameEngine::RenameRun run = PerformRenames({
+      {"y", "gone", folder},
+      {"sub/x", "x", folder},
+      {"..", "x", folder},
+      {"", "x", folder},
+  });
+  EXPECT_EQ(run.successes, 0u);
+  EXPECT_EQ(run.failures, 4u);
+  EXPECT_EQ(run.undoLines.size(), 4u);
+  EXPECT_EQ(Listing(folder), (std::vector<std::string>{"sub", "x"}));
+  EXPECT_TRUE(Listing(folder + "/sub").empty());
+}
+
+TEST_F(RenameRunTest, UndoFileExactBytesInBothFormats) {
+  dir.WriteFile("work/one", "1");
+  dir.WriteFile("work/two", "2");
+  dir.WriteFile("work/taken", "t");
+  const std::string work = dir / "work";
+  const std::vector<PreviewEntry> entries = {
+      {"uno", "one", work}, {"one", "one", work}, {"taken", "two", work + "/"}};
+
+  RenameEngine::RenameRun run = PerformRenames(entries, Build::Linux);
+  std::string error;
+  ASSERT_TRUE(RenameEngine::WriteUndoFile(dir / "UNDO", run.undoLines, error, Build::Linux)) << error;
+  EXPECT_EQ(dir.ReadFile("UNDO"),
+            ": mv \"" + work + "/taken\" \"" + work + "/two\"\n"
+            "mv \"" + work + "/uno\" \"" + work + "/one\"\n");
+
+  // The Windows form of the same run's entries.
+  std::vector<std::string> windowsLines = {UndoLine({"uno", "one", "D:\\work"}, true, Build::Windows),
+                                           UndoLine({"taken", "two", "D:\\work\\"}, false, Build::Windows)};
+  ASSERT_TRUE(RenameEngine::WriteUndoFile(dir / "UNDO.BAT", windowsLines, error, Build::Windows)) << error;
+  EXPECT_EQ(dir.ReadFile("UNDO.BAT"),
+            "REM REN \"D:\\work\\taken\" \"two\"\r\n"
+            "REN \"D:\\work\\uno\" \"one\"\r\n");
+}
+
+TEST_F(RenameRunTest, ARunWithNothingChangedWritesAnEmptyUndoFile) {
+  dir.WriteFile("UNDO", "mv \"/x\" \"/y\"\n");
+  dir.WriteFile("f", "F");
+  RenameEngine::RenameRun run = PerformRenames({{"f", "f", folder}});
+  EXPECT_EQ(run.successes + run.failures, 0u);
+  std::string error;
+  ASSERT_TRUE(RenameEngine::WriteUndoFile(dir / "UNDO", run.undoLines, error));
+  EXPECT_TRUE(dir.Exists("UNDO"));
+  EXPECT_EQ(dir.ReadFile("UNDO"), "");
+}
+
+TEST_F(RenameRunTest, RunningTheUndoFileRestoresEveryNameAndDoesNothingElse) {
+  const std::vector<std::string> oldNames = {
+      "plain.txt", "with space", "dollar $HOME", "back`touch pwned1`quote", "sub $(touch pwned2)",
+      "back\\slash", "quote\"d", "line\nbreak", "semi;colon & amp | pipe", "'single'", "tail\\"};
+  dir.MakeFolder("data $PWD `x`");
+  const std::string work = dir / "data $PWD `x`";
+  std::vector<PreviewEntry> entries;
+  for (std::size_t i = 0; i < oldNames.size(); ++i) {
+    dir.WriteFile("data $PWD `x`/" + oldNames[i], std::to_string(i));
+    entries.push_back({"new " + std::to_string(i) + " $x \\ \" ` \n", oldNames[i], work});
+  }
+  // A chain (b -> c, then a -> b) that needs undoing last to first, and a
+  // swap whose two failed renames must not be undone at all.
+  dir.WriteFile("data $PWD `x`/chain-a", "chain A");
+  dir.WriteFile("data $PWD `x`/chain-b", "chain B");
+  entries.push_back({"chain-c", "chain-b", work});
+  entries.push_back({"chain-b", "chain-a", work});
+  dir.WriteFile("data $PWD `x`/swap-1", "S1");
+  dir.WriteFile("data $PWD `x`/swap-2", "S2");
+  entries.push_back({"swap-2", "swap-1", work});
+  entries.push_back({"swap-1", "swap-2", work});
+  const std::vector<std::string> before = Listing(work);
+
+  RenameEngine::RenameRun run = PerformRenames(entries, Build::Linux);
+  EXPECT_EQ(run.successes, oldNames.size() + 2);
+  EXPECT_EQ(run.failures, 2u);
+  std::string error;
+  ASSERT_TRUE(RenameEngine::WriteUndoFile(dir / "UNDO", run.undoLines, error, Build::Linux)) << error;
+
+  ASSERT_EQ(RunShell(dir.path(), "UNDO"), 0) << dir.ReadFile("UNDO");
+  EXPECT_EQ(Listing(work), before);
+  for (std::size_t i = 0; i < oldNames.size(); ++i)
+    EXPECT_EQ(dir.ReadFile("data $PWD `x`/" + oldNames[i]), std::to_string(i)) << oldNames[i];
+  EXPECT_EQ(dir.ReadFile("data $PWD `x`/chain-a"), "chain A");
+  EXPECT_EQ(dir.ReadFile("data $PWD `x`/chain-b"), "chain B");
+  EXPECT_EQ(dir.ReadFile("data $PWD `x`/swap-1"), "S1");
+  EXPECT_EQ(dir.ReadFile("data $PWD `x`/swap-2"), "S2");
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"UNDO", "data $PWD `x`"}));
+}
+
+TEST_F(RenameRunTest, UndoFileThatCannotBeCreatedReportsWithTheRenamesDone) {
+  dir.WriteFile("a", "A");
+  RenameEngine::RenameRun run = PerformRenames({{"b", "a", folder}});
+  EXPECT_EQ(run.successes, 1u);
+  const std::string undo = dir / "no such folder/UNDO";
+  std::string error;
+  EXPECT_FALSE(RenameEngine::WriteUndoFile(undo, run.undoLines, error, Build::Linux));
+  EXPECT_EQ(error, "Cannot create file \"" + undo + "\". No such file or directory");
+  EXPECT_FALSE(RenameEngine::WriteUndoFile(undo, run.undoLines, error, Build::Windows));
+  EXPECT_EQ(error, "Cannot create file " + undo);
+  EXPECT_EQ(Listing(folder), std::vector<std::string>{"b"});
+}
+
+TEST_F(RenameRunTest, AFailedUndoFileWriteKeepsTheEarlierFileWhole) {
+  const std::string earlier = "mv \"/p/new\" \"/p/old\"\n";
+  dir.WriteFile("prog/UNDO", earlier);
+  dir.WriteFile("files/a", "A");
+  RenameEngine::RenameRun run = PerformRenames({{"b", "a", dir / "files"}});
+  ASSERT_EQ(run.successes, 1u);
+  std::string error;
+  {
+    FailingWrites blocked(dir / "prog");
+    EXPECT_FALSE(RenameEngine::WriteUndoFile(dir / "prog/UNDO", run.undoLines, error, Build::Linux));
+  }
+  EXPECT_EQ(error.rfind("Cannot create file \"" + (dir / "prog/UNDO") + "\". ", 0), 0u) << error;
+  EXPECT_EQ(dir.ReadFile("prog/UNDO"), earlier);
+  EXPECT_EQ(Listing(dir / "prog"), std::vector<std::string>{"UNDO"});
+}
