@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QString>
 
@@ -82,6 +83,10 @@ class TfrmMain : public QMainWindow {
   void cboPathClick();
   // Adds the path-history entry of a folder path (trailing delimiter).
   void AddHistoryEntry(const std::string& folderPath);
+  // The path box's text as file-system bytes: the exact bytes of the current
+  // folder or of a history entry while the box shows one of them.
+  std::string PathBoxText() const;
+  QIcon imglstTreeView[2];  // 0 closed folder, 1 open folder
 
   // ---- File view (src/browser/FileView.cpp) --------------------------------
   void ListFiles(const std::string& folderPath);
