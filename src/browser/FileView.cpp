@@ -158,11 +158,13 @@ void TfrmMain::mnuDeleteFileClick() {
     for (int row : FileViewSelectedRows())
       if (!FileSystem::DeleteFile(Paths::Join(CurrentFolder, lstvwLocalModel->Name(row)))) ++failures;
   }
+  // The refresh ends with "Ready." itself, so the result line comes after it;
+  // the other way round the failure count would never be seen.
+  mnuRefreshClick();
   if (failures > 0)
     ShowStatus(QStringLiteral("Ready, failed to delete %1 of the selected files.").arg(failures));
   else
     ShowStatus(QStringLiteral("Ready."));
-  mnuRefreshClick();
 }
 
 void TfrmMain::lstvwLocalDblClick() { mnuSelectedFilesClick(); }

@@ -129,7 +129,7 @@ void TfrmMain::FillFolderNode(const std::string& folderPath, QTreeWidgetItem* no
     qDeleteAll(node->takeChildren());
 
     std::vector<FileSystem::Entry> entries;
-    if (FileSystem::ReadFolder(folderPath, entries)) {
+    if (FileSystem::ReadFolderKinds(folderPath, entries)) {
       QList<QTreeWidgetItem*> children;
       for (const FileSystem::Entry& entry : entries) {
         if (!entry.isFolder) continue;

@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "browser/DirListing.h"
 #include "platform/Paths.h"
 #include "renamelist/FindH.h"
 
@@ -23,10 +24,10 @@ void RecursiveSearch::SetHandlers(BatchHandler onBatch, FinishedHandler onFinish
   onFinished_ = std::move(onFinished);
 }
 
-bool RecursiveSearch::Start(const std::string& folder, const std::string& mask) {
+bool RecursiveSearch::Start(const std::string& folder, const std::string& mask, bool stopAtFirstFile) {
   if (running_) return false;
   Join();
-  stop_ = false;
+  stop_ = stopAtFirstFile;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     pending_.clear();
@@ -37,8 +38,14 @@ bool RecursiveSearch::Start(const std::string& folder, const std::string& mask) 
   lastPath_.clear();
   running_ = true;
   worker_ = std::thread([this, folder, mask] {
-    FindFilesRecursive(folder, mask,
-                       [this](const std::string& found, const std::string& name) { return AddFoundFile(found, name); });
+    // The search is asked for every file and the mask is applied here, so that
+    // the stop flag is read at every file the search passes, not only at the
+    // matching ones: a search for a rare pattern stops as promptly as any.
+    // An empty mask takes every file, as FindFilesRecursive does.
+    const DirListing::PatternMatcher matcher(mask.empty() ? std::string_view("*") : std::string_view(mask));
+    FindH::FindFilesRecursive(folder, "*", [this, &matcher](const std::string& found, const std::string& name) {
+      return AddFoundFile(found, name, matcher.Matches(name));
+    });
     std::lock_guard<std::mutex> lock(mutex_);
     done_ = true;
   });
@@ -48,18 +55,21 @@ bool RecursiveSearch::Start(const std::string& folder, const std::string& mask) 
 
 void RecursiveSearch::RequestStop() { stop_ = true; }
 
-// The worker's callback: queue the entry (name, folder without its trailing
-// delimiter) and go on unless asked to stop.
-bool RecursiveSearch::AddFoundFile(const std::string& folder, const std::string& name) {
-  if (folder != lastFolder_) {
+// The worker's callback: queue a matching entry (name, folder without its
+// trailing delimiter) and go on unless asked to stop.
+bool RecursiveSearch::AddFoundFile(const std::string& folder, const std::string& name, bool matches) {
+  const bool newFolder = folder != lastFolder_;
+  if (newFolder) {
     lastFolder_ = folder;
     lastPath_ = Paths::WithoutTrailingDelimiter(folder);
   }
-  {
+  if (matches || newFolder) {
     std::lock_guard<std::mutex> lock(mutex_);
-    pending_.push_back({name, lastPath_});
-    progress_.folder = folder;
-    ++progress_.found;
+    if (newFolder) progress_.folder = folder;
+    if (matches) {
+      pending_.push_back({name, lastPath_});
+      ++progress_.found;
+    }
   }
   return !stop_.load(std::memory_order_relaxed);
 }

@@ -18,7 +18,7 @@ class QTimer;
 // hands what it finds to the GUI thread in batches, in exactly the order the
 // search produces. A GUI timer collects the batches; it never waits on the
 // worker. Stopping is an atomic flag that the search's callback reads, so a
-// stop ends the search at the next file found (or folder finished).
+// stop ends the search at the next file it passes.
 //
 // Destroying the object stops and joins the worker.
 class RecursiveSearch : public QObject {
@@ -26,7 +26,7 @@ class RecursiveSearch : public QObject {
 
  public:
   struct Progress {
-    std::string folder;     // folder of the last file found, trailing delimiter
+    std::string folder;     // folder being searched, trailing delimiter
     std::size_t found = 0;  // files found so far
   };
   // Runs on the GUI thread with the entries found since the last call.
@@ -42,15 +42,16 @@ class RecursiveSearch : public QObject {
 
   void SetHandlers(BatchHandler onBatch, FinishedHandler onFinished);
   // Starts a search of `folder` for files matching `mask`. False (and nothing
-  // started) while a search is running.
-  bool Start(const std::string& folder, const std::string& mask);
+  // started) while a search is running. With `stopAtFirstFile` the stop is
+  // requested from the start: the search ends at the first file it passes.
+  bool Start(const std::string& folder, const std::string& mask, bool stopAtFirstFile = false);
   // Asks the running search to stop; it ends within a fraction of a second.
   void RequestStop();
   bool IsRunning() const { return running_; }
 
  private:
   void Poll();
-  bool AddFoundFile(const std::string& folder, const std::string& name);
+  bool AddFoundFile(const std::string& folder, const std::string& name, bool matches);
   void Join();
 
   BatchHandler onBatch_;

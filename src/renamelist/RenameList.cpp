@@ -69,8 +69,6 @@ void RecursiveSearchBatch(TfrmMain& w, std::vector<RenameListEntry>& batch, cons
 
 void RecursiveSearchFinished(TfrmMain& w) {
   w.SetKeepRenameList(1);
-  w.cmdCancel->hide();
-  w.cmdCancel->unsetCursor();
   LockForRecursiveSearch(w, false);
   w.ShowStatus(QStringLiteral("Ready."));
 }
@@ -81,6 +79,14 @@ void RecursiveSearchFinished(TfrmMain& w) {
 void LockForRecursiveSearch(TfrmMain& w, bool lock) {
   if (w.property(kSearchLocked).toBool() == lock) return;
   w.setProperty(kSearchLocked, lock);
+
+  // Cancel is the one thing the busy pane offers meanwhile; it keeps the
+  // normal pointer under the window's wait cursor.
+  w.cmdCancel->setVisible(lock);
+  if (lock)
+    w.cmdCancel->setCursor(Qt::ArrowCursor);
+  else
+    w.cmdCancel->unsetCursor();
 
   std::vector<QAction*> items;
   std::vector<QWidget*> panes{w.cmdUp, w.cboPath, w.trvwLocal, w.txtPattern, w.lstvwLocal, w.lviFiles,
@@ -288,10 +294,6 @@ void TfrmMain::tmrRecursiveTimer() {
   tmrRecursive->stop();
   if (recursiveSearch->IsRunning()) return;
   LockForRecursiveSearch(*this, true);
-  const std::string mask = ToBytes(txtPattern->text());
-  cmdCancel->setCursor(Qt::ArrowCursor);
-  cmdCancel->show();
-  SetTag(cmdCancel, 0);
-  recursiveSearch->Start(CurrentFolder, mask);
+  // A Cancel pressed before the search began stops it at the first file.
+  recursiveSearch->Start(CurrentFolder, ToBytes(txtPattern->text()), CancelRequested());
 }
-

@@ -1,0 +1,563 @@
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDragMoveEvent>
+#include <QGroupBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "platform/Paths.h"
+#include "renamelist/FindH.h"
+#include "renamelist/RecursiveSearch.h"
+#include "renamelist/RenameListModel.h"
+#include "ui/UiTestSupport.h"
+
+namespace {
+
+using Entries = std::vector<RenameListEntry>;
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 60000) {
+  for (int waited = 0; !done(); waited += 5) {
+    if (waited >= timeoutMs) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+bool WaitForSearchEnd(TfrmMain& w) {
+  return WaitFor([&] { return !w.tmrRecursive->isActive() && !w.recursiveSearch->IsRunning(); });
+}
+
+// What the core search gives for the folder, as rename-list entries.
+Entries CoreOrder(const std::string& folder, const std::string& mask) {
+  Entries found;
+  FindH::FindFilesRecursive(folder, mask, [&](const std::string& in, const std::string& name) {
+    found.push_back({name, Paths::WithoutTrailingDelimiter(in)});
+    return true;
+  });
+  return found;
+}
+
+bool IsPrefix(const Entries& part, const Entries& whole) {
+  return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
+}
+
+void SelectRows(QTreeView* view, std::initializer_list<int> rows) {
+  view->selectionModel()->clearSelection();
+  for (int row : rows)
+    view->selectionModel()->select(view->model()->index(row, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+std::vector<std::string> Names(const Entries& entries) {
+  std::vector<std::string> names;
+  for (const RenameListEntry& entry : entries) names.push_back(entry.filename);
+  return names;
+}
+
+void MakeSymlink(const std::string& target, const std::string& link) {
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0) << link;
+}
+
+// a.txt b.txt notes.md .hidden.txt link.txt(->a.txt) | sub: c.txt, "\xFC.txt",
+// loop(->..) | sub/deeper: d.txt | sub2: e.md | .hid: x.txt | lnkdir(->sub)
+void MakeSearchTree(const TempDir& files) {
+  for (const char* name : {"a.txt", "b.txt", "notes.md", ".hidden.txt", "sub/c.txt", "sub/\xFC.txt",
+                           "sub/deeper/d.txt", "sub2/e.md", ".hid/x.txt"})
+    files.WriteFile(name, "x");
+  MakeSymlink("a.txt", files / "link.txt");
+  MakeSymlink("..", files / "sub/loop");
+  MakeSymlink("sub", files / "lnkdir");
+}
+
+void StartSearch(TfrmMain& w, const std::string& folder, const QString& pattern) {
+  w.ListFiles(folder + "/");
+  w.txtPattern->setText(pattern);
+  TfrmMain::Invoke(w.mnuAllFilesRecursive);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Entries and the duplicate test
+
+TEST(RenameListEntries, DuplicateTestComparesExactBytes) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  const struct {
+    const char* name;
+    const char* path;
+    bool added;
+  } steps[] = {
+      {"a.txt", "/music", true},
+      {"a.txt", "/music", false},   // the same entry again
+      {"A.txt", "/music", true},    // letter case counts
+      {"a.txt", "/MUSIC", true},    // another spelling of the folder
+      {"a.txt", "/music/", true},   // with a trailing delimiter
+      {"ab", "c", true},
+      {"a", "bc", true},            // same characters, split elsewhere
+      {"\xFC.txt", "/x", true},     // invalid UTF-8: shown alike, different bytes
+      {"\xFD.txt", "/x", true},
+      {"\xFC.txt", "/x", false},
+      {"", "", true},
+      {"", "", false},
+  };
+  std::size_t expected = 0;
+  for (const auto& step : steps) {
+    SCOPED_TRACE(std::string(step.name) + " | " + step.path);
+    EXPECT_EQ(w.IsInRenameList(step.name, step.path), !step.added);
+    w.AddToRenameList(step.name, step.path);
+    if (step.added) ++expected;
+    EXPECT_EQ(w.RenameListEntries().size(), expected);
+    EXPECT_TRUE(w.IsInRenameList(step.name, step.path));
+    if (step.added) {
+      EXPECT_EQ(w.RenameListEntries().back(), (RenameListEntry{step.name, step.path}));
+    }
+  }
+  EXPECT_EQ(w.lviFiles->model()->rowCount(), int(expected));
+  EXPECT_EQ(w.lviFiles->model()->index(6, 0).data().toString(), QStringLiteral("\uFFFD.txt"));
+  EXPECT_EQ(w.lviFiles->model()->index(7, 0).data().toString(), QStringLiteral("\uFFFD.txt"));
+  EXPECT_EQ(w.RenameListEntries()[6].filename, "\xFC.txt");
+  EXPECT_EQ(w.KeepRenameList(), 0);  // adding alone does not touch the flag
+}
+
+TEST(RenameListEntries, RemovedAndClearedEntriesCanBeAddedAgain) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  for (const char* name : {"one", "two", "three"}) w.AddToRenameList(name, "/f");
+  SelectRows(w.lviFiles, {1});
+  w.mnuClearSelectedClick();
+  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"one", "three"}));
+  EXPECT_FALSE(w.IsInRenameList("two", "/f"));
+  w.AddToRenameList("two", "/f");
+  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"one", "three", "two"}));
+
+  w.mnuClearClick();
+  EXPECT_TRUE(w.RenameListEntries().empty());
+  EXPECT_FALSE(w.IsInRenameList("one", "/f"));
+  w.AddToRenameList("one", "/f");
+  EXPECT_EQ(w.RenameListEntries().size(), 1u);
+
+  w.ClearRenameList();
+  EXPECT_EQ(w.lviFiles->model()->rowCount(), 0);
+  EXPECT_FALSE(w.IsInRenameList("one", "/f"));
+}
+
+TEST(RenameListEntries, BatchSkipsListedEntriesAndRepeatsWithinItself) {
+  RenameListModel model;
+  model.Append("b", "/p");
+  QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+  Entries batch{{"a", "/p"}, {"b", "/p"}, {"c", "/p"}, {"a", "/p"}, {"d", "/q"}};
+  EXPECT_EQ(model.AppendBatch(std::move(batch)), 3u);
+  EXPECT_EQ(Names(model.entries()), (std::vector<std::string>{"b", "a", "c", "d"}));
+  ASSERT_EQ(inserted.count(), 1);  // one insertion for the whole batch
+  EXPECT_EQ(inserted[0][1].toInt(), 1);
+  EXPECT_EQ(inserted[0][2].toInt(), 3);
+  Entries again{{"a", "/p"}, {"d", "/q"}};
+  EXPECT_EQ(model.AppendBatch(std::move(again)), 0u);
+  EXPECT_EQ(inserted.count(), 1);
+  EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Filename"));
+  EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Path"));
+  EXPECT_EQ(model.index(3, 1).data().toString(), QStringLiteral("/q"));
+}
+
+// ---------------------------------------------------------------------------
+// Removing entries
+
+TEST(RenameListCommands, ClearSelectedRemovesOnlyTheTopmostSelectedEntryEachTime) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  for (const char* name : {"e0", "e1", "e2", "e3", "e4"}) w.AddToRenameList(name, "/f");
+  SelectRows(w.lviFiles, {4, 1, 2});
+  ASSERT_EQ(w.KeepRenameList(), 0);
+
+  TfrmMain::Invoke(w.mnuClearSelected);  // the menu item (Del)
+  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"e0", "e2", "e3", "e4"}));
+  EXPECT_EQ(w.KeepRenameList(), 1);
+
+  w.SetKeepRenameList(0);
+  w.mnuClearSelected2->trigger();  // the popup's "&Clear"
+  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"e0", "e3", "e4"}));
+  EXPECT_EQ(w.KeepRenameList(), 1);
+
+  TfrmMain::Invoke(w.mnuClearSelected);
+  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"e0", "e3"}));
+
+  // Nothing selected any more: nothing removed, the flag is still set.
+  w.SetKeepRenameList(0);
+  TfrmMain::Invoke(w.mnuClearSelected);
+  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"e0", "e3"}));
+  EXPECT_EQ(w.KeepRenameList(), 1);
+}
+
+TEST(RenameListCommands, RemoveFirstSelectedItemWorksOnAnyListView) {
+  QStandardItemModel model;
+  for (const char* text : {"r0", "r1", "r2", "r3"}) model.appendRow(new QStandardItem(QString::fromLatin1(text)));
+  QTreeView view;
+  view.setModel(&model);
+  view.setSelectionMode(QAbstractItemView::ExtendedSelection);
+
+  TfrmMain::RemoveFirstSelectedItem(&view);  // nothing selected
+  EXPECT_EQ(model.rowCount(), 4);
+  SelectRows(&view, {3, 2});
+  TfrmMain::RemoveFirstSelectedItem(&view);
+  ASSERT_EQ(model.rowCount(), 3);
+  EXPECT_EQ(model.item(2)->text(), QStringLiteral("r3"));
+  TfrmMain::RemoveFirstSelectedItem(&view);
+  ASSERT_EQ(model.rowCount(), 2);
+  EXPECT_EQ(model.item(1)->text(), QStringLiteral("r1"));
+}
+
+TEST(RenameListCommands, ClearAllEmptiesTheListAndClearsTheFlag) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  w.AddToRenameList("a", "/f");
+  w.AddToRenameList("b", "/f");
+  w.SetKeepRenameList(1);
+  w.mnuClearAll2->trigger();  // the popup's "Clear &all"
+  EXPECT_TRUE(w.RenameListEntries().empty());
+  EXPECT_EQ(w.KeepRenameList(), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Current folder name
+
+TEST(RenameListCommands, FolderNameAddsNameAndParentWithItsDelimiter) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  t.files.MakeFolder("music/live");
+  const std::string base = t.files.path();
+  const struct {
+    std::string folder;
+    int flagBefore;
+    Entries expected;
+    int flagAfter;
+  } cases[] = {
+      {"/", 0, {}, 0},
+      {"/", 1, {}, 1},
+      {base + "/music/live/", 0, {{"live", base + "/music/"}}, 1},
+      {base + "/music/", 0, {{"music", base + "/"}}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    w.mnuClearClick();
+    w.ListFiles(c.folder);
+    ASSERT_EQ(w.CurrentFolder, c.folder);
+    w.SetKeepRenameList(c.flagBefore);
+    TfrmMain::Invoke(w.mnuFolderName);
+    EXPECT_EQ(w.RenameListEntries(), c.expected);
+    EXPECT_EQ(w.KeepRenameList(), c.flagAfter);
+    TfrmMain::Invoke(w.mnuFolderName);  // twice: still one entry
+    EXPECT_EQ(w.RenameListEntries(), c.expected);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Recursive search
+
+TEST(RenameListRecursive, FindsFilesBeforeSubfoldersDepthFirstWithTheLinuxSkips) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  MakeSearchTree(t.files);
+  const std::string root = t.files.path();
+  const struct {
+    QString pattern;
+    std::vector<std::string> expected;  // as a set; the order is checked below
+  } cases[] = {
+      {QStringLiteral("*"),
+       {"a.txt", "b.txt", "notes.md", ".hidden.txt", "link.txt", "c.txt", "\xFC.txt", "d.txt", "e.md"}},
+      {QString(),
+       {"a.txt", "b.txt", "notes.md", ".hidden.txt", "link.txt", "c.txt", "\xFC.txt", "d.txt", "e.md"}},
+      // Matches no folder name, yet every subfolder is searched.
+      {QStringLiteral("*.txt"), {"a.txt", "b.txt", ".hidden.txt", "link.txt", "c.txt", "\xFC.txt", "d.txt"}},
+      {QStringLiteral("*.md"), {"notes.md", "e.md"}},
+      {QStringLiteral("nothing*"), {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pattern.toStdString());
+    w.mnuClearClick();
+    StartSearch(w, root, c.pattern);
+    EXPECT_TRUE(w.StatusText().startsWith(QStringLiteral("Searching ")));
+    ASSERT_TRUE(WaitForSearchEnd(w));
+    EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
+    EXPECT_EQ(w.KeepRenameList(), 1);
+    EXPECT_TRUE(w.grpLoading->isHidden());
+    EXPECT_TRUE(w.cmdCancel->isHidden());
+
+    const Entries& found = w.RenameListEntries();
+    // Exactly the core's order, entry by entry.
+    EXPECT_EQ(found, CoreOrder(root + "/", c.pattern.toStdString()));
+    std::vector<std::string> names = Names(found), expected = c.expected;
+    std::sort(names.begin(), names.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+
+    // A folder's files come first, then each subfolder is finished before the
+    // next one starts.
+    std::vector<std::string> folders;
+    for (const RenameListEntry& entry : found)
+      if (folders.empty() || folders.back() != entry.path) folders.push_back(entry.path);
+    std::vector<std::string> distinct = folders;
+    std::sort(distinct.begin(), distinct.end());
+    EXPECT_EQ(std::unique(distinct.begin(), distinct.end()), distinct.end()) << "a folder came back twice";
+    for (std::size_t i = 1; i < folders.size(); ++i) EXPECT_NE(folders[i], root);
+    auto at = [&](const std::string& folder) {
+      return std::find(folders.begin(), folders.end(), folder) - folders.begin();
+    };
+    if (at(root + "/sub") < std::ptrdiff_t(folders.size()) &&
+        at(root + "/sub/deeper") < std::ptrdiff_t(folders.size())) {
+      EXPECT_EQ(at(root + "/sub/deeper"), at(root + "/sub") + 1);
+    }
+  }
+}
+
+TEST(RenameListRecursive, LocksTheWindowWhileRunningAndRestoresEveryState) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  MakeSearchTree(t.files);
+  w.mnuAddClick();  // empty list: "C&lear selected" and "&Clear all" disabled
+  ASSERT_FALSE(w.mnuClear->isEnabled());
+  ASSERT_FALSE(w.mnuClearSelected->isEnabled());
+
+  w.ListFiles(t.files.path() + "/");
+  TfrmMain::Invoke(w.mnuAllFilesRecursive);
+  EXPECT_EQ(w.StatusText(), FromBytes("Searching " + t.files.path() + "/..."));
+  w.tmrRecursiveTimer();  // the timer's work, at once
+  ASSERT_TRUE(w.recursiveSearch->IsRunning());
+  for (QAction* item : {w.mnuAdd->menuAction(), w.mnuRename->menuAction(), w.mnuOptions->menuAction(),
+                        w.mnuAllFiles, w.mnuSelectedFiles, w.mnuAllFilesRecursive, w.mnuRefresh, w.mnuRename_[1]})
+    EXPECT_FALSE(item->isEnabled()) << item->objectName().toStdString();
+  for (QWidget* pane : std::initializer_list<QWidget*>{w.lviFiles, w.lstvwLocal, w.trvwLocal, w.txtPattern,
+                                                       w.cboPath, w.cmdUp, w.grpRename_0})
+    EXPECT_FALSE(pane->isEnabled()) << pane->objectName().toStdString();
+  EXPECT_FALSE(w.cmdCancel->isHidden());
+  EXPECT_TRUE(w.cmdCancel->isEnabled());
+  EXPECT_FALSE(w.grpLoading->isHidden());
+  // Commands from elsewhere do nothing meanwhile.
+  QSignalSpy allFiles(w.mnuAllFiles, &QAction::triggered);
+  TfrmMain::Invoke(w.mnuAllFiles);
+  EXPECT_EQ(allFiles.count(), 0);
+
+  ASSERT_TRUE(WaitForSearchEnd(w));
+  for (QAction* item : {w.mnuAdd->menuAction(), w.mnuRename->menuAction(), w.mnuOptions->menuAction(),
+                        w.mnuAllFiles, w.mnuAllFilesRecursive, w.mnuRefresh, w.mnuRename_[1]})
+    EXPECT_TRUE(item->isEnabled()) << item->objectName().toStdString();
+  for (QWidget* pane : std::initializer_list<QWidget*>{w.lviFiles, w.lstvwLocal, w.trvwLocal, w.txtPattern,
+                                                       w.cboPath, w.cmdUp, w.grpRename_0})
+    EXPECT_TRUE(pane->isEnabled()) << pane->objectName().toStdString();
+  // The Add menu's own states, set when it last opened, are back as they were.
+  EXPECT_FALSE(w.mnuSelectedFiles->isEnabled());
+  EXPECT_FALSE(w.mnuClear->isEnabled());
+  EXPECT_FALSE(w.mnuClearSelected->isEnabled());
+  EXPECT_TRUE(w.cmdCancel->isHidden());
+  EXPECT_TRUE(w.grpLoading->isHidden());
+  EXPECT_EQ(w.RenameListEntries().size(), 9u);
+  EXPECT_TRUE(w.lblLoading->text().endsWith(QStringLiteral("9 files found")));
+}
+
+TEST(RenameListRecursive, CancelBeforeTheFirstFileKeepsJustThatFile) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  MakeSearchTree(t.files);
+  const Entries full = CoreOrder(t.files.path() + "/", "*");
+  w.SetKeepRenameList(0);
+  StartSearch(w, t.files.path(), QStringLiteral("*"));
+  ASSERT_FALSE(w.cmdCancel->isHidden());
+  w.cmdCancel->click();
+  ASSERT_TRUE(WaitForSearchEnd(w));
+
+  ASSERT_EQ(w.RenameListEntries().size(), 1u);
+  EXPECT_TRUE(IsPrefix(w.RenameListEntries(), full));
+  EXPECT_EQ(w.KeepRenameList(), 1);
+  EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
+  EXPECT_TRUE(w.cmdCancel->isHidden());
+  EXPECT_TRUE(w.lviFiles->isEnabled());
+  EXPECT_TRUE(w.lblLoading->text().endsWith(QStringLiteral("1 file found")));
+}
+
+TEST(RenameListRecursive, CancelWhileRunningKeepsWhatWasFoundInOrder) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  for (int folder = 0; folder < 40; ++folder)
+    for (int file = 0; file < 100; ++file)
+      t.files.WriteFile("f" + std::to_string(folder) + "/n" + std::to_string(file));
+  const Entries full = CoreOrder(t.files.path() + "/", "*");
+  ASSERT_EQ(full.size(), 4000u);
+
+  StartSearch(w, t.files.path(), QStringLiteral("*"));
+  ASSERT_TRUE(WaitFor([&] { return !w.RenameListEntries().empty() || !w.recursiveSearch->IsRunning(); }));
+  w.cmdCancelClick();
+  ASSERT_TRUE(WaitForSearchEnd(w));
+  EXPECT_TRUE(IsPrefix(w.RenameListEntries(), full));
+  EXPECT_FALSE(w.RenameListEntries().empty());
+  EXPECT_EQ(w.KeepRenameList(), 1);
+  EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
+  EXPECT_FALSE(w.CancelRequested());
+
+  // A new search after a cancelled one runs to its end and adds the rest.
+  StartSearch(w, t.files.path(), QStringLiteral("*"));
+  ASSERT_TRUE(WaitForSearchEnd(w));
+  EXPECT_EQ(w.RenameListEntries().size(), full.size());
+}
+
+TEST(RenameListRecursive, SymbolicLinkLoopsEnd) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  t.files.WriteFile("top/f");
+  t.files.WriteFile("top/a/g");
+  MakeSymlink("..", t.files / "top/a/up");
+  MakeSymlink(t.files / "top", t.files / "top/a/abs");
+  MakeSymlink(".", t.files / "top/self");
+  StartSearch(w, t.files / "top", QStringLiteral("*"));
+  ASSERT_TRUE(WaitForSearchEnd(w));
+  EXPECT_EQ(w.RenameListEntries(), (Entries{{"f", t.files / "top"}, {"g", t.files / "top/a"}}));
+}
+
+TEST(RenameListRecursive, ClosingTheWindowStopsTheSearch) {
+  TempDir tree;
+  for (int folder = 0; folder < 20; ++folder)
+    for (int file = 0; file < 100; ++file) tree.WriteFile("d" + std::to_string(folder) + "/x" + std::to_string(file));
+  const Entries full = CoreOrder(tree.path() + "/", "*");
+  {
+    TestWindow t;
+    TfrmMain& w = t.Open();
+    w.show();
+    StartSearch(w, tree.path(), QStringLiteral("*"));
+    w.tmrRecursiveTimer();
+    ASSERT_TRUE(w.recursiveSearch->IsRunning());
+    t.Close();
+    ASSERT_TRUE(WaitForSearchEnd(w));
+    EXPECT_TRUE(IsPrefix(w.RenameListEntries(), full));
+    EXPECT_TRUE(t.home.Exists(".Quillon.ini"));  // the close ran its shut-down
+  }
+  {
+    // Destroyed while the worker runs: the worker is stopped and joined.
+    TestWindow t;
+    TfrmMain& w = t.Open();
+    StartSearch(w, tree.path(), QStringLiteral("*"));
+    w.tmrRecursiveTimer();
+    EXPECT_TRUE(w.recursiveSearch->IsRunning());
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The Add menu, drags and the popup
+
+TEST(RenameListMenu, OpeningTheAddMenuSetsTheEnabledStates) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  emit w.mnuAdd->aboutToShow();
+  EXPECT_FALSE(w.mnuSelectedFiles->isEnabled());  // no file selected
+  EXPECT_FALSE(w.mnuClearSelected->isEnabled());
+  EXPECT_FALSE(w.mnuClear->isEnabled());
+  for (QAction* item : {w.mnuAllFiles, w.mnuFolderName, w.mnuAllFilesRecursive}) EXPECT_TRUE(item->isEnabled());
+
+  w.AddToRenameList("a", "/f");
+  w.AddToRenameList("b", "/f");
+  EXPECT_FALSE(w.mnuClear->isEnabled());  // unchanged until the menu opens again
+  emit w.mnuAdd->aboutToShow();
+  EXPECT_TRUE(w.mnuClear->isEnabled());
+  EXPECT_FALSE(w.mnuClearSelected->isEnabled());
+  SelectRows(w.lviFiles, {1});
+  emit w.mnuAdd->aboutToShow();
+  EXPECT_TRUE(w.mnuClearSelected->isEnabled());
+  // The popup's twins are never disabled.
+  EXPECT_TRUE(w.mnuClearSelected2->isEnabled());
+  EXPECT_TRUE(w.mnuClearAll2->isEnabled());
+  EXPECT_TRUE(w.mnuAddFile2->isEnabled());
+}
+
+TEST(RenameListMenu, DisabledItemsIgnoreShortcutsButNotThePopup) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  w.show();
+  QApplication::setActiveWindow(&w);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  emit w.mnuAdd->aboutToShow();  // empty list: "C&lear selected" and "&Clear all" off
+  for (const char* name : {"a", "b", "c"}) w.AddToRenameList(name, "/f");
+  SelectRows(w.lviFiles, {0, 2});
+  w.lviFiles->setFocus();
+  QTest::keyClick(w.lviFiles, Qt::Key_Delete);
+  EXPECT_EQ(w.RenameListEntries().size(), 3u);
+  QTest::keyClick(w.lviFiles, Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_EQ(w.RenameListEntries().size(), 3u);
+  w.mnuClearSelected2->trigger();
+  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"b", "c"}));
+
+  emit w.mnuAdd->aboutToShow();
+  QTest::keyClick(w.lviFiles, Qt::Key_Delete);
+  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"b"}));
+  QTest::keyClick(w.lviFiles, Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_TRUE(w.RenameListEntries().empty());
+}
+
+TEST(RenameListMenu, DragOverTheListIsAcceptedAndInvokesSelectedFiles) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  QSignalSpy selectedFiles(w.mnuSelectedFiles, &QAction::triggered);
+  QMimeData mime;
+  mime.setText(QStringLiteral("anything"));
+  const QPoint at(10, 10);
+
+  QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w.lviFiles->viewport(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w.lviFiles->viewport(), &move);
+  EXPECT_TRUE(move.isAccepted());
+  EXPECT_EQ(move.dropAction(), Qt::CopyAction);  // a drag never moves entries away
+  EXPECT_EQ(selectedFiles.count(), 2);
+
+  emit w.mnuAdd->aboutToShow();  // no file selected: the item is off
+  QDragMoveEvent again(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w.lviFiles->viewport(), &again);
+  EXPECT_TRUE(again.isAccepted());
+  EXPECT_EQ(selectedFiles.count(), 2);
+}
+
+TEST(RenameListMenu, PopupOpensOnlyOverAnEntryWithASelection) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  for (const char* name : {"a", "b"}) w.AddToRenameList(name, "/f");
+  QWidget* viewport = w.lviFiles->viewport();
+  const QPoint onEntry = w.lviFiles->visualRect(w.lviFiles->model()->index(1, 0)).center();
+  const QPoint below(onEntry.x(), viewport->height() - 3);
+  ASSERT_FALSE(w.lviFiles->indexAt(below).isValid());
+
+  QTest::mousePress(viewport, Qt::RightButton, {}, onEntry);  // nothing selected
+  EXPECT_FALSE(w.mnuPopUpFiles->isVisible());
+  QTest::mouseRelease(viewport, Qt::RightButton, {}, onEntry);
+
+  SelectRows(w.lviFiles, {0});
+  QTest::mousePress(viewport, Qt::RightButton, {}, below);  // empty area
+  EXPECT_FALSE(w.mnuPopUpFiles->isVisible());
+  QTest::mouseRelease(viewport, Qt::RightButton, {}, below);
+
+  SelectRows(w.lviFiles, {0});
+  QTest::mousePress(viewport, Qt::LeftButton, {}, onEntry);  // other buttons
+  EXPECT_FALSE(w.mnuPopUpFiles->isVisible());
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, onEntry);
+
+  QTest::mousePress(viewport, Qt::RightButton, {}, onEntry);
+  EXPECT_TRUE(w.mnuPopUpFiles->isVisible());
+  w.mnuPopUpFiles->close();
+}
