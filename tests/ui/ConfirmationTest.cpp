@@ -88,6 +88,37 @@ TEST(ConfirmationRun, YesEmptiesBothListsReloadsTheFileViewAndReportsTheCounts) 
   EXPECT_EQ(t.dialogs.count(), 0);
 }
 
+// Records every text ShowStatus shows: each call sets or clears the wait
+// cursor of the busy pane, after the status line has its new text.
+class StatusRecorder : public QObject {
+ public:
+  explicit StatusRecorder(TfrmMain& w) : window_(w) { w.grpLoading->installEventFilter(this); }
+  QStringList texts;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::CursorChange) texts.push_back(window_.StatusText());
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  TfrmMain& window_;
+};
+
+TEST(ConfirmationRun, TheStatusTextsOfOneExecutionComeInTheirOrder) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  t.files.WriteFile("a.txt");
+  w.ListFiles(t.files.path() + "/");
+  w.AddToRenameList("a.txt", t.files.path());
+  w.txtAddText->setText(QStringLiteral("x"));
+  ASSERT_TRUE(PressOperation(w, 1));
+  StatusRecorder status(w);
+  ASSERT_TRUE(PressYes(w));
+  EXPECT_EQ(status.texts, (QStringList{"Performing rename...", "Loading files...", "Ready.", "Clearing lists...",
+                                       "Ready.", Counts(1, 0)}));
+}
+
 // The cases of one execution: which renames happen, how they are counted,
 // and that no file is ever lost or replaced.
 TEST(ConfirmationRun, EntriesAreCountedAndNoFileIsEverReplaced) {
