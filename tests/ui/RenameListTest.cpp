@@ -561,3 +561,131 @@ TEST(RenameListMenu, PopupOpensOnlyOverAnEntryWithASelection) {
   EXPECT_TRUE(w.mnuPopUpFiles->isVisible());
   w.mnuPopUpFiles->close();
 }
+
+// ---------------------------------------------------------------------------
+// Adding from the file view
+
+namespace {
+
+// Lists `folder` of t.files in the file view with the pattern "*".
+void ShowFolder(TestWindow& t, const std::string& relative) {
+  t->txtPattern->setText(QStringLiteral("*"));
+  t->ListFiles(relative.empty() ? t.files.path() + "/" : t.files / relative + "/");
+}
+
+std::vector<std::string> FileViewNames(TfrmMain& w) {
+  std::vector<std::string> names;
+  for (int row = 0; row < w.FileViewRowCount(); ++row) names.push_back(w.FileViewName(row));
+  return names;
+}
+
+}  // namespace
+
+TEST(RenameListFromFileView, TheSameSelectionAddedTwiceAddsNothingNewButSetsTheFlag) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  for (const char* name : {"a.txt", "b.txt", "c.txt", "\xFC.txt"}) t.files.WriteFile(name);
+  ShowFolder(t, "");
+  const std::vector<std::string> rows = FileViewNames(w);
+  ASSERT_EQ(rows.size(), 4u);
+  SelectRows(w.lstvwLocal, {3, 0, 2});
+
+  TfrmMain::Invoke(w.mnuSelectedFiles);
+  const Entries expected{{rows[0], t.files.path()}, {rows[2], t.files.path()}, {rows[3], t.files.path()}};
+  EXPECT_EQ(w.RenameListEntries(), expected);
+  EXPECT_EQ(w.KeepRenameList(), 1);
+
+  w.SetKeepRenameList(0);
+  TfrmMain::Invoke(w.mnuSelectedFiles);
+  EXPECT_EQ(w.RenameListEntries(), expected);
+  EXPECT_EQ(w.KeepRenameList(), 1);
+
+  // Nothing selected: nothing added and the flag untouched.
+  w.SetKeepRenameList(0);
+  w.lstvwLocal->selectionModel()->clearSelection();
+  TfrmMain::Invoke(w.mnuSelectedFiles);
+  EXPECT_EQ(w.RenameListEntries(), expected);
+  EXPECT_EQ(w.KeepRenameList(), 0);
+}
+
+TEST(RenameListFromFileView, AllFilesTakesEveryRowInViewOrder) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  for (const char* name : {"z.txt", "m.txt", "a.md", "sub/inner.txt"}) t.files.WriteFile(name);
+  ShowFolder(t, "");
+  SelectRows(w.lstvwLocal, {1});
+  w.AddToRenameList("m.txt", t.files.path());  // already listed: stays where it is
+
+  TfrmMain::Invoke(w.mnuAllFiles);
+  Entries expected{{"m.txt", t.files.path()}};
+  for (const std::string& name : FileViewNames(w))
+    if (name != "m.txt") expected.push_back({name, t.files.path()});
+  EXPECT_EQ(w.RenameListEntries(), expected);
+  EXPECT_EQ(w.RenameListEntries().size(), 3u);  // folders are never rows
+  EXPECT_EQ(w.KeepRenameList(), 1);
+
+  // An empty file view: nothing, and the flag untouched.
+  w.mnuClearClick();
+  w.txtPattern->setText(QStringLiteral("nothing*"));
+  ASSERT_EQ(w.FileViewRowCount(), 0);
+  TfrmMain::Invoke(w.mnuAllFiles);
+  EXPECT_TRUE(w.RenameListEntries().empty());
+  EXPECT_EQ(w.KeepRenameList(), 0);
+}
+
+TEST(RenameListFromFileView, FilesOfTheRootGetAnEmptyPath) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  w.txtPattern->setText(QStringLiteral("*"));
+  w.ListFiles("/");
+  if (w.FileViewRowCount() == 0) GTEST_SKIP() << "the root folder holds no file here";
+  SelectRows(w.lstvwLocal, {0});
+  TfrmMain::Invoke(w.mnuSelectedFiles);
+  EXPECT_EQ(w.RenameListEntries(), (Entries{{w.FileViewName(0), ""}}));
+  TfrmMain::Invoke(w.mnuAllFiles);
+  ASSERT_EQ(int(w.RenameListEntries().size()), w.FileViewRowCount());
+  for (const RenameListEntry& entry : w.RenameListEntries()) EXPECT_EQ(entry.path, "");
+  EXPECT_EQ(Paths::Join(w.RenameListEntries()[0].path, w.RenameListEntries()[0].filename),
+            "/" + w.FileViewName(0));
+}
+
+TEST(RenameListFromFileView, TheAddMenuStatesGovernDragsButNotThePopupOrTheDoubleClick) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) t.files.WriteFile(name);
+  ShowFolder(t, "");
+  const std::vector<std::string> rows = FileViewNames(w);
+  QMimeData mime;
+  auto dragOver = [&] {
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.lviFiles->viewport(), &enter);
+    QDragMoveEvent move(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.lviFiles->viewport(), &move);
+    return enter.isAccepted() && move.isAccepted();
+  };
+
+  emit w.mnuAdd->aboutToShow();  // no file selected: "&Selected files" off
+  ASSERT_FALSE(w.mnuSelectedFiles->isEnabled());
+  SelectRows(w.lstvwLocal, {1});
+  EXPECT_TRUE(dragOver());
+  EXPECT_TRUE(w.RenameListEntries().empty()) << "a drag invokes the disabled item";
+
+  w.mnuAddFile2->trigger();  // the file view's popup "&Add"
+  EXPECT_EQ(w.RenameListEntries(), (Entries{{rows[1], t.files.path()}}));
+
+  const QRect cell = w.lstvwLocal->visualRect(w.lstvwLocal->model()->index(2, 0));
+  // A double-click as the system delivers it: press, release, double-click.
+  QTest::mouseClick(w.lstvwLocal->viewport(), Qt::LeftButton, {}, cell.center());
+  QTest::mouseDClick(w.lstvwLocal->viewport(), Qt::LeftButton, {}, cell.center());
+  EXPECT_EQ(w.RenameListEntries(), (Entries{{rows[1], t.files.path()}, {rows[2], t.files.path()}}));
+
+  SelectRows(w.lstvwLocal, {0});
+  emit w.mnuAdd->aboutToShow();  // now with a selection: on
+  EXPECT_TRUE(dragOver());
+  EXPECT_EQ(w.RenameListEntries().size(), 3u);
+  EXPECT_EQ(w.RenameListEntries().back(), (RenameListEntry{rows[0], t.files.path()}));
+  EXPECT_TRUE(dragOver());  // every further drag-over event adds nothing new
+  EXPECT_EQ(w.RenameListEntries().size(), 3u);
+}
