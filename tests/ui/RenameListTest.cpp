@@ -87,6 +87,13 @@ void MakeSearchTree(const TempDir& files) {
   MakeSymlink("sub", files / "lnkdir");
 }
 
+// folder + number + "/" + file + number
+std::string TreeFile(const char* folder, int folderNumber, const char* file, int fileNumber) {
+  std::string path(folder);
+  path.append(std::to_string(folderNumber)).append("/").append(file).append(std::to_string(fileNumber));
+  return path;
+}
+
 void StartSearch(TfrmMain& w, const std::string& folder, const QString& pattern) {
   w.ListFiles(folder + "/");
   w.txtPattern->setText(pattern);
@@ -397,7 +404,7 @@ TEST(RenameListRecursive, CancelWhileRunningKeepsWhatWasFoundInOrder) {
   TfrmMain& w = t.Open();
   for (int folder = 0; folder < 40; ++folder)
     for (int file = 0; file < 100; ++file)
-      t.files.WriteFile("f" + std::to_string(folder) + "/n" + std::to_string(file));
+      t.files.WriteFile(TreeFile("f", folder, "n", file));
   const Entries full = CoreOrder(t.files.path() + "/", "*");
   ASSERT_EQ(full.size(), 4000u);
 
@@ -433,7 +440,7 @@ TEST(RenameListRecursive, SymbolicLinkLoopsEnd) {
 TEST(RenameListRecursive, ClosingTheWindowStopsTheSearch) {
   TempDir tree;
   for (int folder = 0; folder < 20; ++folder)
-    for (int file = 0; file < 100; ++file) tree.WriteFile("d" + std::to_string(folder) + "/x" + std::to_string(file));
+    for (int file = 0; file < 100; ++file) tree.WriteFile(TreeFile("d", folder, "x", file));
   const Entries full = CoreOrder(tree.path() + "/", "*");
   {
     TestWindow t;
