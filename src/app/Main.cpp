@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -96,6 +97,30 @@ QMenu* MakeMenu(QMenuBar* bar, const char* name, const QString& caption) {
   return menu;
 }
 
+// The pages keep their fixed design geometry; where the desktop's font is
+// wider than the design's, a caption is set a little smaller rather than cut.
+void FitCaptionsToWidth(QWidget* page) {
+  for (QWidget* child : page->findChildren<QWidget*>()) {
+    QString text;
+    int room = child->width();
+    if (auto* label = qobject_cast<QLabel*>(child)) {
+      if (label->wordWrap()) continue;
+      text = label->text();
+    } else if (auto* button = qobject_cast<QAbstractButton*>(child)) {
+      if (qobject_cast<QPushButton*>(button)) continue;
+      text = button->text();
+      room -= 24;  // the check or radio indicator
+    } else {
+      continue;
+    }
+    text.remove(QLatin1Char('&'));
+    QFont font = child->font();
+    while (QFontMetrics(font).horizontalAdvance(text) > room && font.pointSizeF() > 6.5)
+      font.setPointSizeF(font.pointSizeF() - 0.5);
+    if (font != child->font()) child->setFont(font);
+  }
+}
+
 std::string ToBytes(const QString& text) { return text.toUtf8().toStdString(); }
 QString FromBytes(const std::string& bytes) { return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())); }
 
@@ -122,6 +147,7 @@ TfrmMain::TfrmMain(const AppEnvironment& environment, QWidget* parent)
   SetupPreviewList();
 
   FormCreate();
+  FormResize();
   txtPattern->setFocus();
 }
 
@@ -315,6 +341,7 @@ void TfrmMain::CreatePages() {
     cmdRename[n]->setDefault(true);
     cmdRename[n]->setAutoDefault(true);
     SetTag(cmdRename[n], n);
+    FitCaptionsToWidth(pages[n]);
   }
 }
 

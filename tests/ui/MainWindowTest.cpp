@@ -1,5 +1,8 @@
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -214,7 +217,9 @@ TEST(MainWindowStatus, OnlyTextsBeginningWithReadyEndABusyPeriod) {
     EXPECT_EQ(w.StatusText(), QString::fromLatin1(c.text));
     EXPECT_EQ(!w.grpLoading->isHidden(), c.busy);
     EXPECT_EQ(w.cursor().shape(), c.busy ? Qt::WaitCursor : Qt::ArrowCursor);
-    if (c.busy) EXPECT_EQ(w.lblLoading->text(), QString::fromLatin1(c.text));
+    if (c.busy) {
+      EXPECT_EQ(w.lblLoading->text(), QString::fromLatin1(c.text));
+    }
   }
 }
 
@@ -240,9 +245,9 @@ TEST(MainWindowPages, TheRenameMenuShowsExactlyOnePageAndTicksOneItem) {
   // The ID3 page, hidden at start, appears where the others are.
   EXPECT_EQ(Page(w, 7)->x(), Page(w, 0)->x());
 
-  w.SetMenuEnabled(w.mnuRename, false);
-  TfrmMain::Invoke(w.mnuRename_[2]);
-  EXPECT_EQ(VisiblePages(w), std::vector<int>{7}) << "a disabled menu's items do nothing";
+  w.mnuRename_[3]->setEnabled(false);
+  TfrmMain::Invoke(w.mnuRename_[3]);
+  EXPECT_EQ(VisiblePages(w), std::vector<int>{7}) << "a disabled item does nothing when invoked";
 }
 
 TEST(MainWindowPages, EveryPageHoldsItsControlsWithTheirDefaults) {
@@ -345,4 +350,16 @@ TEST(MainWindowKeyboard, EditingKeysEditTextBoxesAndMenuShortcutsActElsewhere) {
   w.lviFiles->setFocus();
   QTest::keyClick(w.lviFiles, Qt::Key_Delete);
   EXPECT_EQ(clearSelected.count(), 1);
+
+  // While a preview is shown the Add menu is disabled, and so are its shortcuts.
+  w.HideViewControls(false);
+  w.lviRename->setFocus();
+  QTest::keyClick(w.lviRename, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(w.lviRename, Qt::Key_Delete);
+  EXPECT_EQ(allFiles.count(), 0);
+  EXPECT_EQ(clearSelected.count(), 1);
+  w.HideViewControls(true);
+  w.lviFiles->setFocus();
+  QTest::keyClick(w.lviFiles, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(allFiles.count(), 1);
 }
