@@ -180,6 +180,7 @@ void TfrmMain::CreateWidgets() {
   grpConfirmation->hide();
 
   grpLoading = MakePane(area, "grpLoading", QStringLiteral("Please wait, working..."), 424);
+  grpLoading->setAutoFillBackground(true);  // it lies over the page below it
   CreateBusyPane();
   grpLoading->hide();
 
