@@ -180,6 +180,7 @@ void TfrmMain::CreateWidgets() {
   grpConfirmation->hide();
 
   grpLoading = MakePane(area, "grpLoading", QStringLiteral("Please wait, working..."), 424);
+  grpLoading->setAutoFillBackground(true);  // it lies over the page below it
   CreateBusyPane();
   grpLoading->hide();
 
@@ -520,7 +521,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 void TfrmMain::FormClose() {
   std::string error;
   const bool written =
-      WriteIniString(SettingsFileName, kOptions, "LastDir", ToBytes(cboPath->currentText()), error) &&
+      WriteIniString(SettingsFileName, kOptions, "LastDir", PathBoxText(), error) &&
       WriteIniString(SettingsFileName, kOptions, "Pattern", ToBytes(txtPattern->text()), error) &&
       WriteIniInteger(SettingsFileName, kOptions, "CaseSensitive", mnuCaseSensitive->isChecked() ? 1 : 0, error) &&
       WriteIniInteger(SettingsFileName, kOptions, "IncludeExtension", mnuIncludeExtension->isChecked() ? 1 : 0, error) &&

@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -80,7 +81,7 @@ void TfrmMain::SetupFolderTree() {
   trvwLocal->setSelectionMode(QAbstractItemView::SingleSelection);
   trvwLocal->setUniformRowHeights(true);
   // Siblings are sorted once when a node is filled; the widget's own sorting
-  // would re-sort the whole tree after every change.
+  // would re-sort the whole tree after every change of any node.
   trvwLocal->setSortingEnabled(false);
 
   connect(trvwLocal, &QTreeWidget::currentItemChanged, this,
@@ -130,9 +131,14 @@ void TfrmMain::FillFolderNode(const std::string& folderPath, QTreeWidgetItem* no
 
     std::vector<FileSystem::Entry> entries;
     if (FileSystem::ReadFolderKinds(folderPath, entries)) {
+      std::erase_if(entries, [](const FileSystem::Entry& entry) { return !entry.isFolder; });
+      // Siblings in ascending order (byte order of UTF-8 is code point
+      // order), sorted here once rather than item by item in the widget.
+      std::sort(entries.begin(), entries.end(),
+                [](const FileSystem::Entry& a, const FileSystem::Entry& b) { return a.name < b.name; });
       QList<QTreeWidgetItem*> children;
+      children.reserve(qsizetype(entries.size()));
       for (const FileSystem::Entry& entry : entries) {
-        if (!entry.isFolder) continue;
         auto data = std::make_unique<TTreeFolderData>(Paths::Join(folderPath, entry.name));
         const bool hasSubfolders = FileSystem::FolderHasSubfolders(data->Path);
         data->HasSubfolders = hasSubfolders;
@@ -149,7 +155,6 @@ void TfrmMain::FillFolderNode(const std::string& folderPath, QTreeWidgetItem* no
         children.append(child);
       }
       node->addChildren(children);
-      node->sortChildren(0, Qt::AscendingOrder);
     }
   }
   ShowStatus(QStringLiteral("Ready."));

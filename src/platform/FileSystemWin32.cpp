@@ -154,4 +154,33 @@ bool DeleteFile(const std::string& path) {
   return !path.empty() && ::DeleteFileW(Wide(path).c_str()) != 0;
 }
 
+// A folder cannot be opened as a file here, so it counts as unreadable.
+TailResult ReadFileTail(const std::string& path, std::size_t count, std::string& bytes) {
+  bytes.clear();
+  HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return TailResult::CannotOpen;
+  TailResult result = TailResult::Read;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file, &size)) {
+    result = TailResult::CannotOpen;
+  } else if (size.QuadPart > 0 && count > 0 && ::GetFileType(file) == FILE_TYPE_DISK) {
+    const auto total = static_cast<std::uint64_t>(size.QuadPart);
+    const std::size_t want = total < count ? static_cast<std::size_t>(total) : count;
+    LARGE_INTEGER offset{};
+    offset.QuadPart = static_cast<LONGLONG>(total - want);
+    bytes.resize(want);
+    DWORD got = 0;
+    if (!::SetFilePointerEx(file, offset, nullptr, FILE_BEGIN) ||
+        !::ReadFile(file, bytes.data(), static_cast<DWORD>(want), &got, nullptr)) {
+      bytes.clear();
+      result = TailResult::CannotOpen;
+    } else {
+      bytes.resize(got);
+    }
+  }
+  ::CloseHandle(file);
+  return result;
+}
+
 }  // namespace FileSystem

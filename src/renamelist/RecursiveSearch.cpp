@@ -46,8 +46,14 @@ bool RecursiveSearch::Start(const std::string& folder, const std::string& mask, 
     FindH::FindFilesRecursive(folder, "*", [this, &matcher](const std::string& found, const std::string& name) {
       return AddFoundFile(found, name, matcher.Matches(name));
     });
-    std::lock_guard<std::mutex> lock(mutex_);
-    done_ = true;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    // Hand over the rest now rather than at the next tick. The destructor
+    // joins this thread before the object goes, and a call still queued
+    // then is dropped with it.
+    QMetaObject::invokeMethod(this, &RecursiveSearch::Poll, Qt::QueuedConnection);
   });
   poll_->start();
   return true;
@@ -75,6 +81,7 @@ bool RecursiveSearch::AddFoundFile(const std::string& folder, const std::string&
 }
 
 void RecursiveSearch::Poll() {
+  if (!running_) return;
   std::vector<RenameListEntry> batch;
   Progress progress;
   bool done;

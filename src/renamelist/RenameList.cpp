@@ -1,14 +1,13 @@
 #include "app/Main.h"
 
 #include <QAction>
-#include <QApplication>
+#include <QComboBox>
 #include <QDragMoveEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QComboBox>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>

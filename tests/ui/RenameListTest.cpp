@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -87,6 +86,13 @@ void MakeSearchTree(const TempDir& files) {
   MakeSymlink("sub", files / "lnkdir");
 }
 
+// folder + number + "/" + file + number
+std::string TreeFile(const char* folder, int folderNumber, const char* file, int fileNumber) {
+  std::string path(folder);
+  path.append(std::to_string(folderNumber)).append("/").append(file).append(std::to_string(fileNumber));
+  return path;
+}
+
 void StartSearch(TfrmMain& w, const std::string& folder, const QString& pattern) {
   w.ListFiles(folder + "/");
   w.txtPattern->setText(pattern);
@@ -149,8 +155,10 @@ TEST(RenameListEntries, RemovedAndClearedEntriesCanBeAddedAgain) {
   w.AddToRenameList("two", "/f");
   EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"one", "three", "two"}));
 
-  w.mnuClearClick();
+  w.SetKeepRenameList(1);
+  w.mnuClearAll2->trigger();  // the popup's "Clear &all"
   EXPECT_TRUE(w.RenameListEntries().empty());
+  EXPECT_EQ(w.KeepRenameList(), 0);
   EXPECT_FALSE(w.IsInRenameList("one", "/f"));
   w.AddToRenameList("one", "/f");
   EXPECT_EQ(w.RenameListEntries().size(), 1u);
@@ -225,20 +233,6 @@ TEST(RenameListCommands, RemoveFirstSelectedItemWorksOnAnyListView) {
   EXPECT_EQ(model.item(1)->text(), QStringLiteral("r1"));
 }
 
-TEST(RenameListCommands, ClearAllEmptiesTheListAndClearsTheFlag) {
-  TestWindow t;
-  TfrmMain& w = t.Open();
-  w.AddToRenameList("a", "/f");
-  w.AddToRenameList("b", "/f");
-  w.SetKeepRenameList(1);
-  w.mnuClearAll2->trigger();  // the popup's "Clear &all"
-  EXPECT_TRUE(w.RenameListEntries().empty());
-  EXPECT_EQ(w.KeepRenameList(), 0);
-}
-
-// ---------------------------------------------------------------------------
-// Current folder name
-
 TEST(RenameListCommands, FolderNameAddsNameAndParentWithItsDelimiter) {
   TestWindow t;
   TfrmMain& w = t.Open();
@@ -309,21 +303,17 @@ TEST(RenameListRecursive, FindsFilesBeforeSubfoldersDepthFirstWithTheLinuxSkips)
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
 
-    // A folder's files come first, then each subfolder is finished before the
-    // next one starts.
-    std::vector<std::string> folders;
+    // Files before subfolders, each folder's files in one run, depth first.
+    std::vector<std::string> runs;
     for (const RenameListEntry& entry : found)
-      if (folders.empty() || folders.back() != entry.path) folders.push_back(entry.path);
-    std::vector<std::string> distinct = folders;
-    std::sort(distinct.begin(), distinct.end());
-    EXPECT_EQ(std::unique(distinct.begin(), distinct.end()), distinct.end()) << "a folder came back twice";
-    for (std::size_t i = 1; i < folders.size(); ++i) EXPECT_NE(folders[i], root);
-    auto at = [&](const std::string& folder) {
-      return std::find(folders.begin(), folders.end(), folder) - folders.begin();
-    };
-    if (at(root + "/sub") < std::ptrdiff_t(folders.size()) &&
-        at(root + "/sub/deeper") < std::ptrdiff_t(folders.size())) {
-      EXPECT_EQ(at(root + "/sub/deeper"), at(root + "/sub") + 1);
+      if (runs.empty() || runs.back() != entry.path) runs.push_back(entry.path);
+    const auto sub = std::find(runs.begin(), runs.end(), root + "/sub");
+    EXPECT_LE(std::count(runs.begin(), runs.end(), root), 1);
+    if (!found.empty()) {
+      EXPECT_EQ(runs.front(), root);
+    }
+    if (sub != runs.end() && sub + 1 != runs.end()) {
+      EXPECT_EQ(*(sub + 1), root + "/sub/deeper");
     }
   }
 }
@@ -397,7 +387,7 @@ TEST(RenameListRecursive, CancelWhileRunningKeepsWhatWasFoundInOrder) {
   TfrmMain& w = t.Open();
   for (int folder = 0; folder < 40; ++folder)
     for (int file = 0; file < 100; ++file)
-      t.files.WriteFile("f" + std::to_string(folder) + "/n" + std::to_string(file));
+      t.files.WriteFile(TreeFile("f", folder, "n", file));
   const Entries full = CoreOrder(t.files.path() + "/", "*");
   ASSERT_EQ(full.size(), 4000u);
 
@@ -433,7 +423,7 @@ TEST(RenameListRecursive, SymbolicLinkLoopsEnd) {
 TEST(RenameListRecursive, ClosingTheWindowStopsTheSearch) {
   TempDir tree;
   for (int folder = 0; folder < 20; ++folder)
-    for (int file = 0; file < 100; ++file) tree.WriteFile("d" + std::to_string(folder) + "/x" + std::to_string(file));
+    for (int file = 0; file < 100; ++file) tree.WriteFile(TreeFile("d", folder, "x", file));
   const Entries full = CoreOrder(tree.path() + "/", "*");
   {
     TestWindow t;
@@ -460,38 +450,21 @@ TEST(RenameListRecursive, ClosingTheWindowStopsTheSearch) {
 // ---------------------------------------------------------------------------
 // The Add menu, drags and the popup
 
-TEST(RenameListMenu, OpeningTheAddMenuSetsTheEnabledStates) {
-  TestWindow t;
-  TfrmMain& w = t.Open();
-  emit w.mnuAdd->aboutToShow();
-  EXPECT_FALSE(w.mnuSelectedFiles->isEnabled());  // no file selected
-  EXPECT_FALSE(w.mnuClearSelected->isEnabled());
-  EXPECT_FALSE(w.mnuClear->isEnabled());
-  for (QAction* item : {w.mnuAllFiles, w.mnuFolderName, w.mnuAllFilesRecursive}) EXPECT_TRUE(item->isEnabled());
-
-  w.AddToRenameList("a", "/f");
-  w.AddToRenameList("b", "/f");
-  EXPECT_FALSE(w.mnuClear->isEnabled());  // unchanged until the menu opens again
-  emit w.mnuAdd->aboutToShow();
-  EXPECT_TRUE(w.mnuClear->isEnabled());
-  EXPECT_FALSE(w.mnuClearSelected->isEnabled());
-  SelectRows(w.lviFiles, {1});
-  emit w.mnuAdd->aboutToShow();
-  EXPECT_TRUE(w.mnuClearSelected->isEnabled());
-  // The popup's twins are never disabled.
-  EXPECT_TRUE(w.mnuClearSelected2->isEnabled());
-  EXPECT_TRUE(w.mnuClearAll2->isEnabled());
-  EXPECT_TRUE(w.mnuAddFile2->isEnabled());
-}
-
 TEST(RenameListMenu, DisabledItemsIgnoreShortcutsButNotThePopup) {
   TestWindow t;
   TfrmMain& w = t.Open();
   w.show();
   QApplication::setActiveWindow(&w);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-  emit w.mnuAdd->aboutToShow();  // empty list: "C&lear selected" and "&Clear all" off
+  emit w.mnuAdd->aboutToShow();  // empty list, no file selected
+  EXPECT_FALSE(w.mnuSelectedFiles->isEnabled());
+  EXPECT_FALSE(w.mnuClearSelected->isEnabled());
+  EXPECT_FALSE(w.mnuClear->isEnabled());
+  for (QAction* item : {w.mnuAllFiles, w.mnuFolderName, w.mnuAllFilesRecursive, w.mnuClearSelected2,
+                        w.mnuClearAll2, w.mnuAddFile2})
+    EXPECT_TRUE(item->isEnabled());
   for (const char* name : {"a", "b", "c"}) w.AddToRenameList(name, "/f");
+  EXPECT_FALSE(w.mnuClear->isEnabled());  // unchanged until the menu opens again
   SelectRows(w.lviFiles, {0, 2});
   w.lviFiles->setFocus();
   QTest::keyClick(w.lviFiles, Qt::Key_Delete);
@@ -502,34 +475,12 @@ TEST(RenameListMenu, DisabledItemsIgnoreShortcutsButNotThePopup) {
   EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"b", "c"}));
 
   emit w.mnuAdd->aboutToShow();
+  EXPECT_TRUE(w.mnuClearSelected->isEnabled());
+  EXPECT_TRUE(w.mnuClear->isEnabled());
   QTest::keyClick(w.lviFiles, Qt::Key_Delete);
   EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"b"}));
   QTest::keyClick(w.lviFiles, Qt::Key_Delete, Qt::ShiftModifier);
   EXPECT_TRUE(w.RenameListEntries().empty());
-}
-
-TEST(RenameListMenu, DragOverTheListIsAcceptedAndInvokesSelectedFiles) {
-  TestWindow t;
-  TfrmMain& w = t.Open();
-  QSignalSpy selectedFiles(w.mnuSelectedFiles, &QAction::triggered);
-  QMimeData mime;
-  mime.setText(QStringLiteral("anything"));
-  const QPoint at(10, 10);
-
-  QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(w.lviFiles->viewport(), &enter);
-  EXPECT_TRUE(enter.isAccepted());
-  QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(w.lviFiles->viewport(), &move);
-  EXPECT_TRUE(move.isAccepted());
-  EXPECT_EQ(move.dropAction(), Qt::CopyAction);  // a drag never moves entries away
-  EXPECT_EQ(selectedFiles.count(), 2);
-
-  emit w.mnuAdd->aboutToShow();  // no file selected: the item is off
-  QDragMoveEvent again(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(w.lviFiles->viewport(), &again);
-  EXPECT_TRUE(again.isAccepted());
-  EXPECT_EQ(selectedFiles.count(), 2);
 }
 
 TEST(RenameListMenu, PopupOpensOnlyOverAnEntryWithASelection) {
@@ -560,4 +511,133 @@ TEST(RenameListMenu, PopupOpensOnlyOverAnEntryWithASelection) {
   QTest::mousePress(viewport, Qt::RightButton, {}, onEntry);
   EXPECT_TRUE(w.mnuPopUpFiles->isVisible());
   w.mnuPopUpFiles->close();
+}
+
+// ---------------------------------------------------------------------------
+// Adding from the file view
+
+namespace {
+
+// Lists `folder` of t.files in the file view with the pattern "*".
+void ShowFolder(TestWindow& t, const std::string& relative) {
+  t->txtPattern->setText(QStringLiteral("*"));
+  t->ListFiles(relative.empty() ? t.files.path() + "/" : t.files / relative + "/");
+}
+
+std::vector<std::string> FileViewNames(TfrmMain& w) {
+  std::vector<std::string> names;
+  for (int row = 0; row < w.FileViewRowCount(); ++row) names.push_back(w.FileViewName(row));
+  return names;
+}
+
+}  // namespace
+
+TEST(RenameListFromFileView, TheSameSelectionAddedTwiceAddsNothingNewButSetsTheFlag) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  for (const char* name : {"a.txt", "b.txt", "c.txt", "\xFC.txt"}) t.files.WriteFile(name);
+  ShowFolder(t, "");
+  const std::vector<std::string> rows = FileViewNames(w);
+  ASSERT_EQ(rows.size(), 4u);
+  SelectRows(w.lstvwLocal, {3, 0, 2});
+
+  TfrmMain::Invoke(w.mnuSelectedFiles);
+  const Entries expected{{rows[0], t.files.path()}, {rows[2], t.files.path()}, {rows[3], t.files.path()}};
+  EXPECT_EQ(w.RenameListEntries(), expected);
+  EXPECT_EQ(w.KeepRenameList(), 1);
+
+  w.SetKeepRenameList(0);
+  TfrmMain::Invoke(w.mnuSelectedFiles);
+  EXPECT_EQ(w.RenameListEntries(), expected);
+  EXPECT_EQ(w.KeepRenameList(), 1);
+
+  // Nothing selected: nothing added and the flag untouched.
+  w.SetKeepRenameList(0);
+  w.lstvwLocal->selectionModel()->clearSelection();
+  TfrmMain::Invoke(w.mnuSelectedFiles);
+  EXPECT_EQ(w.RenameListEntries(), expected);
+  EXPECT_EQ(w.KeepRenameList(), 0);
+}
+
+TEST(RenameListFromFileView, AllFilesTakesEveryRowInViewOrder) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  for (const char* name : {"z.txt", "m.txt", "a.md", "sub/inner.txt"}) t.files.WriteFile(name);
+  ShowFolder(t, "");
+  SelectRows(w.lstvwLocal, {1});
+  w.AddToRenameList("m.txt", t.files.path());  // already listed: stays where it is
+
+  TfrmMain::Invoke(w.mnuAllFiles);
+  Entries expected{{"m.txt", t.files.path()}};
+  for (const std::string& name : FileViewNames(w))
+    if (name != "m.txt") expected.push_back({name, t.files.path()});
+  EXPECT_EQ(w.RenameListEntries(), expected);
+  EXPECT_EQ(w.RenameListEntries().size(), 3u);  // folders are never rows
+  EXPECT_EQ(w.KeepRenameList(), 1);
+
+  // An empty file view: nothing, and the flag untouched.
+  w.mnuClearClick();
+  w.txtPattern->setText(QStringLiteral("nothing*"));
+  ASSERT_EQ(w.FileViewRowCount(), 0);
+  TfrmMain::Invoke(w.mnuAllFiles);
+  EXPECT_TRUE(w.RenameListEntries().empty());
+  EXPECT_EQ(w.KeepRenameList(), 0);
+}
+
+TEST(RenameListFromFileView, FilesOfTheRootGetAnEmptyPath) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  w.txtPattern->setText(QStringLiteral("*"));
+  w.ListFiles("/");
+  if (w.FileViewRowCount() == 0) GTEST_SKIP() << "the root folder holds no file here";
+  SelectRows(w.lstvwLocal, {0});
+  TfrmMain::Invoke(w.mnuSelectedFiles);
+  EXPECT_EQ(w.RenameListEntries(), (Entries{{w.FileViewName(0), ""}}));
+  TfrmMain::Invoke(w.mnuAllFiles);
+  ASSERT_EQ(int(w.RenameListEntries().size()), w.FileViewRowCount());
+  for (const RenameListEntry& entry : w.RenameListEntries()) EXPECT_EQ(entry.path, "");
+  EXPECT_EQ(Paths::Join(w.RenameListEntries()[0].path, w.RenameListEntries()[0].filename),
+            "/" + w.FileViewName(0));
+}
+
+TEST(RenameListFromFileView, TheAddMenuStatesGovernDragsButNotThePopupOrTheDoubleClick) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) t.files.WriteFile(name);
+  ShowFolder(t, "");
+  const std::vector<std::string> rows = FileViewNames(w);
+  QMimeData mime;
+  auto dragOver = [&] {
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.lviFiles->viewport(), &enter);
+    QDragMoveEvent move(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.lviFiles->viewport(), &move);
+    // Taken as a copy, so that a drag never moves entries away by itself.
+    return enter.isAccepted() && move.isAccepted() && move.dropAction() == Qt::CopyAction;
+  };
+
+  emit w.mnuAdd->aboutToShow();  // no file selected: "&Selected files" off
+  ASSERT_FALSE(w.mnuSelectedFiles->isEnabled());
+  SelectRows(w.lstvwLocal, {1});
+  EXPECT_TRUE(dragOver());
+  EXPECT_TRUE(w.RenameListEntries().empty()) << "a drag invokes the disabled item";
+
+  w.mnuAddFile2->trigger();  // the file view's popup "&Add"
+  EXPECT_EQ(w.RenameListEntries(), (Entries{{rows[1], t.files.path()}}));
+
+  const QRect cell = w.lstvwLocal->visualRect(w.lstvwLocal->model()->index(2, 0));
+  // A double-click as the system delivers it: press, release, double-click.
+  QTest::mouseClick(w.lstvwLocal->viewport(), Qt::LeftButton, {}, cell.center());
+  QTest::mouseDClick(w.lstvwLocal->viewport(), Qt::LeftButton, {}, cell.center());
+  EXPECT_EQ(w.RenameListEntries(), (Entries{{rows[1], t.files.path()}, {rows[2], t.files.path()}}));
+
+  SelectRows(w.lstvwLocal, {0});
+  emit w.mnuAdd->aboutToShow();  // now with a selection: on
+  EXPECT_TRUE(dragOver());
+  EXPECT_EQ(w.RenameListEntries().size(), 3u);
+  EXPECT_EQ(w.RenameListEntries().back(), (RenameListEntry{rows[0], t.files.path()}));
+  EXPECT_TRUE(dragOver());  // every further drag-over event adds nothing new
+  EXPECT_EQ(w.RenameListEntries().size(), 3u);
 }
