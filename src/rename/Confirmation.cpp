@@ -50,6 +50,10 @@ class PreviewMouseFilter : public QObject {
 }  // namespace
 
 void TfrmMain::SetupPreviewList() {
+  // The confirmation pane lies over the operation page that stays visible
+  // below it.
+  grpConfirmation->setAutoFillBackground(true);
+
   lviRenameModel = new PreviewListModel(this);
   lviRename->setModel(lviRenameModel);
   lviRename->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
