@@ -166,7 +166,7 @@ TEST(OperationPagesPreview, AutoNumberPadsToTheDigitsOfTheEntryCount) {
     TestWindow t;
     TfrmMain& w = t.Open();
     w.mnuIncludeExtension->setChecked(true);
-    for (int i = 0; i < c.entries; ++i) w.AddToRenameList("f" + std::to_string(i), t.files.path());
+    for (int i = 0; i < c.entries; ++i) w.AddToRenameList(std::string("f").append(std::to_string(i)), t.files.path());
     w.txtAutonumberStart->setText(QString::fromLatin1(c.start));
     w.chkAutonumberZero->setChecked(c.zeros);
     ASSERT_TRUE(PressOperation(w, 2));
