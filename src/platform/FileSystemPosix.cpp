@@ -17,10 +17,17 @@ namespace FileSystem {
 
 namespace {
 
+// The system calls end a path at its first zero byte, so a text holding one
+// would name another entry (the part before it); such a text names nothing.
+bool HoldsZeroByte(const std::string& text) {
+  return text.find('\0') != std::string::npos;
+}
+
 // An open folder, closed when the object goes.
 class FolderHandle {
  public:
   explicit FolderHandle(const std::string& folder) {
+    if (HoldsZeroByte(folder)) return;
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     dir_ = ::fdopendir(fd);
@@ -189,7 +196,7 @@ bool ReadFolderKinds(const std::string& folder, std::vector<Entry>& entries) {
 
 bool IsExistingFolder(const std::string& path) {
   struct stat st;
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return !path.empty() && !HoldsZeroByte(path) && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool FolderHasSubfolders(const std::string& folder) {
@@ -206,9 +213,10 @@ RenameResult RenameNoReplace(const std::string& folder, const std::string& oldNa
                              const std::string& newName) {
   // Both names stay inside the folder: nothing is ever moved elsewhere.
   auto plain = [](const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           !HoldsZeroByte(name);
   };
-  if (!plain(oldName) || !plain(newName)) return RenameResult::Failed;
+  if (!plain(oldName) || !plain(newName) || HoldsZeroByte(folder)) return RenameResult::Failed;
 
   const int dirFd = ::open(folder.empty() ? "/" : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd < 0) return RenameResult::Failed;
@@ -232,7 +240,7 @@ RenameResult RenameNoReplace(const std::string& folder, const std::string& oldNa
 }
 
 bool DeleteFile(const std::string& path) {
-  return !path.empty() && ::unlink(path.c_str()) == 0;
+  return !path.empty() && !HoldsZeroByte(path) && ::unlink(path.c_str()) == 0;
 }
 
 }  // namespace FileSystem

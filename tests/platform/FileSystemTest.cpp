@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <fcntl.h>
 #include <map>
 #include <sys/socket.h>
@@ -260,6 +261,93 @@ TEST(FileSystemRename, InvalidUtf8NameRenamedAndDeleted) {
   EXPECT_TRUE(NamesIn(dir.path()).empty());
 }
 
+// The system calls take zero-terminated text: a name holding a zero byte
+// would name a different entry (the part before the zero), so it names none.
+TEST(FileSystemZeroByte, NamesAndPathsHoldingAZeroByteAreRefused) {
+  TempDir dir;
+  dir.WriteFile("a.txt", "A");
+  dir.WriteFile("victim", "V");
+  dir.MakeFolder("sub");
+  dir.WriteFile("sub/inner", "I");
+  const std::string zero(1, '\0');
+
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "a.txt", "b" + zero + ".txt"), RenameResult::Failed);
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "a.txt" + zero + "junk", "c.txt"), RenameResult::Failed);
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir / "sub" + zero + "x", "inner", "moved"), RenameResult::Failed);
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "a.txt", "a.txt" + zero), RenameResult::Failed);
+  EXPECT_FALSE(FileSystem::DeleteFile(dir / "victim" + zero + ".bak"));
+  EXPECT_FALSE(FileSystem::IsExistingFolder(dir / "sub" + zero + "x"));
+  std::vector<Entry> entries;
+  EXPECT_FALSE(FileSystem::ReadFolder(dir / "sub" + zero + "x", entries));
+  EXPECT_FALSE(FileSystem::FolderHasSubfolders(dir.path() + zero + "/x"));
+
+  EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"a.txt", "sub", "victim"}));
+  EXPECT_EQ(NamesIn(dir / "sub"), std::vector<std::string>{"inner"});
+  EXPECT_EQ(dir.ReadFile("a.txt"), "A");
+  EXPECT_EQ(dir.ReadFile("victim"), "V");
+}
+
+TEST(FileSystemRename, OddNamesRenameBothWays) {
+  TempDir dir;
+  const std::string names[] = {
+      "-rf", "--", "-", " lead and trail ", "line\nbreak", "tab\there", "\xFF\xFE\x80", "$(touch x)",
+      std::string(255, 'n'), ".quillon-1-0000000000000000.tmp", ".x.tmp-abcdefgh", "*", "\\",
+  };
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    dir.WriteFile("plain", name);
+    ASSERT_EQ(FileSystem::RenameNoReplace(dir.path(), "plain", name), RenameResult::Renamed);
+    EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{name});
+    EXPECT_EQ(dir.ReadFile(name), name);
+    dir.WriteFile("plain", "other");
+    EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "plain", name), RenameResult::TargetExists);
+    EXPECT_EQ(dir.ReadFile(name), name);
+    EXPECT_TRUE(FileSystem::DeleteFile(dir / "plain"));
+    ASSERT_EQ(FileSystem::RenameNoReplace(dir.path(), name, "plain"), RenameResult::Renamed);
+    EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"plain"});
+    EXPECT_TRUE(FileSystem::DeleteFile(dir / "plain"));
+  }
+  // One byte too long for any entry name.
+  dir.WriteFile("plain");
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "plain", std::string(256, 'n')), RenameResult::Failed);
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"plain"});
+}
+
+// A path longer than the system's path limit still works: the folder is
+// opened once and the names are taken inside it.
+TEST(FileSystemRename, WorksInAFolderWhosePathIsNearThePathLimit) {
+  TempDir dir;
+  std::string folder = dir.path();
+  const std::string part(200, 'p');
+  while (folder.size() + part.size() + 1 < 4096 - 20) {
+    folder += "/" + part;
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  }
+  const int fd = ::open((folder + "/a").c_str(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  const std::string longName(250, 'b');
+  ASSERT_GT((folder + "/" + longName).size(), 4096u);
+  EXPECT_EQ(FileSystem::RenameNoReplace(folder, "a", longName), RenameResult::Renamed);
+  EXPECT_EQ(NamesIn(folder), std::vector<std::string>{longName});
+  const int other = ::open((folder + "/a").c_str(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(other, 0);
+  ::close(other);
+  EXPECT_EQ(FileSystem::RenameNoReplace(folder, "a", longName), RenameResult::TargetExists);
+  EXPECT_EQ(FileSystem::RenameNoReplace(folder, longName, longName), RenameResult::Renamed);
+  EXPECT_EQ(NamesIn(folder), (std::vector<std::string>{"a", longName}));
+}
+
+// Two names of one file: the target "exists" and is the same file as the
+// entry, yet a real second name that must be kept.
+TEST(FileSystemRename, AHardLinkIsNeverReplaced) {
+  TempDir dir;
+  dir.WriteFile("a", "shared");
+  ASSERT_EQ(::link((dir / "a").c_str(), (dir / "b").c_str()), 0);
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "a", "b"), RenameResult::TargetExists);
+  EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"a", "b"}));
+}
+
 TEST(FileSystemDelete, DeletesFilesOnly) {
   TempDir dir;
   dir.WriteFile("a.txt");
@@ -329,6 +417,35 @@ TEST(FileSystemCaseFolding, CaseOnlyRenameOnExfat) {
   EXPECT_EQ(NamesIn(root), (std::vector<std::string>{"FOLDER", "Photo.JPG", "other.jpg"}));
   EXPECT_EQ(read("Photo.JPG"), "P");
   EXPECT_EQ(read("other.jpg"), "O");
+}
+
+// Names that look like the temporary names, and the longest names, through
+// the case-only path of a file system that folds case.
+TEST(FileSystemCaseFolding, OddNamesOnExfat) {
+  ExfatMount volume;
+  if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
+  const std::string root = volume.path();
+  auto make = [&](const std::string& name) {
+    const int fd = ::open((root + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0) return false;
+    const bool written = ::write(fd, name.data(), name.size()) == static_cast<ssize_t>(name.size());
+    return ::close(fd) == 0 && written;
+  };
+  const std::string lookalike = ".quillon-" + std::to_string(::getpid()) + "-0000000000000000.tmp";
+  const std::string longName = std::string(250, 'l') + ".jpg";
+  std::string longUpper = longName;
+  for (char& c : longUpper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  ASSERT_TRUE(make(lookalike));
+  ASSERT_TRUE(make(longName));
+  ASSERT_TRUE(make("-dash"));
+
+  EXPECT_EQ(FileSystem::RenameNoReplace(root, longName, longUpper), RenameResult::Renamed);
+  EXPECT_EQ(FileSystem::RenameNoReplace(root, "-dash", "-DASH"), RenameResult::Renamed);
+  EXPECT_EQ(FileSystem::RenameNoReplace(root, lookalike, ".QUILLON-X.TMP"), RenameResult::Renamed);
+  EXPECT_EQ(NamesIn(root), (std::vector<std::string>{"-DASH", ".QUILLON-X.TMP", longUpper}));
+  // A different name onto a folded spelling of another entry is refused.
+  EXPECT_EQ(FileSystem::RenameNoReplace(root, "-DASH", ".quillon-x.tmp"), RenameResult::TargetExists);
+  EXPECT_EQ(NamesIn(root), (std::vector<std::string>{"-DASH", ".QUILLON-X.TMP", longUpper}));
 }
 
 }  // namespace
