@@ -348,6 +348,25 @@ TEST(FileSystemRename, AHardLinkIsNeverReplaced) {
   EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"a", "b"}));
 }
 
+// A folder whose listing cannot be read (search and write permission only):
+// a taken name is still reported as taken and nothing moves.
+TEST(FileSystemRename, TakenNameInAFolderThatCannotBeListed) {
+  TempDir dir;
+  dir.WriteFile("box/a", "A");
+  dir.WriteFile("box/b", "B");
+  ASSERT_TRUE(OpenToOthers(dir.path()));
+  ASSERT_EQ(::chmod((dir / "box").c_str(), 0333), 0);
+  ASSERT_EQ(::chmod((dir / "box/a").c_str(), 0666), 0);
+  const std::string box = dir / "box";
+  EXPECT_EQ(AsOtherUser([&] { return FileSystem::RenameNoReplace(box, "a", "b") == RenameResult::TargetExists; }),
+            std::optional<bool>(true));
+  EXPECT_EQ(AsOtherUser([&] { return FileSystem::RenameNoReplace(box, "a", "c") == RenameResult::Renamed; }),
+            std::optional<bool>(true));
+  ASSERT_EQ(::chmod(box.c_str(), 0700), 0);
+  EXPECT_EQ(dir.ReadFile("box/b"), "B");
+  EXPECT_EQ(dir.ReadFile("box/c"), "A");
+}
+
 TEST(FileSystemDelete, DeletesFilesOnly) {
   TempDir dir;
   dir.WriteFile("a.txt");
