@@ -172,6 +172,19 @@ TEST(DirListingFolder, InvalidUtf8NameIsListedWithItsBytes) {
   EXPECT_EQ(Listed(dir.path(), "*.mp3"), (Names{"M\xFCller.mp3"}));
 }
 
+TEST(DirListingFolder, OddNamesAreListedWithTheirBytes) {
+  TempDir dir;
+  const Names odd = {"-rf", "--help", " lead", "trail ", "line\nbreak", "a*b?[c]", "\\",
+                     std::string(255, 'n'), ".quillon-1-0000000000000000.tmp", ".x.tmp-abcdefgh"};
+  for (const std::string& name : odd) dir.WriteFile(name, name);
+  Names sorted = odd;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(Listed(dir.path(), "*"), sorted);
+  EXPECT_EQ(Listed(dir.path(), "a\\*b\\?\\[c]"), (Names{"a*b?[c]"}));
+  EXPECT_EQ(Listed(dir.path(), "-*"), (Names{"--help", "-rf"}));
+  EXPECT_EQ(Listed(dir.path(), "*\n*"), (Names{"line\nbreak"}));
+}
+
 TEST(DirListingFolder, ManyFilesInOnePass) {
   TempDir dir;
   constexpr int kCount = 3000;

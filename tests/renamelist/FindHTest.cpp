@@ -111,6 +111,16 @@ TEST(FindHSearch, InvalidUtf8NamesKeepTheirBytes) {
   EXPECT_EQ(Search(dir.path(), "*.mp3"), (std::vector<Found>{{dir.path() + "/M\xFCsik/", "\xFC.mp3"}}));
 }
 
+TEST(FindHSearch, OddNamesOfFilesAndFoldersKeepTheirBytes) {
+  TempDir dir;
+  const std::string folder = "-x \n\xFF";
+  const std::string file = "--\n" + std::string(250, 'f');
+  dir.WriteFile(folder + "/" + file);
+  dir.WriteFile(folder + "/" + std::string(255, 'g'));
+  std::vector<Found> found = Search(dir.path(), "--*");
+  EXPECT_EQ(found, (std::vector<Found>{{dir.path() + "/" + folder + "/", file}}));
+}
+
 TEST(FindHSearch, UnreadableFoldersGiveNothing) {
   TempDir dir;
   dir.WriteFile("a.txt");
