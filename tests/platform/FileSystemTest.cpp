@@ -11,8 +11,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <random>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -465,6 +467,67 @@ TEST(FileSystemCaseFolding, OddNamesOnExfat) {
   // A different name onto a folded spelling of another entry is refused.
   EXPECT_EQ(FileSystem::RenameNoReplace(root, "-DASH", ".quillon-x.tmp"), RenameResult::TargetExists);
   EXPECT_EQ(NamesIn(root), (std::vector<std::string>{"-DASH", ".QUILLON-X.TMP", longUpper}));
+}
+
+// Random renames among names that differ only in case, checked against a
+// model of the folder: every result as the model says, and every file's
+// content still under exactly one name after each step.
+void CheckRandomRenamesAgainstModel(const std::string& root, bool foldsCase) {
+  auto fold = [&](std::string name) {
+    if (foldsCase)
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+  };
+  const std::vector<std::string> pool = {"a", "A", "b", "B", "ab", "aB", "Ab", "AB", "-a", "-A"};
+  std::map<std::string, std::string> model;  // name on disk -> content
+  for (const char* name : {"a", "B", "ab"}) {
+    const int fd = ::open((root + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, name, std::strlen(name)), static_cast<ssize_t>(std::strlen(name)));
+    ::close(fd);
+    model[name] = name;
+  }
+  std::mt19937 random(7);
+  for (int step = 0; step < 300; ++step) {
+    auto it = model.begin();
+    std::advance(it, static_cast<long>(random() % model.size()));
+    const std::string oldName = it->first;
+    const std::string newName = pool[random() % pool.size()];
+    if (newName == oldName) continue;
+    RenameResult expected = RenameResult::Renamed;
+    for (const auto& [name, content] : model)
+      if (name != oldName && fold(name) == fold(newName)) expected = RenameResult::TargetExists;
+    if (!foldsCase && model.count(newName)) expected = RenameResult::TargetExists;
+    SCOPED_TRACE("step " + std::to_string(step) + ": " + oldName + " -> " + newName);
+    ASSERT_EQ(FileSystem::RenameNoReplace(root, oldName, newName), expected);
+    if (expected == RenameResult::Renamed) {
+      const std::string content = it->second;
+      model.erase(it);
+      model[newName] = content;
+    }
+    std::vector<std::string> names;
+    for (const auto& [name, content] : model) names.push_back(name);
+    ASSERT_EQ(NamesIn(root), names);
+    for (const auto& [name, content] : model) {
+      char buffer[8] = {};
+      const int fd = ::open((root + "/" + name).c_str(), O_RDONLY);
+      ASSERT_GE(fd, 0) << name;
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      ::close(fd);
+      ASSERT_EQ(std::string(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0))), content) << name;
+    }
+  }
+}
+
+TEST(FileSystemRename, RandomRenamesFollowTheModel) {
+  TempDir dir;
+  CheckRandomRenamesAgainstModel(dir.path(), false);
+}
+
+TEST(FileSystemCaseFolding, RandomRenamesFollowTheModelOnExfat) {
+  ExfatMount volume;
+  if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
+  CheckRandomRenamesAgainstModel(volume.path(), true);
 }
 
 }  // namespace
