@@ -70,6 +70,26 @@ TEST(DirListingLinuxPattern, ShellWildcardsWithoutOptions) {
       L);
 }
 
+// Unfinished brackets, stray bytes and backslashes in the pattern box: no
+// error, just the match the shell rule gives (an unclosed "[" is literal).
+TEST(DirListingLinuxPattern, MalformedPatterns) {
+  CheckCases(
+      {
+          {"[", "[", true},
+          {"[!", "[!", true},
+          {"[", "a", false},
+          {"[]]", "]", true},
+          {"[]", "]", false},
+          {"[a-", "a", false},
+          {"[z-a]", "a", false},
+          {"\xFC[", "\xFC[", true},
+          {"?\xC3", "b\xC3", true},
+          {"*\\", "a", false},
+      },
+      L);
+  CheckCases({{"[", "[", true}, {"[]]", "]", false}, {"[]]", "[]]", true}, {"?\xC3", "b\xC3", true}}, W);
+}
+
 TEST(DirListingLinuxPattern, EmptyOrDelimiterPatternMatchesNothing) {
   CheckCases(
       {
