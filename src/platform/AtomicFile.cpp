@@ -134,6 +134,13 @@ int CreateTemporary(const std::string& target, std::string& tempPath) {
 
 bool WriteFileAtomically(const std::string& path, std::string_view content, std::string& error) {
   const std::string target = ResolveTarget(path);
+  // Only a regular file is ever replaced: a pipe or a device in the way (a
+  // settings file linked to /dev/null, say) stays what it is.
+  struct stat existing;
+  if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+    error = S_ISDIR(existing.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
+    return false;
+  }
   std::string tempPath;
   int fd = CreateTemporary(target, tempPath);
   if (fd < 0) {

@@ -1,12 +1,15 @@
 #include "platform/FileSystem.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #ifndef RENAME_NOREPLACE
@@ -17,10 +20,17 @@ namespace FileSystem {
 
 namespace {
 
+// The system calls end a path at its first zero byte, so a text holding one
+// would name another entry (the part before it); such a text names nothing.
+bool HoldsZeroByte(const std::string& text) {
+  return text.find('\0') != std::string::npos;
+}
+
 // An open folder, closed when the object goes.
 class FolderHandle {
  public:
   explicit FolderHandle(const std::string& folder) {
+    if (HoldsZeroByte(folder)) return;
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     dir_ = ::fdopendir(fd);
@@ -136,6 +146,62 @@ bool ListingHoldsExactly(int dirFd, const std::string& name) {
   return found;
 }
 
+// File systems on which every spelling that reaches an entry gives the same
+// inode number, case-folding ones included (FAT, exFAT, casefold ext4). FUSE
+// and network file systems are not among them: an exFAT volume through FUSE
+// numbers each spelling apart.
+bool KeepsOneInodePerEntry(int dirFd) {
+  struct statfs fs;
+  if (::fstatfs(dirFd, &fs) != 0) return false;
+  switch (static_cast<std::uint32_t>(fs.f_type)) {
+    case 0xEF53u:      // ext2, ext3, ext4
+    case 0x58465342u:  // xfs
+    case 0x9123683Eu:  // btrfs
+    case 0x01021994u:  // tmpfs
+    case 0x858458F6u:  // ramfs
+    case 0xF2F52010u:  // f2fs
+    case 0x4D44u:      // vfat, msdos
+    case 0x2011BAB0u:  // exfat
+    case 0x7366746Eu:  // ntfs3
+    case 0x794C7630u:  // overlay
+    case 0x2FC12FC1u:  // zfs
+      return true;
+    default:
+      return false;
+  }
+}
+
+// After a no-replace rename found the new name taken: whether the entry that
+// answers to it may be the old entry itself under a spelling the file system
+// folds together. The folder's listing decides (it holds no entry of exactly
+// the new name), read only when the entry is not already known to be
+// another one, so that a run of renames onto taken names stays linear.
+bool MayBeFoldedAlias(int dirFd, const std::string& oldName, const std::string& newName) {
+  struct stat oldEntry, newEntry;
+  if (::fstatat(dirFd, oldName.c_str(), &oldEntry, AT_SYMLINK_NOFOLLOW) == 0 &&
+      ::fstatat(dirFd, newName.c_str(), &newEntry, AT_SYMLINK_NOFOLLOW) == 0 &&
+      (oldEntry.st_dev != newEntry.st_dev || oldEntry.st_ino != newEntry.st_ino) && KeepsOneInodePerEntry(dirFd)) {
+    return false;
+  }
+  return !ListingHoldsExactly(dirFd, newName);
+}
+
+// A folder opened for the *at calls only; search permission is enough.
+class FolderPath {
+ public:
+  explicit FolderPath(const std::string& folder)
+      : fd_(::open(folder.empty() ? "/" : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+  ~FolderPath() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FolderPath(const FolderPath&) = delete;
+  FolderPath& operator=(const FolderPath&) = delete;
+  int Fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
 // The new name "exists" only because the file system folds letter case onto
 // the old entry: move the entry aside under a unique name, then give it the
 // new name; put the old name back if the second step fails.
@@ -189,7 +255,7 @@ bool ReadFolderKinds(const std::string& folder, std::vector<Entry>& entries) {
 
 bool IsExistingFolder(const std::string& path) {
   struct stat st;
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return !path.empty() && !HoldsZeroByte(path) && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool FolderHasSubfolders(const std::string& folder) {
@@ -206,33 +272,51 @@ RenameResult RenameNoReplace(const std::string& folder, const std::string& oldNa
                              const std::string& newName) {
   // Both names stay inside the folder: nothing is ever moved elsewhere.
   auto plain = [](const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           !HoldsZeroByte(name);
   };
-  if (!plain(oldName) || !plain(newName)) return RenameResult::Failed;
+  if (!plain(oldName) || !plain(newName) || HoldsZeroByte(folder)) return RenameResult::Failed;
 
-  const int dirFd = ::open(folder.empty() ? "/" : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd < 0) return RenameResult::Failed;
-
-  RenameResult result;
-  if (oldName == newName) {
-    // Nothing to change; succeeds when the entry is there.
-    struct stat st;
-    result = ::fstatat(dirFd, oldName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? RenameResult::Renamed
-                                                                               : RenameResult::Failed;
-  } else {
-    result = RenameOnce(dirFd, oldName, newName);
-    // Inode numbers cannot tell a folded alias from another file (FUSE file
-    // systems number each spelling apart); the listing can.
-    if (result == RenameResult::TargetExists && !ListingHoldsExactly(dirFd, newName)) {
-      result = RenameThroughTemporary(dirFd, oldName, newName);
+  // The usual case costs the rename call alone: full paths, no folder opened.
+  // Paths past the system's limit are taken inside the opened folder.
+  std::string prefix = folder.empty() ? std::string("/") : folder;
+  if (prefix.back() != '/') prefix += '/';
+  const std::string oldPath = prefix + oldName;
+  const std::string newPath = prefix + newName;
+  const bool shortPaths = oldPath.size() < PATH_MAX && newPath.size() < PATH_MAX;
+  if (shortPaths) {
+    if (oldName == newName) {
+      // Nothing to change; succeeds when the entry is there.
+      struct stat st;
+      return ::lstat(oldPath.c_str(), &st) == 0 ? RenameResult::Renamed : RenameResult::Failed;
     }
+    const RenameResult result = RenameOnce(AT_FDCWD, oldPath, newPath);
+    if (result != RenameResult::TargetExists) return result;
   }
-  ::close(dirFd);
+
+  const FolderPath handle(folder);
+  const int dirFd = handle.Fd();
+  if (dirFd < 0) return shortPaths ? RenameResult::TargetExists : RenameResult::Failed;
+
+  RenameResult result = RenameResult::TargetExists;
+  if (!shortPaths) {
+    if (oldName == newName) {
+      struct stat st;
+      return ::fstatat(dirFd, oldName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? RenameResult::Renamed
+                                                                                 : RenameResult::Failed;
+    }
+    result = RenameOnce(dirFd, oldName, newName);
+  }
+  // Inode numbers alone cannot tell a folded alias from another file (FUSE
+  // file systems number each spelling apart); the listing can.
+  if (result == RenameResult::TargetExists && MayBeFoldedAlias(dirFd, oldName, newName)) {
+    result = RenameThroughTemporary(dirFd, oldName, newName);
+  }
   return result;
 }
 
 bool DeleteFile(const std::string& path) {
-  return !path.empty() && ::unlink(path.c_str()) == 0;
+  return !path.empty() && !HoldsZeroByte(path) && ::unlink(path.c_str()) == 0;
 }
 
 }  // namespace FileSystem

@@ -217,3 +217,22 @@ TEST_F(IniFileTest, AnEntryThatCannotBeOpenedIsLeftAsItIs) {
   EXPECT_TRUE(std::filesystem::is_socket(file));
   ::close(fd);
 }
+
+// Lines the program does not understand (a byte-order mark, stray brackets,
+// zero bytes, a very long line, a key without a name) are kept byte for byte
+// through every write-back; the program's own keys still read and write.
+TEST_F(IniFileTest, OddLinesSurviveAndTheProgramsKeysStillWork) {
+  static const char kHead[] = "\xEF\xBB\xBFstray\n[\n=no name\nzero=a\0b\n";
+  const std::string head(kHead, sizeof kHead - 1);
+  const std::string longLine = "Long=" + std::string(100000, 'v');
+  const std::string odd = head + longLine +
+                          "\n[Options]\nPattern=*.mp3\n[Other]x\nKey=\xFF\xFE\n";
+  home.WriteFile(".Quillon.ini", odd);
+  EXPECT_EQ(Read("Pattern"), "*.mp3");
+  EXPECT_EQ(ReadIniString(file, "Other", "Key", ""), "\xFF\xFE");
+  ASSERT_TRUE(WriteIniString(file, "Options", "LastDir", "/a=b/ [x] ;c", error)) << error;
+  EXPECT_EQ(Read("LastDir"), "/a=b/ [x] ;c");
+  EXPECT_EQ(ReadIniString(file, "", "zero", "<none>"), "<none>");
+  EXPECT_EQ(Content(), head + longLine + "\n\n" +
+                           "[Options]\nPattern=*.mp3\nLastDir=/a=b/ [x] ;c\n\n[Other]\nKey=\xFF\xFE\n\n");
+}

@@ -70,6 +70,26 @@ TEST(DirListingLinuxPattern, ShellWildcardsWithoutOptions) {
       L);
 }
 
+// Unfinished brackets, stray bytes and backslashes in the pattern box: no
+// error, just the match the shell rule gives (an unclosed "[" is literal).
+TEST(DirListingLinuxPattern, MalformedPatterns) {
+  CheckCases(
+      {
+          {"[", "[", true},
+          {"[!", "[!", true},
+          {"[", "a", false},
+          {"[]]", "]", true},
+          {"[]", "]", false},
+          {"[a-", "a", false},
+          {"[z-a]", "a", false},
+          {"\xFC[", "\xFC[", true},
+          {"?\xC3", "b\xC3", true},
+          {"*\\", "a", false},
+      },
+      L);
+  CheckCases({{"[", "[", true}, {"[]]", "]", false}, {"[]]", "[]]", true}, {"?\xC3", "b\xC3", true}}, W);
+}
+
 TEST(DirListingLinuxPattern, EmptyOrDelimiterPatternMatchesNothing) {
   CheckCases(
       {
@@ -170,6 +190,19 @@ TEST(DirListingFolder, InvalidUtf8NameIsListedWithItsBytes) {
   dir.WriteFile("M\xFCller.mp3");
   EXPECT_EQ(Listed(dir.path(), "*"), (Names{"M\xFCller.mp3"}));
   EXPECT_EQ(Listed(dir.path(), "*.mp3"), (Names{"M\xFCller.mp3"}));
+}
+
+TEST(DirListingFolder, OddNamesAreListedWithTheirBytes) {
+  TempDir dir;
+  const Names odd = {"-rf", "--help", " lead", "trail ", "line\nbreak", "a*b?[c]", "\\",
+                     std::string(255, 'n'), ".quillon-1-0000000000000000.tmp", ".x.tmp-abcdefgh"};
+  for (const std::string& name : odd) dir.WriteFile(name, name);
+  Names sorted = odd;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(Listed(dir.path(), "*"), sorted);
+  EXPECT_EQ(Listed(dir.path(), "a\\*b\\?\\[c]"), (Names{"a*b?[c]"}));
+  EXPECT_EQ(Listed(dir.path(), "-*"), (Names{"--help", "-rf"}));
+  EXPECT_EQ(Listed(dir.path(), "*\n*"), (Names{"line\nbreak"}));
 }
 
 TEST(DirListingFolder, ManyFilesInOnePass) {

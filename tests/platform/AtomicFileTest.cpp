@@ -99,3 +99,22 @@ TEST(AtomicFileTest, AFolderInTheWayIsNotReplaced) {
   EXPECT_EQ(dir.ReadFile("target/inside"), "kept");
   EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"target"});
 }
+
+// A settings file linked to /dev/null, or a pipe standing where the file
+// goes: the special file is never replaced by a regular one.
+TEST(AtomicFileTest, ASpecialFileInTheWayIsNotReplaced) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink((dir / "pipe").c_str(), (dir / "link").c_str()), 0);
+  for (const char* name : {"pipe", "link"}) {
+    SCOPED_TRACE(name);
+    std::string error;
+    EXPECT_FALSE(WriteFileAtomically(dir / name, "x", error));
+    EXPECT_EQ(error, "Not a regular file");
+  }
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir / "pipe").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link"));
+  EXPECT_EQ(FolderContents(dir.path()), (std::vector<std::string>{"link", "pipe"}));
+}

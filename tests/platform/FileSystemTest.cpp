@@ -10,8 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <random>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -260,6 +263,112 @@ TEST(FileSystemRename, InvalidUtf8NameRenamedAndDeleted) {
   EXPECT_TRUE(NamesIn(dir.path()).empty());
 }
 
+// The system calls take zero-terminated text: a name holding a zero byte
+// would name a different entry (the part before the zero), so it names none.
+TEST(FileSystemZeroByte, NamesAndPathsHoldingAZeroByteAreRefused) {
+  TempDir dir;
+  dir.WriteFile("a.txt", "A");
+  dir.WriteFile("victim", "V");
+  dir.MakeFolder("sub");
+  dir.WriteFile("sub/inner", "I");
+  const std::string zero(1, '\0');
+
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "a.txt", "b" + zero + ".txt"), RenameResult::Failed);
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "a.txt" + zero + "junk", "c.txt"), RenameResult::Failed);
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir / "sub" + zero + "x", "inner", "moved"), RenameResult::Failed);
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "a.txt", "a.txt" + zero), RenameResult::Failed);
+  EXPECT_FALSE(FileSystem::DeleteFile(dir / "victim" + zero + ".bak"));
+  EXPECT_FALSE(FileSystem::IsExistingFolder(dir / "sub" + zero + "x"));
+  std::vector<Entry> entries;
+  EXPECT_FALSE(FileSystem::ReadFolder(dir / "sub" + zero + "x", entries));
+  EXPECT_FALSE(FileSystem::FolderHasSubfolders(dir.path() + zero + "/x"));
+
+  EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"a.txt", "sub", "victim"}));
+  EXPECT_EQ(NamesIn(dir / "sub"), std::vector<std::string>{"inner"});
+  EXPECT_EQ(dir.ReadFile("a.txt"), "A");
+  EXPECT_EQ(dir.ReadFile("victim"), "V");
+}
+
+TEST(FileSystemRename, OddNamesRenameBothWays) {
+  TempDir dir;
+  const std::string names[] = {
+      "-rf", "--", "-", " lead and trail ", "line\nbreak", "tab\there", "\xFF\xFE\x80", "$(touch x)",
+      std::string(255, 'n'), ".quillon-1-0000000000000000.tmp", ".x.tmp-abcdefgh", "*", "\\",
+  };
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    dir.WriteFile("plain", name);
+    ASSERT_EQ(FileSystem::RenameNoReplace(dir.path(), "plain", name), RenameResult::Renamed);
+    EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{name});
+    EXPECT_EQ(dir.ReadFile(name), name);
+    dir.WriteFile("plain", "other");
+    EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "plain", name), RenameResult::TargetExists);
+    EXPECT_EQ(dir.ReadFile(name), name);
+    EXPECT_TRUE(FileSystem::DeleteFile(dir / "plain"));
+    ASSERT_EQ(FileSystem::RenameNoReplace(dir.path(), name, "plain"), RenameResult::Renamed);
+    EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"plain"});
+    EXPECT_TRUE(FileSystem::DeleteFile(dir / "plain"));
+  }
+  // One byte too long for any entry name.
+  dir.WriteFile("plain");
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "plain", std::string(256, 'n')), RenameResult::Failed);
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"plain"});
+}
+
+// A path longer than the system's path limit still works: the folder is
+// opened once and the names are taken inside it.
+TEST(FileSystemRename, WorksInAFolderWhosePathIsNearThePathLimit) {
+  TempDir dir;
+  std::string folder = dir.path();
+  const std::string part(200, 'p');
+  while (folder.size() + part.size() + 1 < 4096 - 20) {
+    folder += "/" + part;
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  }
+  const int fd = ::open((folder + "/a").c_str(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  const std::string longName(250, 'b');
+  ASSERT_GT((folder + "/" + longName).size(), 4096u);
+  EXPECT_EQ(FileSystem::RenameNoReplace(folder, "a", longName), RenameResult::Renamed);
+  EXPECT_EQ(NamesIn(folder), std::vector<std::string>{longName});
+  const int other = ::open((folder + "/a").c_str(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(other, 0);
+  ::close(other);
+  EXPECT_EQ(FileSystem::RenameNoReplace(folder, "a", longName), RenameResult::TargetExists);
+  EXPECT_EQ(FileSystem::RenameNoReplace(folder, longName, longName), RenameResult::Renamed);
+  EXPECT_EQ(NamesIn(folder), (std::vector<std::string>{"a", longName}));
+}
+
+// Two names of one file: the target "exists" and is the same file as the
+// entry, yet a real second name that must be kept.
+TEST(FileSystemRename, AHardLinkIsNeverReplaced) {
+  TempDir dir;
+  dir.WriteFile("a", "shared");
+  ASSERT_EQ(::link((dir / "a").c_str(), (dir / "b").c_str()), 0);
+  EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "a", "b"), RenameResult::TargetExists);
+  EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"a", "b"}));
+}
+
+// A folder whose listing cannot be read (search and write permission only):
+// a taken name is still reported as taken and nothing moves.
+TEST(FileSystemRename, TakenNameInAFolderThatCannotBeListed) {
+  TempDir dir;
+  dir.WriteFile("box/a", "A");
+  dir.WriteFile("box/b", "B");
+  ASSERT_TRUE(OpenToOthers(dir.path()));
+  ASSERT_EQ(::chmod((dir / "box").c_str(), 0333), 0);
+  ASSERT_EQ(::chmod((dir / "box/a").c_str(), 0666), 0);
+  const std::string box = dir / "box";
+  EXPECT_EQ(AsOtherUser([&] { return FileSystem::RenameNoReplace(box, "a", "b") == RenameResult::TargetExists; }),
+            std::optional<bool>(true));
+  EXPECT_EQ(AsOtherUser([&] { return FileSystem::RenameNoReplace(box, "a", "c") == RenameResult::Renamed; }),
+            std::optional<bool>(true));
+  ASSERT_EQ(::chmod(box.c_str(), 0700), 0);
+  EXPECT_EQ(dir.ReadFile("box/b"), "B");
+  EXPECT_EQ(dir.ReadFile("box/c"), "A");
+}
+
 TEST(FileSystemDelete, DeletesFilesOnly) {
   TempDir dir;
   dir.WriteFile("a.txt");
@@ -329,6 +438,96 @@ TEST(FileSystemCaseFolding, CaseOnlyRenameOnExfat) {
   EXPECT_EQ(NamesIn(root), (std::vector<std::string>{"FOLDER", "Photo.JPG", "other.jpg"}));
   EXPECT_EQ(read("Photo.JPG"), "P");
   EXPECT_EQ(read("other.jpg"), "O");
+}
+
+// Names that look like the temporary names, and the longest names, through
+// the case-only path of a file system that folds case.
+TEST(FileSystemCaseFolding, OddNamesOnExfat) {
+  ExfatMount volume;
+  if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
+  const std::string root = volume.path();
+  auto make = [&](const std::string& name) {
+    const int fd = ::open((root + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0) return false;
+    const bool written = ::write(fd, name.data(), name.size()) == static_cast<ssize_t>(name.size());
+    return ::close(fd) == 0 && written;
+  };
+  const std::string lookalike = ".quillon-" + std::to_string(::getpid()) + "-0000000000000000.tmp";
+  const std::string longName = std::string(250, 'l') + ".jpg";
+  std::string longUpper = longName;
+  for (char& c : longUpper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  ASSERT_TRUE(make(lookalike));
+  ASSERT_TRUE(make(longName));
+  ASSERT_TRUE(make("-dash"));
+
+  EXPECT_EQ(FileSystem::RenameNoReplace(root, longName, longUpper), RenameResult::Renamed);
+  EXPECT_EQ(FileSystem::RenameNoReplace(root, "-dash", "-DASH"), RenameResult::Renamed);
+  EXPECT_EQ(FileSystem::RenameNoReplace(root, lookalike, ".QUILLON-X.TMP"), RenameResult::Renamed);
+  EXPECT_EQ(NamesIn(root), (std::vector<std::string>{"-DASH", ".QUILLON-X.TMP", longUpper}));
+  // A different name onto a folded spelling of another entry is refused.
+  EXPECT_EQ(FileSystem::RenameNoReplace(root, "-DASH", ".quillon-x.tmp"), RenameResult::TargetExists);
+  EXPECT_EQ(NamesIn(root), (std::vector<std::string>{"-DASH", ".QUILLON-X.TMP", longUpper}));
+}
+
+// Random renames among names that differ only in case, checked against a
+// model of the folder: every result as the model says, and every file's
+// content still under exactly one name after each step.
+void CheckRandomRenamesAgainstModel(const std::string& root, bool foldsCase) {
+  auto fold = [&](std::string name) {
+    if (foldsCase)
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+  };
+  const std::vector<std::string> pool = {"a", "A", "b", "B", "ab", "aB", "Ab", "AB", "-a", "-A"};
+  std::map<std::string, std::string> model;  // name on disk -> content
+  for (const char* name : {"a", "B", "ab"}) {
+    const int fd = ::open((root + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, name, std::strlen(name)), static_cast<ssize_t>(std::strlen(name)));
+    ::close(fd);
+    model[name] = name;
+  }
+  std::mt19937 random(7);
+  for (int step = 0; step < 300; ++step) {
+    auto it = model.begin();
+    std::advance(it, static_cast<long>(random() % model.size()));
+    const std::string oldName = it->first;
+    const std::string newName = pool[random() % pool.size()];
+    if (newName == oldName) continue;
+    RenameResult expected = RenameResult::Renamed;
+    for (const auto& [name, content] : model)
+      if (name != oldName && fold(name) == fold(newName)) expected = RenameResult::TargetExists;
+    if (!foldsCase && model.count(newName)) expected = RenameResult::TargetExists;
+    SCOPED_TRACE("step " + std::to_string(step) + ": " + oldName + " -> " + newName);
+    ASSERT_EQ(FileSystem::RenameNoReplace(root, oldName, newName), expected);
+    if (expected == RenameResult::Renamed) {
+      const std::string content = it->second;
+      model.erase(it);
+      model[newName] = content;
+    }
+    std::vector<std::string> names;
+    for (const auto& [name, content] : model) names.push_back(name);
+    ASSERT_EQ(NamesIn(root), names);
+    for (const auto& [name, content] : model) {
+      char buffer[8] = {};
+      const int fd = ::open((root + "/" + name).c_str(), O_RDONLY);
+      ASSERT_GE(fd, 0) << name;
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      ::close(fd);
+      ASSERT_EQ(std::string(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0))), content) << name;
+    }
+  }
+}
+
+TEST(FileSystemRename, RandomRenamesFollowTheModel) {
+  TempDir dir;
+  CheckRandomRenamesAgainstModel(dir.path(), false);
+}
+
+TEST(FileSystemCaseFolding, RandomRenamesFollowTheModelOnExfat) {
+  ExfatMount volume;
+  if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
+  CheckRandomRenamesAgainstModel(volume.path(), true);
 }
 
 }  // namespace

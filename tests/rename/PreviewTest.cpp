@@ -1,5 +1,7 @@
 #include "rename/Preview.h"
 
+#include "rename/StringH.h"
+
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -303,4 +305,58 @@ TEST(PreviewCheckTest, ConflictFarApartInALargeList) {
   PreviewCheck check = CheckPreview(entries);
   EXPECT_EQ(check.problem, PreviewProblem::Conflict);
   EXPECT_EQ(check.index, 5u);
+}
+
+// Every operation on odd names with the number boxes at and past their
+// limits: the build never stops, keeps every old name and folder byte for
+// byte, and the extension rule holds (the sanitizer build checks the rest).
+TEST(PreviewBuildTest, OddNamesAndExtremeNumbersThroughEveryOperation) {
+  const std::vector<RenameListEntry> list = {
+      {"", "/p"},           {".", "/p"},           {"..", "/p"},       {".profile", "/p"},
+      {"a.", "/p"},         {"\xFC\xC3", "/p"},    {"\xE2\x82", ""},   {"\xF0\x9F\x98\x80.txt", "/p/"},
+      {std::string(255, 'x'), "/p"},  {"-rf", "/p"}, {"line\nbreak.txt", "/p"}, {std::string("zero\0.x", 7), "/p"},
+  };
+  const char* numbers[] = {"", "-", "0", "-1", "2147483647", "-2147483648", "2147483648", "1000000", "12a"};
+  const char* texts[] = {"", "\xFC", "%artist%", "a.b", "\xC3"};
+  std::size_t builds = 0;
+  for (int operation = kOperationReplace; operation <= kOperationAdvancedAdd; ++operation) {
+    for (const char* number : numbers) {
+      for (const char* text : texts) {
+        for (bool includeExtension : {false, true}) {
+          PreviewValues values;
+          values.operation = operation;
+          values.includeExtension = includeExtension;
+          values.replaceFrom = text[0] ? text : "x";
+          values.replaceTo = text;
+          values.addText = text;
+          values.addPosition = "to this position";
+          values.addPositionNumber = number;
+          values.autonumberStart = number;
+          values.autonumberBefore = text;
+          values.caseMode = 4;
+          values.trimAmount = number;
+          values.trimMode = "make filenames this long";
+          values.extension = text;
+          values.advancedLow = number;
+          values.advancedHigh = "2147483647";
+          values.advancedText = text;
+          PreviewBuild build = BuildPreview(list, values);
+          ++builds;
+          SCOPED_TRACE("operation " + std::to_string(operation) + " number \"" + number + "\" text \"" + text + "\"");
+          ASSERT_FALSE(build.stopped) << build.error;
+          ASSERT_EQ(build.entries.size(), list.size());
+          for (std::size_t i = 0; i < list.size(); ++i) {
+            EXPECT_EQ(build.entries[i].oldName, list[i].filename);
+            EXPECT_EQ(build.entries[i].path, list[i].path);
+            if (!includeExtension && operation != kOperationExtension) {
+              const std::string extension = StringH::ExtensionOf(list[i].filename);
+              EXPECT_TRUE(build.entries[i].newName.ends_with(extension)) << build.entries[i].newName;
+            }
+          }
+          CheckPreview(build.entries);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(builds, 7u * std::size(numbers) * std::size(texts) * 2);
 }

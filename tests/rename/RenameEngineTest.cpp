@@ -264,3 +264,19 @@ TEST_F(RenameRunTest, AFailedUndoFileWriteKeepsTheEarlierFileWhole) {
   EXPECT_EQ(dir.ReadFile("prog/UNDO"), earlier);
   EXPECT_EQ(Listing(dir / "prog"), std::vector<std::string>{"UNDO"});
 }
+
+// A new name edited to hold a zero byte names, for the system, only the part
+// before it: the rename fails and no other name appears.
+TEST_F(RenameRunTest, ANewNameHoldingAZeroByteFailsAndRenamesNothing) {
+  dir.WriteFile("a.txt", "A");
+  dir.WriteFile("b", "B");
+  RenameEngine::RenameRun run = PerformRenames({
+      {std::string("c\0.txt", 6), "a.txt", folder},
+      {std::string("b\0", 2), "b", folder},
+  }, Build::Linux);
+  EXPECT_EQ(run.successes, 0u);
+  EXPECT_EQ(run.failures, 2u);
+  EXPECT_EQ(run.undoLines.size(), 2u);
+  EXPECT_EQ(Listing(folder), (std::vector<std::string>{"a.txt", "b"}));
+  EXPECT_EQ(dir.ReadFile("a.txt"), "A");
+}

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -109,6 +111,46 @@ TEST(FindHSearch, InvalidUtf8NamesKeepTheirBytes) {
   TempDir dir;
   dir.WriteFile("M\xFCsik/\xFC.mp3");
   EXPECT_EQ(Search(dir.path(), "*.mp3"), (std::vector<Found>{{dir.path() + "/M\xFCsik/", "\xFC.mp3"}}));
+}
+
+TEST(FindHSearch, OddNamesOfFilesAndFoldersKeepTheirBytes) {
+  TempDir dir;
+  const std::string folder = "-x \n\xFF";
+  const std::string file = "--\n" + std::string(250, 'f');
+  dir.WriteFile(folder + "/" + file);
+  dir.WriteFile(folder + "/" + std::string(255, 'g'));
+  std::vector<Found> found = Search(dir.path(), "--*");
+  EXPECT_EQ(found, (std::vector<Found>{{dir.path() + "/" + folder + "/", file}}));
+}
+
+// A tree deeper than the longest path the system takes: the search goes as
+// deep as paths reach, finds each file there once, and ends.
+TEST(FindHSearch, ATreeDeeperThanThePathLimitEnds) {
+  TempDir dir;
+  int fd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  constexpr int kDepth = 2500;
+  for (int level = 0; level < kDepth; ++level) {
+    ASSERT_EQ(::mkdirat(fd, "d", 0700), 0);
+    const int file = ::openat(fd, "f", O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(file, 0);
+    ::close(file);
+    const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    fd = next;
+    ASSERT_GE(fd, 0);
+  }
+  ::close(fd);
+  const std::vector<Found> found = Search(dir.path(), "f");
+  ASSERT_GT(found.size(), 1000u);
+  EXPECT_LT(found.size(), static_cast<std::size_t>(kDepth));
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    EXPECT_EQ(found[i].folder.size(), dir.path().size() + 1 + 2 * i);
+    EXPECT_LT(found[i].folder.size(), 4096u);
+  }
+  // What lies past the path limit is taken down by rm, which walks folder by
+  // folder.
+  EXPECT_EQ(std::system(("rm -rf '" + dir.path() + "/d'").c_str()), 0);
 }
 
 TEST(FindHSearch, UnreadableFoldersGiveNothing) {
