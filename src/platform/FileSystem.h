@@ -48,6 +48,22 @@ enum class RenameResult { Renamed, TargetExists, Failed };
 RenameResult RenameNoReplace(const std::string& folder, const std::string& oldName,
                              const std::string& newName);
 
+// Renames many entries in a row with the guarantees of RenameNoReplace. The
+// last folder stays open, so that consecutive entries of one folder cost the
+// rename call alone and are all renamed inside that same folder.
+class RenameSession {
+ public:
+  RenameSession() = default;
+  ~RenameSession();
+  RenameSession(const RenameSession&) = delete;
+  RenameSession& operator=(const RenameSession&) = delete;
+  RenameResult Rename(const std::string& folder, const std::string& oldName, const std::string& newName);
+
+ private:
+  std::string folder_;
+  long handle_ = -1;  // the open folder (a descriptor on POSIX), -1 when none
+};
+
 // Deletes one file outright (not into a waste bin). False on failure.
 bool DeleteFile(const std::string& path);
 

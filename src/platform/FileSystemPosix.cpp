@@ -315,6 +315,37 @@ RenameResult RenameNoReplace(const std::string& folder, const std::string& oldNa
   return result;
 }
 
+RenameSession::~RenameSession() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+RenameResult RenameSession::Rename(const std::string& folder, const std::string& oldName,
+                                   const std::string& newName) {
+  if (handle_ < 0 || folder != folder_) {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+    folder_ = folder;
+    handle_ = HoldsZeroByte(folder)
+                  ? -1
+                  : ::open(folder.empty() ? "/" : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  }
+  const auto plain = [](const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           !HoldsZeroByte(name);
+  };
+  if (handle_ < 0 || !plain(oldName) || !plain(newName)) return RenameNoReplace(folder, oldName, newName);
+
+  const int dirFd = static_cast<int>(handle_);
+  if (oldName == newName) {
+    struct stat st;
+    return ::fstatat(dirFd, oldName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? RenameResult::Renamed
+                                                                             : RenameResult::Failed;
+  }
+  RenameResult result = RenameOnce(dirFd, oldName, newName);
+  if (result == RenameResult::TargetExists && MayBeFoldedAlias(dirFd, oldName, newName))
+    result = RenameThroughTemporary(dirFd, oldName, newName);
+  return result;
+}
+
 bool DeleteFile(const std::string& path) {
   return !path.empty() && !HoldsZeroByte(path) && ::unlink(path.c_str()) == 0;
 }

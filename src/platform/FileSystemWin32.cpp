@@ -150,6 +150,13 @@ RenameResult RenameNoReplace(const std::string& folder, const std::string& oldNa
   return result;
 }
 
+RenameSession::~RenameSession() = default;
+
+RenameResult RenameSession::Rename(const std::string& folder, const std::string& oldName,
+                                   const std::string& newName) {
+  return RenameNoReplace(folder, oldName, newName);
+}
+
 bool DeleteFile(const std::string& path) {
   return !path.empty() && ::DeleteFileW(Wide(path).c_str()) != 0;
 }

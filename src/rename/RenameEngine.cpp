@@ -62,6 +62,7 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Build build) 
     const std::string_view failedPrefix = build == Build::Windows ? "REM " : ": ";
     const std::string* lastPath = nullptr;
     std::string folder;
+    FileSystem::RenameSession session;
     for (const PreviewEntry& entry : entries) {
       if (entry.newName == entry.oldName) continue;
       std::string line = UndoLine(entry, true, build);
@@ -74,7 +75,7 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Build build) 
       // A new name must keep the entry in its folder; the preview's file-name
       // test refuses such names already, but the folder is never left.
       const bool renamed = Paths::IsPlainName(entry.newName) &&
-                           FileSystem::RenameNoReplace(folder, entry.oldName, entry.newName) ==
+                           session.Rename(folder, entry.oldName, entry.newName) ==
                                FileSystem::RenameResult::Renamed;
       if (renamed) {
         ++run.successes;

@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <map>
 #include <random>
 #include <sys/socket.h>
@@ -533,3 +534,37 @@ TEST(FileSystemCaseFolding, RandomRenamesFollowTheModelOnExfat) {
 }  // namespace
 
 #endif  // _WIN32
+
+TEST(FileSystemRenameSession, RenamesAcrossFoldersInAnyOrderAndNeverReplaces) {
+  TempDir dir;
+  dir.WriteFile("a/one", "1");
+  dir.WriteFile("a/two", "2");
+  dir.WriteFile("b/three", "3");
+  dir.WriteFile("b/taken", "keep me");
+  FileSystem::RenameSession session;
+  using FileSystem::RenameResult;
+  EXPECT_EQ(session.Rename(dir / "a", "one", "uno"), RenameResult::Renamed);
+  EXPECT_EQ(session.Rename(dir / "b", "three", "taken"), RenameResult::TargetExists);
+  EXPECT_EQ(session.Rename(dir / "a", "two", "dos"), RenameResult::Renamed);
+  EXPECT_EQ(session.Rename(dir / "a", "gone", "x"), RenameResult::Failed);
+  EXPECT_EQ(session.Rename(dir / "a", "uno", "../escaped"), RenameResult::Failed);
+  EXPECT_EQ(session.Rename(dir / "missing", "one", "x"), RenameResult::Failed);
+  EXPECT_EQ(dir.ReadFile("a/uno"), "1");
+  EXPECT_EQ(dir.ReadFile("a/dos"), "2");
+  EXPECT_EQ(dir.ReadFile("b/three"), "3");
+  EXPECT_EQ(dir.ReadFile("b/taken"), "keep me");
+  EXPECT_FALSE(dir.Exists("escaped"));
+}
+
+TEST(FileSystemRenameSession, ACaseOnlyRenameWorksOnACaseFoldingVolume) {
+  ExfatMount volume;
+  if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
+  const std::string folder = volume.path();
+  { std::ofstream(folder + "/song.mp3") << "music"; }
+  FileSystem::RenameSession session;
+  EXPECT_EQ(session.Rename(folder, "song.mp3", "Song.MP3"), FileSystem::RenameResult::Renamed);
+  std::vector<FileSystem::Entry> entries;
+  ASSERT_TRUE(FileSystem::ReadFolder(folder, entries));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "Song.MP3");
+}
