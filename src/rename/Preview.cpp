@@ -121,12 +121,14 @@ PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries) {
   // every entry with every other one, in linear time.
   std::unordered_map<std::pair<std::string_view, std::string_view>, int, PairHash> counts;
   counts.reserve(entries.size());
-  for (const PreviewEntry& entry : entries) ++counts[{entry.path, entry.newName}];
+  bool anyConflict = false;
+  for (const PreviewEntry& entry : entries)
+    if (++counts[{entry.path, entry.newName}] > 1) anyConflict = true;
 
   for (std::size_t k = 0; k < entries.size(); ++k) {
     const PreviewEntry& entry = entries[k];
     if (!StringH::IsValidFileName(entry.newName)) return {PreviewProblem::InvalidName, k};
-    if (counts[{entry.path, entry.newName}] > 1) return {PreviewProblem::Conflict, k};
+    if (anyConflict && counts.find({entry.path, entry.newName})->second > 1) return {PreviewProblem::Conflict, k};
   }
   return {};
 }
