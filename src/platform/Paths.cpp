@@ -155,7 +155,7 @@ std::optional<std::string> UpTarget(std::string_view typed, std::string_view cur
   std::string target = WithoutTrailingDelimiter(typed, build);
   if (!isExistingFolder(target)) {
     if (build == Build::Windows) return std::nullopt;
-    if (target.empty()) target = "/";
+    if (target.empty()) target.assign(1, '/');  // (a literal here trips a false GCC 12 warning)
     if (target != "/") return std::nullopt;
   }
   // The parent step happens only when the box still shows the current folder.
