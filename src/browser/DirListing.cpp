@@ -173,13 +173,13 @@ bool PatternMatches(std::string_view pattern, std::string_view name, Build build
 }
 
 std::vector<FileSystem::Entry> ListMatchingFiles(const std::string& folder, std::string_view pattern,
-                                                 Build build) {
+                                                 Build build, Detail detail) {
   std::vector<FileSystem::Entry> entries;
   const PatternMatcher matcher(pattern, build);
-  if (!FileSystem::ReadFolderMatching(folder, [&](std::string_view name) { return matcher.Matches(name); },
-                                      entries)) {
-    return {};
-  }
+  const auto wanted = [&](std::string_view name) { return matcher.Matches(name); };
+  const bool read = detail == Detail::SizesAndTimes ? FileSystem::ReadFolderMatching(folder, wanted, entries)
+                                                    : FileSystem::ReadFolderKinds(folder, wanted, entries);
+  if (!read) return {};
   std::erase_if(entries, [](const FileSystem::Entry& e) { return e.isFolder; });
   return entries;
 }

@@ -39,8 +39,12 @@ bool WindowsWildcardMatch(std::string_view pattern, std::string_view name);
 // The entries of `folder` that are not folders (links to folders count as
 // folders) and whose names match `pattern`, in the order the file system
 // returns them. Empty when the folder cannot be read. One pass over the
-// folder; only matching names are examined further.
+// folder; only matching names are examined further. With Detail::KindsOnly
+// the sizes and times are left for FileSystem::ExamineEntry to fill in when
+// they are wanted (a view shows a few rows of a large folder at a time).
+enum class Detail { SizesAndTimes, KindsOnly };
 std::vector<FileSystem::Entry> ListMatchingFiles(const std::string& folder, std::string_view pattern,
-                                                 Build build = kThisBuild);
+                                                 Build build = kThisBuild,
+                                                 Detail detail = Detail::SizesAndTimes);
 
 }  // namespace DirListing

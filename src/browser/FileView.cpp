@@ -106,7 +106,10 @@ void TfrmMain::ListFiles(const std::string& folderPath) {
   cboPath->setCurrentText(FromBytes(CurrentFolder));
   AddHistoryEntry(CurrentFolder);
 
-  std::vector<FileSystem::Entry> rows = DirListing::ListMatchingFiles(CurrentFolder, ToBytes(txtPattern->text()));
+  // Only the rows on screen need their size and time, so a large folder is
+  // read by name and kind alone and each row is examined when it is shown.
+  std::vector<FileSystem::Entry> rows = DirListing::ListMatchingFiles(
+      CurrentFolder, ToBytes(txtPattern->text()), kThisBuild, DirListing::Detail::KindsOnly);
   FileViewModel::SortByName(rows);
   lstvwLocalModel->SetFolder(CurrentFolder);
   lstvwLocalModel->SetRows(std::move(rows));

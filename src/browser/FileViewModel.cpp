@@ -36,10 +36,20 @@ void FileViewModel::SetName(int row, std::string name) {
 
 QString FileViewModel::DisplayName(int row) const { return FromBytes(Name(row)); }
 
-QString FileViewModel::SizeText(int row) const { return QString::number(rows_[std::size_t(row)].size); }
+const FileSystem::Entry& FileViewModel::Examined(int row) const {
+  FileSystem::Entry& entry = rows_[std::size_t(row)];
+  if (!entry.examined) FileSystem::ExamineEntry(folder_, entry);
+  return entry;
+}
+
+QString FileViewModel::SizeText(int row) const {
+  const FileSystem::Entry& entry = Examined(row);
+  return entry.examined ? QString::number(entry.size) : QString();
+}
 
 QString FileViewModel::TimestampText(int row) const {
-  return TimestampText(rows_[std::size_t(row)].modified, locale_);
+  const FileSystem::Entry& entry = Examined(row);
+  return entry.examined ? TimestampText(entry.modified, locale_) : QString();
 }
 
 QString FileViewModel::TimestampText(std::int64_t secondsSinceEpoch, const QLocale& locale) {

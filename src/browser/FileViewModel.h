@@ -28,7 +28,8 @@ class FileViewModel : public QAbstractTableModel {
 
   FileViewModel(QIcon fileIcon, RenameHandler renameHandler, QObject* parent = nullptr);
 
-  // Replaces every row at once (one model reset).
+  // Replaces every row at once (one model reset). Rows read without sizes
+  // and times get them from the file system when first shown.
   void SetRows(std::vector<FileSystem::Entry> rows);
   // Puts rows into the view's one-time order: ascending by name.
   static void SortByName(std::vector<FileSystem::Entry>& rows);
@@ -57,7 +58,9 @@ class FileViewModel : public QAbstractTableModel {
   Qt::DropActions supportedDropActions() const override;
 
  private:
-  std::vector<FileSystem::Entry> rows_;
+  // Sizes and times are read when a row is first shown (see ListFiles).
+  const FileSystem::Entry& Examined(int row) const;
+  mutable std::vector<FileSystem::Entry> rows_;
   std::string folder_;
   QIcon fileIcon_;
   QLocale locale_;

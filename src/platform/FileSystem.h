@@ -16,6 +16,7 @@ struct Entry {
   bool isSymlink = false;  // the entry itself is a symbolic link
   std::int64_t size = 0;   // lstat size (a link's own size)
   std::int64_t modified = 0;  // lstat modification time, seconds since the epoch
+  bool examined = true;    // size and modified are known (see ExamineEntry)
   bool isHiddenOrSystem = false;  // Windows attributes; always false on Linux
 };
 
@@ -31,6 +32,13 @@ bool ReadFolderMatching(const std::string& folder, const std::function<bool(std:
 // As ReadFolder, but only the kinds are filled in (size and modified stay 0),
 // which spares a status call per entry where the folder listing tells the kind.
 bool ReadFolderKinds(const std::string& folder, std::vector<Entry>& entries);
+// The same, keeping only the names `wanted` accepts.
+bool ReadFolderKinds(const std::string& folder, const std::function<bool(std::string_view)>& wanted,
+                     std::vector<Entry>& entries);
+
+// Fills in the size and modification time of an entry read without them.
+// False (the entry unchanged) when it can no longer be examined.
+bool ExamineEntry(const std::string& folder, Entry& entry);
 
 // True when the path names an existing folder (following symbolic links).
 bool IsExistingFolder(const std::string& path);

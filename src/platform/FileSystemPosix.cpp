@@ -94,6 +94,7 @@ bool ExamineKind(int dirFd, const dirent* d, Entry& entry) {
   }
   entry.isSymlink = type == DT_LNK;
   entry.isFolder = type == DT_DIR || (entry.isSymlink && LinkTargetIsFolder(dirFd, d->d_name));
+  entry.examined = false;
   return true;
 }
 
@@ -243,13 +244,32 @@ bool ReadFolderMatching(const std::string& folder, const std::function<bool(std:
 }
 
 bool ReadFolderKinds(const std::string& folder, std::vector<Entry>& entries) {
+  return ReadFolderKinds(folder, nullptr, entries);
+}
+
+bool ReadFolderKinds(const std::string& folder, const std::function<bool(std::string_view)>& wanted,
+                     std::vector<Entry>& entries) {
   entries.clear();
   FolderHandle handle(folder);
   if (!handle.IsOpen()) return false;
   while (const dirent* d = handle.Next()) {
+    if (wanted && !wanted(d->d_name)) continue;
     Entry entry;
     if (ExamineKind(handle.Fd(), d, entry)) entries.push_back(std::move(entry));
   }
+  return true;
+}
+
+bool ExamineEntry(const std::string& folder, Entry& entry) {
+  if (HoldsZeroByte(folder) || HoldsZeroByte(entry.name)) return false;
+  std::string path = folder.empty() ? std::string("/") : folder;
+  if (path.back() != '/') path += '/';
+  path += entry.name;
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return false;
+  entry.size = static_cast<std::int64_t>(st.st_size);
+  entry.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+  entry.examined = true;
   return true;
 }
 

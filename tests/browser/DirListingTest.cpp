@@ -216,3 +216,32 @@ TEST(DirListingFolder, ManyFilesInOnePass) {
 #endif  // _WIN32
 
 }  // namespace
+
+TEST(DirListingLazyDetail, KindsOnlyListsTheSameRowsAndExaminesThemOnDemand) {
+  TempDir dir;
+  dir.WriteFile("a.txt", "abc");
+  dir.WriteFile("b.txt", "hello");
+  dir.MakeFolder("folder.txt");
+  ASSERT_EQ(::symlink((dir / "b.txt").c_str(), (dir / "link.txt").c_str()), 0);
+  auto lazy = DirListing::ListMatchingFiles(dir.path(), "*.txt", kThisBuild, DirListing::Detail::KindsOnly);
+  auto full = DirListing::ListMatchingFiles(dir.path(), "*.txt");
+  auto byName = [](const FileSystem::Entry& x, const FileSystem::Entry& y) { return x.name < y.name; };
+  std::sort(lazy.begin(), lazy.end(), byName);
+  std::sort(full.begin(), full.end(), byName);
+  ASSERT_EQ(lazy.size(), 3u);  // the folder is never a row
+  ASSERT_EQ(full.size(), lazy.size());
+  for (std::size_t i = 0; i < lazy.size(); ++i) {
+    SCOPED_TRACE(lazy[i].name);
+    EXPECT_EQ(lazy[i].name, full[i].name);
+    EXPECT_FALSE(lazy[i].examined);
+    ASSERT_TRUE(FileSystem::ExamineEntry(dir.path(), lazy[i]));
+    EXPECT_TRUE(lazy[i].examined);
+    EXPECT_EQ(lazy[i].size, full[i].size);
+    EXPECT_EQ(lazy[i].modified, full[i].modified);
+  }
+  FileSystem::Entry gone;
+  gone.name = "vanished.txt";
+  gone.examined = false;
+  EXPECT_FALSE(FileSystem::ExamineEntry(dir.path(), gone));
+  EXPECT_FALSE(gone.examined);
+}
