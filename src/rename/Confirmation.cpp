@@ -14,6 +14,7 @@
 #include <exception>
 
 #include "app/Dialogs.h"
+#include "app/ListColumns.h"
 #include "platform/Paths.h"
 #include "rename/PreviewListModel.h"
 #include "rename/RenameEngine.h"
@@ -57,7 +58,7 @@ void TfrmMain::SetupPreviewList() {
   lviRenameModel = new PreviewListModel(this);
   lviRename->setModel(lviRenameModel);
   lviRename->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
-  for (int column = 0; column < PreviewListModel::kColumnCount; ++column) lviRename->setColumnWidth(column, 200);
+  new ColumnAutoSizer(lviRename, {200, 200, 200});
 
   connect(lviRenameModel, &PreviewListModel::Edited, this, [this](int row) { lviRenameEdited(row); });
   connect(lviRename, &QAbstractItemView::doubleClicked, this, [this] { lviRenameDblClick(); });

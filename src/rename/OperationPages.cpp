@@ -175,7 +175,6 @@ void TfrmMain::MakePreviewList(int operation) {
   // the build quietly; the entries made before it are shown and checked.
   PreviewBuild build = BuildPreview(RenameListEntries(), values);
   lviRenameModel->SetEntries(std::move(build.entries));
-  for (int column = 0; column < PreviewListModel::kColumnCount; ++column) lviRename->resizeColumnToContents(column);
 
   CheckFileNames(true);
   ShowStatus(QStringLiteral("Ready."));

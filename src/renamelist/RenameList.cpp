@@ -17,6 +17,7 @@
 
 #include <functional>
 
+#include "app/ListColumns.h"
 #include "platform/Paths.h"
 #include "renamelist/RecursiveSearch.h"
 #include "renamelist/RenameListModel.h"
@@ -129,8 +130,7 @@ void TfrmMain::SetupRenameList() {
   lviFiles->setModel(lviFilesModel);
   lviFiles->setSortingEnabled(false);
   lviFiles->header()->setSectionsMovable(false);
-  lviFiles->header()->resizeSection(0, 150);
-  lviFiles->header()->resizeSection(1, 85);
+  new ColumnAutoSizer(lviFiles, {150, 85});
 
   // A drag starts by itself; whatever is dragged over the list is accepted
   // (lviFilesDragOver), and dropping adds nothing further.
