@@ -1,0 +1,111 @@
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "ui/RenameFlowSupport.h"
+#include "ui/UiTestSupport.h"
+
+using renameflow::InBrowsingLayout;
+using renameflow::InPreviewLayout;
+using renameflow::StatusIsReady;
+
+namespace {
+
+void ShowActive(TfrmMain& w) {
+  w.show();
+  QApplication::setActiveWindow(&w);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+}
+
+QString FocusName() {
+  QWidget* focus = QApplication::focusWidget();
+  return focus ? focus->objectName() : QStringLiteral("(none)");
+}
+
+bool WaitForPreview(TfrmMain& w) {
+  return QTest::qWaitFor([&] { return !w.tmrMakeLists->isActive() && StatusIsReady(w) && InPreviewLayout(w); },
+                         10000);
+}
+
+}  // namespace
+
+TEST(KeyboardDefaultButton, EnterInAPageStartsThatPagesOperation) {
+  const struct Case {
+    int page;
+    std::function<QWidget*(TfrmMain&)> box;
+  } cases[] = {
+      {0, [](TfrmMain& w) { return w.txtReplaceTo; }},
+      {1, [](TfrmMain& w) { return w.cboAddPosition; }},
+      {2, [](TfrmMain& w) { return w.chkAutonumberZero; }},
+      {3, [](TfrmMain& w) { return w.optChangeCaseOpposite; }},
+      {4, [](TfrmMain& w) { return w.txtTrimAmount; }},
+      {5, [](TfrmMain& w) { return w.txtExtension; }},
+      {6, [](TfrmMain& w) { return w.cboAdvancedAddPosition; }},
+      {7, [](TfrmMain& w) { return w.txtID3Format; }},
+  };
+  for (const Case& c : cases) {
+    TestWindow t;
+    t.files.WriteFile("abc.txt", "x");
+    TfrmMain& w = t.Open();
+    ShowActive(w);
+    QWidget* box = c.box(w);
+    SCOPED_TRACE(box->objectName().toStdString());
+    w.AddToRenameList("abc.txt", t.files.path());
+    w.txtReplaceFrom->setText(QStringLiteral("a"));
+    w.txtAddText->setText(QStringLiteral("x"));
+    w.mnuRename_[c.page]->trigger();
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(WaitForPreview(w));
+    EXPECT_EQ(w.lviRenameModel->rowCount(), 1);
+  }
+}
+
+TEST(KeyboardDefaultButton, EnterStartsNothingOutsideThePagesOrWhileARequiredBoxIsEmpty) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  ShowActive(w);
+  w.AddToRenameList("abc.txt", t.files.path());
+  w.txtReplaceFrom->setText(QStringLiteral("a"));
+  for (QWidget* box : {static_cast<QWidget*>(w.txtPattern), static_cast<QWidget*>(w.lviFiles)}) {
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_FALSE(w.tmrMakeLists->isActive()) << box->objectName().toStdString();
+  }
+  // Shift+Enter is no plain Enter; an empty required box stops the button itself.
+  w.txtReplaceTo->setFocus();
+  QTest::keyClick(w.txtReplaceTo, Qt::Key_Return, Qt::ShiftModifier);
+  EXPECT_FALSE(w.tmrMakeLists->isActive());
+  w.txtReplaceFrom->clear();
+  QTest::keyClick(w.txtReplaceTo, Qt::Key_Return);
+  EXPECT_FALSE(w.tmrMakeLists->isActive());
+  EXPECT_TRUE(InBrowsingLayout(w));
+}
+
+TEST(KeyboardTabOrder, TabEntersTheCaseOptionsAtTheCheckedOne) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  ShowActive(w);
+  w.mnuRename_[3]->trigger();
+  w.lstvwLocal->setFocus();
+  QTest::keyClick(w.lstvwLocal, Qt::Key_Tab);
+  EXPECT_EQ(FocusName(), QStringLiteral("optChangeCaseFirstUpperCase"));
+  // The arrow keys move the check and the Tab stop with it.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  EXPECT_TRUE(w.optChangeCaseFirstLowerCase->isChecked());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(FocusName(), QStringLiteral("cmdRename_3"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+  EXPECT_EQ(FocusName(), QStringLiteral("optChangeCaseFirstLowerCase"));
+}
