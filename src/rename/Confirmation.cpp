@@ -1,12 +1,14 @@
 #include "app/Main.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
@@ -48,9 +50,44 @@ class PreviewMouseFilter : public QObject {
   TfrmMain* window_;
 };
 
+// While the confirmation pane lies over the operation page, the page's
+// controls cannot be seen, so they are out of reach too: no Tab stop, no
+// access key, no Enter. When the preview ends the keyboard focus goes back
+// to where it was when the preview began.
+class CoveredPageGuard : public QObject {
+ public:
+  explicit CoveredPageGuard(TfrmMain* window) : QObject(window), window_(window) {
+    window->grpConfirmation->installEventFilter(this);
+    window->lviRename->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (watched == window_->grpConfirmation && (type == QEvent::ShowToParent || type == QEvent::HideToParent)) {
+      const bool covered = type == QEvent::ShowToParent;
+      if (covered) focusBefore_ = QApplication::focusWidget();
+      for (int n = 0; n < 8; ++n)
+        if (auto* page = window_->centralArea->findChild<QWidget*>(QStringLiteral("grpRename_%1").arg(n)))
+          page->setEnabled(!covered);
+    } else if (watched == window_->lviRename && type == QEvent::HideToParent) {
+      if (focusBefore_ && focusBefore_->isVisible() && focusBefore_->isEnabled())
+        focusBefore_->setFocus(Qt::OtherFocusReason);
+      focusBefore_.clear();
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  TfrmMain* window_;
+  QPointer<QWidget> focusBefore_;
+};
+
 }  // namespace
 
 void TfrmMain::SetupPreviewList() {
+  new CoveredPageGuard(this);
+
   // The confirmation pane lies over the operation page that stays visible
   // below it.
   grpConfirmation->setAutoFillBackground(true);

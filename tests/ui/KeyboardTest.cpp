@@ -93,6 +93,53 @@ TEST(KeyboardDefaultButton, EnterStartsNothingOutsideThePagesOrWhileARequiredBox
   EXPECT_TRUE(InBrowsingLayout(w));
 }
 
+TEST(KeyboardPreview, ThePageUnderTheConfirmationPaneIsOutOfReachAndFocusComesBack) {
+  TestWindow t;
+  t.files.WriteFile("abc.txt", "x");
+  TfrmMain& w = t.Open();
+  ShowActive(w);
+  w.AddToRenameList("abc.txt", t.files.path());
+  w.mnuRename_[1]->trigger();
+  w.txtAddText->setText(QStringLiteral("x"));
+  w.txtAddText->setFocus();
+  QTest::keyClick(w.txtAddText, Qt::Key_Return);
+  ASSERT_TRUE(WaitForPreview(w));
+  EXPECT_FALSE(w.grpRename_1->isHidden()) << "the page stays where it was, under the pane";
+
+  // Tab goes round the preview list and the pane's buttons only.
+  EXPECT_EQ(FocusName(), QStringLiteral("lviRename"));
+  QStringList visited;
+  for (int i = 0; i < 6; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited << FocusName();
+  }
+  EXPECT_EQ(visited, (QStringList{"cmdYes", "cmdNo", "lviRename", "cmdYes", "cmdNo", "lviRename"}));
+  // The hidden page's access key does not start a second preview.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::AltModifier);
+  EXPECT_FALSE(w.tmrMakeLists->isActive());
+
+  QTest::mouseClick(w.cmdNo, Qt::LeftButton);
+  ASSERT_TRUE(InBrowsingLayout(w));
+  EXPECT_TRUE(w.grpRename_1->isEnabled());
+  EXPECT_FALSE(w.txtAddPosition->isEnabled()) << "its own state survives";
+  EXPECT_EQ(FocusName(), QStringLiteral("txtAddText"));
+}
+
+TEST(KeyboardPreview, FocusComesBackAfterTheRenamesToo) {
+  TestWindow t;
+  t.files.WriteFile("abc.txt", "x");
+  TfrmMain& w = t.Open();
+  ShowActive(w);
+  w.AddToRenameList("abc.txt", t.files.path());
+  w.txtReplaceFrom->setText(QStringLiteral("a"));
+  w.cmdRename[0]->setFocus();
+  QTest::keyClick(w.cmdRename[0], Qt::Key_Space);
+  ASSERT_TRUE(WaitForPreview(w));
+  ASSERT_TRUE(renameflow::PressYes(w));
+  EXPECT_TRUE(t.files.Exists("bc.txt"));
+  EXPECT_EQ(FocusName(), QStringLiteral("cmdRename_0"));
+}
+
 TEST(KeyboardTabOrder, TabEntersTheCaseOptionsAtTheCheckedOne) {
   TestWindow t;
   TfrmMain& w = t.Open();
