@@ -131,7 +131,15 @@ TfrmMain::TfrmMain(const AppEnvironment& environment, QWidget* parent)
   frmMain = this;
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Quillon! v7.2"));
-  setWindowIcon(QIcon(QStringLiteral(":/quillon.svg")));
+  // The images live in the static library, whose resources are linked in
+  // only when asked for. The icon is drawn at each size rather than read
+  // from the SVG, which Qt reads only with an image plug-in that is often
+  // not installed.
+  Q_INIT_RESOURCE(quillon);
+  QIcon icon;
+  for (int size : {16, 24, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/icons/quillon-%1.png").arg(size), QSize(size, size));
+  setWindowIcon(icon);
   QApplication::setWindowIcon(windowIcon());
   resize(681, 481);
 
