@@ -1,6 +1,7 @@
 #include "app/Main.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDragMoveEvent>
 #include <QGroupBox>
@@ -11,6 +12,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -81,12 +83,15 @@ void LockForRecursiveSearch(TfrmMain& w, bool lock) {
   w.setProperty(kSearchLocked, lock);
 
   // Cancel is the one thing the busy pane offers meanwhile; it keeps the
-  // normal pointer under the window's wait cursor.
+  // normal pointer under the window's wait cursor, takes the keyboard focus
+  // and answers Escape too.
+  if (lock) w.focusBeforeSearch = QApplication::focusWidget();
   w.cmdCancel->setVisible(lock);
   if (lock)
     w.cmdCancel->setCursor(Qt::ArrowCursor);
   else
     w.cmdCancel->unsetCursor();
+  if (auto* escape = w.findChild<QShortcut*>(QStringLiteral("escapeCancelsSearch"))) escape->setEnabled(lock);
 
   std::vector<QAction*> items;
   std::vector<QWidget*> panes{w.cmdUp, w.cboPath, w.trvwLocal, w.txtPattern, w.lstvwLocal, w.lviFiles,
@@ -117,6 +122,14 @@ void LockForRecursiveSearch(TfrmMain& w, bool lock) {
       pane->setEnabled(pane->property(kEnabledBeforeSearch).toBool());
       pane->setProperty(kEnabledBeforeSearch, QVariant());
     }
+  }
+
+  if (lock) {
+    w.cmdCancel->setFocus(Qt::OtherFocusReason);
+  } else {
+    QWidget* before = w.focusBeforeSearch;
+    if (before && before->isVisible() && before->isEnabled()) before->setFocus(Qt::OtherFocusReason);
+    w.focusBeforeSearch.clear();
   }
 }
 
@@ -174,6 +187,16 @@ void TfrmMain::SetupRenameList() {
       [this](bool) { RecursiveSearchFinished(*this); });
   connect(cmdCancel, &QPushButton::clicked, this, [this] {
     if (recursiveSearch->IsRunning()) recursiveSearch->RequestStop();
+  });
+  // Escape cancels a running search, as in any progress dialog; it is a
+  // shortcut only while the search runs, so it never takes Escape from an
+  // editor.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setObjectName(QStringLiteral("escapeCancelsSearch"));
+  escape->setContext(Qt::WindowShortcut);
+  escape->setEnabled(false);
+  connect(escape, &QShortcut::activated, this, [this] {
+    if (cmdCancel->isVisible() && cmdCancel->isEnabled()) cmdCancel->click();
   });
   // Closing the window stops a running search; the worker is joined when the
   // window goes.

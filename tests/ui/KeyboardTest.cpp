@@ -156,3 +156,34 @@ TEST(KeyboardTabOrder, TabEntersTheCaseOptionsAtTheCheckedOne) {
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
   EXPECT_EQ(FocusName(), QStringLiteral("optChangeCaseFirstLowerCase"));
 }
+
+TEST(KeyboardSearch, CancelTakesTheFocusEscapePressesItAndTheFocusComesBack) {
+  TestWindow t;
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) t.files.WriteFile(name);
+  t.files.MakeFolder("sub");
+  t.files.WriteFile("sub/d.txt");
+  t.WriteSettings("[Options]\nLastDir=" + t.files.path() + "\n");
+  TfrmMain& w = t.Open();
+  ShowActive(w);
+  w.lstvwLocal->setFocus();
+
+  TfrmMain::Invoke(w.mnuAllFilesRecursive);
+  EXPECT_EQ(FocusName(), QStringLiteral("cmdCancel"));
+  // Pressed before the search reaches its first file: it stops there.
+  QTest::keyClick(w.cmdCancel, Qt::Key_Escape);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return !w.tmrRecursive->isActive() && w.cmdCancel->isHidden() && StatusIsReady(w); }, 10000));
+  EXPECT_EQ(w.RenameListEntries().size(), 1u);
+  EXPECT_EQ(FocusName(), QStringLiteral("lstvwLocal"));
+
+  // Outside a search Escape is no shortcut: it still closes an editor.
+  const QModelIndex cell = w.lstvwLocal->model()->index(0, 0);
+  w.lstvwLocal->setCurrentIndex(cell);
+  w.lstvwLocal->edit(cell);
+  QWidget* editor = QApplication::focusWidget();
+  ASSERT_NE(editor, w.lstvwLocal);
+  QTest::keyClicks(editor, QStringLiteral("zzz"));
+  QTest::keyClick(editor, Qt::Key_Escape);
+  QTRY_COMPARE(FocusName(), QStringLiteral("lstvwLocal"));
+  EXPECT_TRUE(t.files.Exists("a.txt"));
+}
