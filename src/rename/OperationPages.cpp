@@ -222,6 +222,10 @@ bool TfrmMain::CheckFileNames(bool showMessages) {
     return true;
   }
   if (showMessages) {
+    // Point at the entry to mend: the first that fails, selected and in view.
+    const QModelIndex failing = lviRenameModel->index(int(check.index), PreviewListModel::kNewName);
+    lviRename->setCurrentIndex(failing);
+    lviRename->scrollTo(failing);
     const QString text = check.problem == PreviewProblem::InvalidName
                              ? QStringLiteral("There are invalid filenames. This rename cannot be completed until "
                                               "you change them.")
