@@ -14,6 +14,7 @@
 #include <QTreeView>
 
 #include <exception>
+#include <vector>
 
 #include "app/Dialogs.h"
 #include "app/ListColumns.h"
@@ -56,21 +57,25 @@ class PreviewMouseFilter : public QObject {
 // to where it was when the preview began.
 class CoveredPageGuard : public QObject {
  public:
-  explicit CoveredPageGuard(TfrmMain* window) : QObject(window), window_(window) {
-    window->grpConfirmation->installEventFilter(this);
-    window->lviRename->installEventFilter(this);
+  explicit CoveredPageGuard(TfrmMain* window)
+      : QObject(window), confirmation_(window->grpConfirmation), preview_(window->lviRename) {
+    for (int n = 0; n < 8; ++n)
+      pages_.push_back(window->centralArea->findChild<QWidget*>(QStringLiteral("grpRename_%1").arg(n)));
+    confirmation_->installEventFilter(this);
+    preview_->installEventFilter(this);
   }
 
  protected:
+  // Touches only the widgets it watches: it also sees them hidden while the
+  // window is torn down.
   bool eventFilter(QObject* watched, QEvent* event) override {
     const QEvent::Type type = event->type();
-    if (watched == window_->grpConfirmation && (type == QEvent::ShowToParent || type == QEvent::HideToParent)) {
+    if (watched == confirmation_ && (type == QEvent::ShowToParent || type == QEvent::HideToParent)) {
       const bool covered = type == QEvent::ShowToParent;
       if (covered) focusBefore_ = QApplication::focusWidget();
-      for (int n = 0; n < 8; ++n)
-        if (auto* page = window_->centralArea->findChild<QWidget*>(QStringLiteral("grpRename_%1").arg(n)))
-          page->setEnabled(!covered);
-    } else if (watched == window_->lviRename && type == QEvent::HideToParent) {
+      for (const QPointer<QWidget>& page : pages_)
+        if (page) page->setEnabled(!covered);
+    } else if (watched == preview_ && type == QEvent::HideToParent) {
       if (focusBefore_ && focusBefore_->isVisible() && focusBefore_->isEnabled())
         focusBefore_->setFocus(Qt::OtherFocusReason);
       focusBefore_.clear();
@@ -79,7 +84,9 @@ class CoveredPageGuard : public QObject {
   }
 
  private:
-  TfrmMain* window_;
+  QPointer<QWidget> confirmation_;
+  QPointer<QWidget> preview_;
+  std::vector<QPointer<QWidget>> pages_;
   QPointer<QWidget> focusBefore_;
 };
 
