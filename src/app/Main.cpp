@@ -1,6 +1,7 @@
 #include "app/Main.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -15,6 +16,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -110,6 +113,16 @@ void FitCaptionsToWidth(QWidget* page) {
       if (qobject_cast<QPushButton*>(button)) continue;
       text = button->text();
       room -= 24;  // the check or radio indicator
+    } else if (auto* combo = qobject_cast<QComboBox*>(child)) {
+      // The longest choice, in the edit field beside the drop-down arrow
+      // (less the line edit's own margins).
+      const QFontMetrics metrics(combo->font());
+      for (int i = 0; i < combo->count(); ++i)
+        if (metrics.horizontalAdvance(combo->itemText(i)) > metrics.horizontalAdvance(text)) text = combo->itemText(i);
+      QStyleOptionComboBox option;
+      option.initFrom(combo);
+      option.editable = combo->isEditable();
+      room = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo).width() - 6;
     } else {
       continue;
     }
@@ -131,7 +144,17 @@ TfrmMain::TfrmMain(const AppEnvironment& environment, QWidget* parent)
   frmMain = this;
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Quillon! v7.2"));
-  setWindowIcon(QIcon(QStringLiteral(":/quillon.svg")));
+  // The images live in the static library, whose resources are linked in
+  // only when asked for. The icon is drawn at each size rather than read
+  // from the SVG, which Qt reads only with an image plug-in that is often
+  // not installed.
+  Q_INIT_RESOURCE(quillon);
+  QIcon icon;
+  for (int size : {16, 24, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/icons/quillon-%1.png").arg(size), QSize(size, size));
+  setWindowIcon(icon);
+  // The layout arithmetic leaves the panes no room below this size.
+  setMinimumSize(520, 360);
   QApplication::setWindowIcon(windowIcon());
   resize(681, 481);
 
@@ -417,12 +440,17 @@ void TfrmMain::CreateMenus() {
   connect(mnuClear, &QAction::triggered, this, [this] { mnuClearClick(); });
 
   mnuRename = MakeMenu(mnuMain, "mnuRename", QStringLiteral("&Rename"));
+  // One page at a time: the items are drawn as a set of choices. The handler
+  // sets the marks itself, so the group may also leave all eight clear.
+  auto* renameChoices = new QActionGroup(mnuRename);
+  renameChoices->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   const char* const renameCaptions[8] = {"&Replace", "&Add", "Auto-&number", "&Change case",
                                          "&Trim", "&Extension", "&Advanced", "&ID3-tag"};
   for (int n = 0; n < 8; ++n) {
     const QByteArray name = "mnuRename_" + QByteArray::number(n);
     mnuRename_[n] = MakeCheckItem(mnuRename, name.constData(), QString::fromLatin1(renameCaptions[n]));
     SetTag(mnuRename_[n], n);
+    renameChoices->addAction(mnuRename_[n]);
     QAction* item = mnuRename_[n];
     connect(item, &QAction::triggered, this, [this, item] { mnuRename_0Click(item); });
   }

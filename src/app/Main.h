@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <string>
@@ -122,6 +123,9 @@ class TfrmMain : public QMainWindow {
   // The entries in list order, for the preview builder and the execution.
   const std::vector<RenameListEntry>& RenameListEntries() const;
   void ClearRenameList();
+  // Where the keyboard focus was when a recursive search began; Cancel holds
+  // it meanwhile.
+  QPointer<QWidget> focusBeforeSearch;
 
   // ---- Operation pages and preview (src/rename/OperationPages.cpp) ---------
   void cmdRename_0Click(QObject* sender);

@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "app/Dialogs.h"
+#include "app/ListColumns.h"
 #include "browser/DirListing.h"
 #include "browser/FileViewModel.h"
 #include "platform/FileSystem.h"
@@ -52,11 +53,9 @@ void TfrmMain::SetupFileView() {
   lstvwLocal->setAllColumnsShowFocus(true);
   lstvwLocal->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
 
-  QHeaderView* header = lstvwLocal->header();
-  header->setSectionResizeMode(QHeaderView::Interactive);
-  header->resizeSection(FileViewModel::kFilename, 150);
-  header->resizeSection(FileViewModel::kSize, 50);
-  header->resizeSection(FileViewModel::kTimestamp, 20);
+  lstvwLocal->header()->setSectionResizeMode(QHeaderView::Interactive);
+  // Initial widths 150, 50 and 20; each listing sizes them to the names.
+  new ColumnAutoSizer(lstvwLocal, {150, 50, 20});
 
   // A drag source whose own viewport takes drag events, so that its
   // drag-over handler sees every drag that passes.

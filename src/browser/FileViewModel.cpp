@@ -80,11 +80,17 @@ QVariant FileViewModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
       if (index.column() == kFilename) return fileIcon_;
       break;
+    case Qt::TextAlignmentRole:
+      // Sizes line up by their last digit, as in every file manager.
+      if (index.column() == kSize) return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+      break;
   }
   return {};
 }
 
 QVariant FileViewModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole && section == kSize)
+    return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   switch (section) {
     case kFilename: return QStringLiteral("Filename");

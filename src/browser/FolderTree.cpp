@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "app/Dialogs.h"
+#include "app/ListColumns.h"
 #include "browser/TreeFolderData.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -83,6 +84,7 @@ void TfrmMain::SetupFolderTree() {
   // Siblings are sorted once when a node is filled; the widget's own sorting
   // would re-sort the whole tree after every change of any node.
   trvwLocal->setSortingEnabled(false);
+  new ColumnAutoSizer(trvwLocal, {});
 
   connect(trvwLocal, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current, QTreeWidgetItem*) { trvwLocalChange(current); });

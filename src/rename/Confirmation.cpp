@@ -1,19 +1,23 @@
 #include "app/Main.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
 
 #include <exception>
+#include <vector>
 
 #include "app/Dialogs.h"
+#include "app/ListColumns.h"
 #include "platform/Paths.h"
 #include "rename/PreviewListModel.h"
 #include "rename/RenameEngine.h"
@@ -47,9 +51,50 @@ class PreviewMouseFilter : public QObject {
   TfrmMain* window_;
 };
 
+// While the confirmation pane lies over the operation page, the page's
+// controls cannot be seen, so they are out of reach too: no Tab stop, no
+// access key, no Enter. When the preview ends the keyboard focus goes back
+// to where it was when the preview began.
+class CoveredPageGuard : public QObject {
+ public:
+  explicit CoveredPageGuard(TfrmMain* window)
+      : QObject(window), confirmation_(window->grpConfirmation), preview_(window->lviRename) {
+    for (int n = 0; n < 8; ++n)
+      pages_.push_back(window->centralArea->findChild<QWidget*>(QStringLiteral("grpRename_%1").arg(n)));
+    confirmation_->installEventFilter(this);
+    preview_->installEventFilter(this);
+  }
+
+ protected:
+  // Touches only the widgets it watches: it also sees them hidden while the
+  // window is torn down.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (watched == confirmation_ && (type == QEvent::ShowToParent || type == QEvent::HideToParent)) {
+      const bool covered = type == QEvent::ShowToParent;
+      if (covered) focusBefore_ = QApplication::focusWidget();
+      for (const QPointer<QWidget>& page : pages_)
+        if (page) page->setEnabled(!covered);
+    } else if (watched == preview_ && type == QEvent::HideToParent) {
+      if (focusBefore_ && focusBefore_->isVisible() && focusBefore_->isEnabled())
+        focusBefore_->setFocus(Qt::OtherFocusReason);
+      focusBefore_.clear();
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QPointer<QWidget> confirmation_;
+  QPointer<QWidget> preview_;
+  std::vector<QPointer<QWidget>> pages_;
+  QPointer<QWidget> focusBefore_;
+};
+
 }  // namespace
 
 void TfrmMain::SetupPreviewList() {
+  new CoveredPageGuard(this);
+
   // The confirmation pane lies over the operation page that stays visible
   // below it.
   grpConfirmation->setAutoFillBackground(true);
@@ -57,7 +102,7 @@ void TfrmMain::SetupPreviewList() {
   lviRenameModel = new PreviewListModel(this);
   lviRename->setModel(lviRenameModel);
   lviRename->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
-  for (int column = 0; column < PreviewListModel::kColumnCount; ++column) lviRename->setColumnWidth(column, 200);
+  new ColumnAutoSizer(lviRename, {200, 200, 200});
 
   connect(lviRenameModel, &PreviewListModel::Edited, this, [this](int row) { lviRenameEdited(row); });
   connect(lviRename, &QAbstractItemView::doubleClicked, this, [this] { lviRenameDblClick(); });

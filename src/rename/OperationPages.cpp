@@ -63,13 +63,46 @@ class TypedKeyFilter : public QObject {
   std::function<bool(int)> accept_;
 };
 
+// Enter in a box of an operation page presses the page's default button, as
+// it does in a dialog. Line edits, combo boxes, check boxes and radio buttons
+// leave Enter to their page; a focused push button takes its own.
+class DefaultButtonKey : public QObject {
+ public:
+  DefaultButtonKey(QWidget* page, QPushButton* button) : QObject(page), button_(button) {
+    page->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+      if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && button_->isEnabled()) {
+        button_->click();
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QPushButton* button_;
+};
+
 }  // namespace
 
 void TfrmMain::SetupOperationPages() {
   for (int n = 0; n < 8; ++n) {
     QPushButton* button = cmdRename[n];
     connect(button, &QPushButton::clicked, this, [this, button] { cmdRename_0Click(button); });
+    new DefaultButtonKey(button->parentWidget(), button);
   }
+
+  // Tab enters the case options at the checked one; the arrow keys move
+  // between them (and Qt keeps the Tab stop on the one last focused).
+  for (QRadioButton* option : {optChangeCaseAllUpperCase, optChangeCaseAllLowercase, optChangeCaseFirstUpperCase,
+                               optChangeCaseFirstLowerCase, optChangeCaseOpposite})
+    option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::FocusPolicy(Qt::StrongFocus & ~Qt::TabFocus));
 
   // The four combo guards (cboAddPositionChange, cboTrimFromChange,
   // cboTrimAmountChange, cboAdvancedAddPositionChange).
@@ -175,7 +208,6 @@ void TfrmMain::MakePreviewList(int operation) {
   // the build quietly; the entries made before it are shown and checked.
   PreviewBuild build = BuildPreview(RenameListEntries(), values);
   lviRenameModel->SetEntries(std::move(build.entries));
-  for (int column = 0; column < PreviewListModel::kColumnCount; ++column) lviRename->resizeColumnToContents(column);
 
   CheckFileNames(true);
   ShowStatus(QStringLiteral("Ready."));
@@ -190,6 +222,10 @@ bool TfrmMain::CheckFileNames(bool showMessages) {
     return true;
   }
   if (showMessages) {
+    // Point at the entry to mend: the first that fails, selected and in view.
+    const QModelIndex failing = lviRenameModel->index(int(check.index), PreviewListModel::kNewName);
+    lviRename->setCurrentIndex(failing);
+    lviRename->scrollTo(failing);
     const QString text = check.problem == PreviewProblem::InvalidName
                              ? QStringLiteral("There are invalid filenames. This rename cannot be completed until "
                                               "you change them.")

@@ -1,6 +1,7 @@
 #include "app/Main.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDragMoveEvent>
 #include <QGroupBox>
@@ -11,12 +12,14 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 
 #include <functional>
 
+#include "app/ListColumns.h"
 #include "platform/Paths.h"
 #include "renamelist/RecursiveSearch.h"
 #include "renamelist/RenameListModel.h"
@@ -80,12 +83,15 @@ void LockForRecursiveSearch(TfrmMain& w, bool lock) {
   w.setProperty(kSearchLocked, lock);
 
   // Cancel is the one thing the busy pane offers meanwhile; it keeps the
-  // normal pointer under the window's wait cursor.
+  // normal pointer under the window's wait cursor, takes the keyboard focus
+  // and answers Escape too.
+  if (lock) w.focusBeforeSearch = QApplication::focusWidget();
   w.cmdCancel->setVisible(lock);
   if (lock)
     w.cmdCancel->setCursor(Qt::ArrowCursor);
   else
     w.cmdCancel->unsetCursor();
+  if (auto* escape = w.findChild<QShortcut*>(QStringLiteral("escapeCancelsSearch"))) escape->setEnabled(lock);
 
   std::vector<QAction*> items;
   std::vector<QWidget*> panes{w.cmdUp, w.cboPath, w.trvwLocal, w.txtPattern, w.lstvwLocal, w.lviFiles,
@@ -117,6 +123,14 @@ void LockForRecursiveSearch(TfrmMain& w, bool lock) {
       pane->setProperty(kEnabledBeforeSearch, QVariant());
     }
   }
+
+  if (lock) {
+    w.cmdCancel->setFocus(Qt::OtherFocusReason);
+  } else {
+    QWidget* before = w.focusBeforeSearch;
+    if (before && before->isVisible() && before->isEnabled()) before->setFocus(Qt::OtherFocusReason);
+    w.focusBeforeSearch.clear();
+  }
 }
 
 }  // namespace
@@ -129,8 +143,7 @@ void TfrmMain::SetupRenameList() {
   lviFiles->setModel(lviFilesModel);
   lviFiles->setSortingEnabled(false);
   lviFiles->header()->setSectionsMovable(false);
-  lviFiles->header()->resizeSection(0, 150);
-  lviFiles->header()->resizeSection(1, 85);
+  new ColumnAutoSizer(lviFiles, {150, 85});
 
   // A drag starts by itself; whatever is dragged over the list is accepted
   // (lviFilesDragOver), and dropping adds nothing further.
@@ -174,6 +187,16 @@ void TfrmMain::SetupRenameList() {
       [this](bool) { RecursiveSearchFinished(*this); });
   connect(cmdCancel, &QPushButton::clicked, this, [this] {
     if (recursiveSearch->IsRunning()) recursiveSearch->RequestStop();
+  });
+  // Escape cancels a running search, as in any progress dialog; it is a
+  // shortcut only while the search runs, so it never takes Escape from an
+  // editor.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setObjectName(QStringLiteral("escapeCancelsSearch"));
+  escape->setContext(Qt::WindowShortcut);
+  escape->setEnabled(false);
+  connect(escape, &QShortcut::activated, this, [this] {
+    if (cmdCancel->isVisible() && cmdCancel->isEnabled()) cmdCancel->click();
   });
   // Closing the window stops a running search; the worker is joined when the
   // window goes.

@@ -6,7 +6,8 @@ dest=$(mktemp -d)
 trap 'rm -rf "$dest"' EXIT
 cmake --install "$build" --prefix "$dest/usr" >/dev/null
 for f in usr/bin/quillon usr/share/applications/quillon.desktop \
-         usr/share/icons/hicolor/scalable/apps/quillon.svg; do
+         usr/share/icons/hicolor/scalable/apps/quillon.svg \
+         usr/share/icons/hicolor/48x48/apps/quillon.png; do
   if [ ! -e "$dest/$f" ]; then echo "FAIL: $f not installed"; exit 1; fi
 done
 echo "PASS: installed layout complete"
