@@ -1,4 +1,5 @@
 #include "app/Main.h"
+#include "app/WidgetBridge.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -134,8 +135,6 @@ void FitCaptionsToWidth(QWidget* page) {
   }
 }
 
-std::string ToBytes(const QString& text) { return text.toUtf8().toStdString(); }
-QString FromBytes(const std::string& bytes) { return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())); }
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 // File view: listing, pattern, refresh, in-place rename, delete, popup, drags.
 #include "app/Main.h"
+#include "app/WidgetBridge.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -24,20 +25,7 @@
 
 namespace {
 
-QString FromBytes(const std::string& bytes) { return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())); }
-std::string ToBytes(const QString& text) { return text.toUtf8().toStdString(); }
 
-// Runs a function on the events of one object before the object sees them.
-class EventHook : public QObject {
- public:
-  EventHook(QObject* target, std::function<bool(QEvent*)> hook) : QObject(target), hook_(std::move(hook)) {
-    target->installEventFilter(this);
-  }
-  bool eventFilter(QObject*, QEvent* event) override { return hook_(event); }
-
- private:
-  std::function<bool(QEvent*)> hook_;
-};
 
 const QString kRenameFailed = QStringLiteral(
     "Renaming failed. Make sure the file is not in use and that you have appropriate permissions.");

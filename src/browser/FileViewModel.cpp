@@ -1,4 +1,5 @@
 #include "browser/FileViewModel.h"
+#include "app/WidgetBridge.h"
 
 #include <QDateTime>
 #include <QMimeData>
@@ -7,7 +8,6 @@
 #include <set>
 
 namespace {
-QString FromBytes(const std::string& bytes) { return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())); }
 }  // namespace
 
 FileViewModel::FileViewModel(QIcon fileIcon, RenameHandler renameHandler, QObject* parent)

@@ -1,5 +1,6 @@
 // Folder tree, path box and the "..." button.
 #include "app/Main.h"
+#include "app/WidgetBridge.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -22,20 +23,7 @@
 
 namespace {
 
-QString FromBytes(const std::string& bytes) { return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())); }
-std::string ToBytes(const QString& text) { return text.toUtf8().toStdString(); }
 
-// Runs a function on the events of one object before the object sees them.
-class EventHook : public QObject {
- public:
-  EventHook(QObject* target, std::function<bool(QEvent*)> hook) : QObject(target), hook_(std::move(hook)) {
-    target->installEventFilter(this);
-  }
-  bool eventFilter(QObject*, QEvent* event) override { return hook_(event); }
-
- private:
-  std::function<bool(QEvent*)> hook_;
-};
 
 // Holds off the tree's painting for one operation; nested holds count, and
 // the tree repaints once the outermost ends.

@@ -1,4 +1,5 @@
 #include "app/Main.h"
+#include "app/WidgetBridge.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,7 +26,6 @@
 
 namespace {
 
-QString Show(const std::string& bytes) { return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())); }
 
 // lviRenameMouseDown: a right-button press on the preview list. The popup is
 // decided once the view has handled the press, so that it acts on the entry
@@ -137,15 +137,15 @@ void TfrmMain::PerformRename() {
   ClearRenameList();
   Invoke(mnuRefresh);
   cmdNoClick();
-  ShowStatus(Show(RenameEngine::CountsText(run.successes, run.failures)));
+  ShowStatus(FromBytes(RenameEngine::CountsText(run.successes, run.failures)));
 
   if (mnuUndo->isChecked()) {
     std::string error;
     if (!RenameEngine::WriteUndoFile(Paths::UndoFileName(ProgramFolder), run.undoLines, error))
-      ShowMessage(this, {QStringLiteral("Error"), Show(error), DialogIcon::Error, DialogButtons::Ok});
+      ShowMessage(this, {QStringLiteral("Error"), FromBytes(error), DialogIcon::Error, DialogButtons::Ok});
   }
   if (run.stopped)
-    ShowMessage(this, {QStringLiteral("Error"), Show(run.error), DialogIcon::Error, DialogButtons::Ok});
+    ShowMessage(this, {QStringLiteral("Error"), FromBytes(run.error), DialogIcon::Error, DialogButtons::Ok});
 }
 
 void TfrmMain::cmdNoClick() {
@@ -166,11 +166,11 @@ void TfrmMain::lviRenameDblClick() {
   const QString crlf = QStringLiteral("\r\n");
   if (!StringH::IsValidFileName(entry.newName)) {
     box.icon = DialogIcon::Error;
-    box.text = Show(entry.newName) + crlf + crlf + QStringLiteral("Invalid filename!");
+    box.text = FromBytes(entry.newName) + crlf + crlf + QStringLiteral("Invalid filename!");
   } else if (entry.newName != entry.oldName) {
-    box.text = Show(entry.path) + crlf + crlf + Show(entry.oldName) + crlf + Show(entry.newName);
+    box.text = FromBytes(entry.path) + crlf + crlf + FromBytes(entry.oldName) + crlf + FromBytes(entry.newName);
   } else {
-    box.text = Show(Paths::Join(entry.path, entry.oldName)) + crlf + crlf + QStringLiteral("No changes.");
+    box.text = FromBytes(Paths::Join(entry.path, entry.oldName)) + crlf + crlf + QStringLiteral("No changes.");
   }
   ShowMessage(this, box);
 }

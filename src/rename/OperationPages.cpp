@@ -1,4 +1,5 @@
 #include "app/Main.h"
+#include "app/WidgetBridge.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -23,10 +24,6 @@
 
 namespace {
 
-std::string Bytes(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  return std::string(bytes.constData(), size_t(bytes.size()));
-}
 
 // The character a key press types into a line edit, or -1 for a key that
 // types nothing there: navigation and editing keys, Tab and Enter, and
@@ -181,27 +178,27 @@ void TfrmMain::MakePreviewList(int operation) {
   values.operation = operation;
   values.includeExtension = mnuIncludeExtension->isChecked();
   values.caseSensitive = mnuCaseSensitive->isChecked();
-  values.replaceFrom = Bytes(txtReplaceFrom->text());
-  values.replaceTo = Bytes(txtReplaceTo->text());
-  values.addText = Bytes(txtAddText->text());
-  values.addPosition = Bytes(cboAddPosition->currentText());
-  values.addPositionNumber = Bytes(txtAddPosition->text());
-  values.autonumberBefore = Bytes(txtAutonumberBefore->text());
-  values.autonumberStart = Bytes(txtAutonumberStart->text());
-  values.autonumberAfter = Bytes(txtAutonumberAfter->text());
+  values.replaceFrom = ToBytes(txtReplaceFrom->text());
+  values.replaceTo = ToBytes(txtReplaceTo->text());
+  values.addText = ToBytes(txtAddText->text());
+  values.addPosition = ToBytes(cboAddPosition->currentText());
+  values.addPositionNumber = ToBytes(txtAddPosition->text());
+  values.autonumberBefore = ToBytes(txtAutonumberBefore->text());
+  values.autonumberStart = ToBytes(txtAutonumberStart->text());
+  values.autonumberAfter = ToBytes(txtAutonumberAfter->text());
   values.autonumberZero = chkAutonumberZero->isChecked();
   values.caseMode = CaseModeOf({optChangeCaseAllUpperCase->isChecked(), optChangeCaseAllLowercase->isChecked(),
                                 optChangeCaseFirstUpperCase->isChecked(), optChangeCaseFirstLowerCase->isChecked(),
                                 optChangeCaseOpposite->isChecked()});
-  values.trimAmount = Bytes(txtTrimAmount->text());
-  values.trimFrom = Bytes(cboTrimFrom->currentText());
-  values.trimMode = Bytes(cboTrimAmount->currentText());
-  values.extension = Bytes(txtExtension->text());
-  values.advancedLow = Bytes(txtAdvancedAddASCII1->text());
-  values.advancedHigh = Bytes(txtAdvancedAddASCII2->text());
-  values.advancedText = Bytes(txtAdvancedAddNew->text());
-  values.advancedPosition = Bytes(cboAdvancedAddPosition->currentText());
-  values.id3Format = Bytes(txtID3Format->text());
+  values.trimAmount = ToBytes(txtTrimAmount->text());
+  values.trimFrom = ToBytes(cboTrimFrom->currentText());
+  values.trimMode = ToBytes(cboTrimAmount->currentText());
+  values.extension = ToBytes(txtExtension->text());
+  values.advancedLow = ToBytes(txtAdvancedAddASCII1->text());
+  values.advancedHigh = ToBytes(txtAdvancedAddASCII2->text());
+  values.advancedText = ToBytes(txtAdvancedAddNew->text());
+  values.advancedPosition = ToBytes(cboAdvancedAddPosition->currentText());
+  values.id3Format = ToBytes(txtID3Format->text());
 
   lviRenameModel->Clear();
   // An entry that cannot be built (an ID3 file that cannot be opened) ends

@@ -1,10 +1,10 @@
 #include "rename/PreviewListModel.h"
+#include "app/WidgetBridge.h"
 
 #include <QString>
 
 namespace {
 
-QString Show(const std::string& bytes) { return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())); }
 
 }  // namespace
 
@@ -35,9 +35,9 @@ QVariant PreviewListModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
   const PreviewEntry& entry = entries_[size_t(index.row())];
   switch (index.column()) {
-    case kNewName: return Show(entry.newName);
-    case kOldName: return Show(entry.oldName);
-    case kPath: return Show(entry.path);
+    case kNewName: return FromBytes(entry.newName);
+    case kOldName: return FromBytes(entry.oldName);
+    case kPath: return FromBytes(entry.path);
     default: return {};
   }
 }
@@ -67,7 +67,7 @@ bool PreviewListModel::setData(const QModelIndex& index, const QVariant& value, 
   // A name that is not valid UTF-8 is shown with replacement marks; an edit
   // that leaves the shown text as it was must keep the original bytes rather
   // than write the marks into the new name.
-  if (typed != Show(entry.newName)) {
+  if (typed != FromBytes(entry.newName)) {
     const QByteArray bytes = typed.toUtf8();
     entry.newName.assign(bytes.constData(), size_t(bytes.size()));
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});

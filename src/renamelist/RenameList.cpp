@@ -1,4 +1,5 @@
 #include "app/Main.h"
+#include "app/WidgetBridge.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,23 +27,7 @@
 
 namespace {
 
-QString FromBytes(const std::string& bytes) { return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())); }
-std::string ToBytes(const QString& text) { return text.toUtf8().toStdString(); }
 
-// Lets a plain function watch another object's events.
-class EventWatcher : public QObject {
- public:
-  using Handler = std::function<bool(QEvent*)>;
-  EventWatcher(QObject* watched, Handler handler) : QObject(watched), handler_(std::move(handler)) {
-    watched->installEventFilter(this);
-  }
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override { return handler_(event); }
-
- private:
-  Handler handler_;
-};
 
 const char* const kEnabledBeforeSearch = "enabledBeforeSearch";
 const char* const kSearchLocked = "recursiveSearchLocked";
@@ -153,7 +138,7 @@ void TfrmMain::SetupRenameList() {
   lviFiles->setDragDropMode(QAbstractItemView::DragDrop);
   lviFiles->setDefaultDropAction(Qt::CopyAction);
 
-  new EventWatcher(lviFiles->viewport(), [this](QEvent* event) {
+  new EventHook(lviFiles->viewport(), [this](QEvent* event) {
     switch (event->type()) {
       case QEvent::DragEnter:
       case QEvent::DragMove: {
@@ -200,7 +185,7 @@ void TfrmMain::SetupRenameList() {
   });
   // Closing the window stops a running search; the worker is joined when the
   // window goes.
-  new EventWatcher(this, [this](QEvent* event) {
+  new EventHook(this, [this](QEvent* event) {
     if (event->type() == QEvent::Close) recursiveSearch->RequestStop();
     return false;
   });

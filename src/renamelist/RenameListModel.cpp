@@ -1,4 +1,5 @@
 #include "renamelist/RenameListModel.h"
+#include "app/WidgetBridge.h"
 
 #include <QMimeData>
 
@@ -7,7 +8,6 @@
 
 namespace {
 
-QString FromBytes(const std::string& bytes) { return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())); }
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 #include "ui/UiTestSupport.h"
+#include "app/WidgetBridge.h"
 
 #include <QApplication>
 
@@ -46,5 +47,3 @@ std::string TestWindow::ReadSettings() const {
   return s.str();
 }
 
-QString FromBytes(const std::string& bytes) { return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())); }
-std::string ToBytes(const QString& text) { return text.toUtf8().toStdString(); }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/Dialogs.h"
+#include "app/WidgetBridge.h"
 #include "app/Main.h"
 #include "support/TempDir.h"
 
@@ -52,5 +53,3 @@ class TestWindow {
   std::unique_ptr<TfrmMain> window_;
 };
 
-QString FromBytes(const std::string& bytes);
-std::string ToBytes(const QString& text);
