@@ -93,23 +93,11 @@ bool ReadValue(const std::string& fileName, const std::string& section, const st
 
 }  // namespace
 
-std::string ReadIniString(const std::string& fileName, const std::string& section,
-                          const std::string& key, const std::string& defaultValue) {
-  std::string value;
-  return ReadValue(fileName, section, key, value) ? value : defaultValue;
-}
+namespace {
 
-int ReadIniInteger(const std::string& fileName, const std::string& section, const std::string& key,
-                   int defaultValue) {
-  std::string text;
-  int value = 0;
-  if (ReadValue(fileName, section, key, text) && ParseInteger(text, value)) return value;
-  return defaultValue;
-}
-
-bool WriteIniString(const std::string& fileName, const std::string& section,
-                    const std::string& key, const std::string& value, std::string& error) {
-  std::string stored = value.substr(0, value.find_first_of("\r\n"));
+// The value is already cut at its first line break.
+bool WriteValue(const std::string& fileName, const std::string& section, const std::string& key,
+                const std::string& stored, std::string& error) {
   if (WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(stored).c_str(),
                                  Wide(fileName).c_str())) {
     return true;
@@ -118,10 +106,7 @@ bool WriteIniString(const std::string& fileName, const std::string& section,
   return false;
 }
 
-bool WriteIniInteger(const std::string& fileName, const std::string& section,
-                     const std::string& key, int value, std::string& error) {
-  return WriteIniString(fileName, section, key, std::to_string(value), error);
-}
+}  // namespace
 
 #else
 
@@ -278,6 +263,31 @@ bool ReadValue(const std::string& fileName, const std::string& section, const st
 
 }  // namespace
 
+namespace {
+
+// The value is already cut at its first line break.
+bool WriteValue(const std::string& fileName, const std::string& section, const std::string& key,
+                const std::string& stored, std::string& error) {
+  std::string text;
+  if (LoadText(fileName, text, error) == LoadResult::Unreadable) return false;
+  IniDocument document = Parse(text);
+  IniSection* s = FindSection(document, section);
+  if (!s) {
+    document.push_back({section, true, {}});
+    s = &document.back();
+  }
+  if (IniLine* line = FindKey(*s, key)) {
+    line->text = line->key + "=" + stored;
+  } else {
+    s->lines.push_back({key, key + "=" + stored, true});
+  }
+  return WriteFileAtomically(fileName, Serialize(document), error);
+}
+
+}  // namespace
+
+#endif
+
 std::string ReadIniString(const std::string& fileName, const std::string& section,
                           const std::string& key, const std::string& defaultValue) {
   std::string value;
@@ -294,30 +304,12 @@ int ReadIniInteger(const std::string& fileName, const std::string& section, cons
 
 bool WriteIniString(const std::string& fileName, const std::string& section,
                     const std::string& key, const std::string& value, std::string& error) {
-  std::string text;
-  if (LoadText(fileName, text, error) == LoadResult::Unreadable) return false;
-  IniDocument document = Parse(text);
-
   // A line break would end the line and turn the rest into a line of its own
   // (another key, even a section header); the value is stored up to it.
-  std::string stored = value.substr(0, value.find_first_of("\r\n"));
-
-  IniSection* s = FindSection(document, section);
-  if (!s) {
-    document.push_back({section, true, {}});
-    s = &document.back();
-  }
-  if (IniLine* line = FindKey(*s, key)) {
-    line->text = line->key + "=" + stored;
-  } else {
-    s->lines.push_back({key, key + "=" + stored, true});
-  }
-  return WriteFileAtomically(fileName, Serialize(document), error);
+  return WriteValue(fileName, section, key, value.substr(0, value.find_first_of("\r\n")), error);
 }
 
 bool WriteIniInteger(const std::string& fileName, const std::string& section,
                      const std::string& key, int value, std::string& error) {
   return WriteIniString(fileName, section, key, std::to_string(value), error);
 }
-
-#endif

@@ -230,17 +230,29 @@ bool ReadFolder(const std::string& folder, std::vector<Entry>& entries) {
   return ReadFolderMatching(folder, nullptr, entries);
 }
 
-bool ReadFolderMatching(const std::string& folder, const std::function<bool(std::string_view)>& wanted,
-                        std::vector<Entry>& entries) {
+namespace {
+
+// One pass over a folder; `examine` fills in each wanted entry (false: the
+// entry vanished and is left out).
+template <typename ExamineFunction>
+bool ReadWantedEntries(const std::string& folder, const std::function<bool(std::string_view)>& wanted,
+                       ExamineFunction examine, std::vector<Entry>& entries) {
   entries.clear();
   FolderHandle handle(folder);
   if (!handle.IsOpen()) return false;
   while (const dirent* d = handle.Next()) {
     if (wanted && !wanted(d->d_name)) continue;
     Entry entry;
-    if (Examine(handle.Fd(), d, entry)) entries.push_back(std::move(entry));
+    if (examine(handle.Fd(), d, entry)) entries.push_back(std::move(entry));
   }
   return true;
+}
+
+}  // namespace
+
+bool ReadFolderMatching(const std::string& folder, const std::function<bool(std::string_view)>& wanted,
+                        std::vector<Entry>& entries) {
+  return ReadWantedEntries(folder, wanted, Examine, entries);
 }
 
 bool ReadFolderKinds(const std::string& folder, std::vector<Entry>& entries) {
@@ -249,15 +261,7 @@ bool ReadFolderKinds(const std::string& folder, std::vector<Entry>& entries) {
 
 bool ReadFolderKinds(const std::string& folder, const std::function<bool(std::string_view)>& wanted,
                      std::vector<Entry>& entries) {
-  entries.clear();
-  FolderHandle handle(folder);
-  if (!handle.IsOpen()) return false;
-  while (const dirent* d = handle.Next()) {
-    if (wanted && !wanted(d->d_name)) continue;
-    Entry entry;
-    if (ExamineKind(handle.Fd(), d, entry)) entries.push_back(std::move(entry));
-  }
-  return true;
+  return ReadWantedEntries(folder, wanted, ExamineKind, entries);
 }
 
 bool ExamineEntry(const std::string& folder, Entry& entry) {
