@@ -47,36 +47,13 @@ bool ParseInteger(std::string_view text, int& result) {
 // The Windows build goes through the system's private profile service, which
 // reads and changes one key in place.
 
-#include <windows.h>
+#include "platform/WinText.h"
+
+using WinText::Narrow;
+using WinText::SystemMessage;
+using WinText::Wide;
 
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-  return w;
-}
-
-std::string Narrow(const wchar_t* text, int length) {
-  if (length <= 0) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, length, s.data(), n, nullptr, nullptr);
-  return s;
-}
-
-std::string SystemMessage(DWORD code) {
-  wchar_t* buffer = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::string text = n ? Narrow(buffer, static_cast<int>(n)) : "Error " + std::to_string(code);
-  if (buffer) LocalFree(buffer);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
 
 // Values are read up to 2047 characters. A key that is missing gives the
 // marker default; a key present with an empty value gives the empty text.

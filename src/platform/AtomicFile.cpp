@@ -2,31 +2,13 @@
 
 #ifdef _WIN32
 
-#include <windows.h>
+#include "platform/WinText.h"
 
 #include <algorithm>
 #include <string>
 
-namespace {
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-  return w;
-}
-
-std::string SystemMessage(DWORD code) {
-  char* buffer = nullptr;
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-  std::string text = n ? std::string(buffer, n) : "Error " + std::to_string(code);
-  if (buffer) LocalFree(buffer);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
-}  // namespace
+using WinText::SystemMessage;
+using WinText::Wide;
 
 bool WriteFileAtomically(const std::string& path, std::string_view content, std::string& error) {
   std::wstring target = Wide(path);

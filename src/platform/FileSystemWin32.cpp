@@ -10,6 +10,8 @@
 #endif
 #include <windows.h>
 
+#include "platform/WinText.h"
+
 // windows.h maps DeleteFile to DeleteFileW; this file defines the program's own.
 #undef DeleteFile
 
@@ -17,24 +19,10 @@
 
 namespace FileSystem {
 
+using WinText::Narrow;
+using WinText::Wide;
+
 namespace {
-
-// Paths are UTF-8 in the program and UTF-16 at the system's calls.
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
-
-std::string Narrow(const wchar_t* text) {
-  const int length = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 1) return {};
-  std::string narrow(static_cast<std::size_t>(length - 1), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), length, nullptr, nullptr);
-  return narrow;
-}
 
 std::int64_t SecondsSinceEpoch(const FILETIME& time) {
   const std::uint64_t ticks = (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
