@@ -115,4 +115,13 @@ std::string CountsText(std::size_t successes, std::size_t failures) {
          " error(s).";
 }
 
+std::string FoundCountText(std::size_t found) {
+  return found == 1 ? std::string("1 file found") : std::to_string(found) + " files found";
+}
+
+std::string DeleteResultText(std::size_t failures) {
+  if (failures == 0) return "Ready.";
+  return "Ready, failed to delete " + std::to_string(failures) + " of the selected files.";
+}
+
 }  // namespace RenameEngine

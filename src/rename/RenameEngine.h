@@ -55,4 +55,11 @@ bool WriteUndoFile(const std::string& fileName, const std::vector<std::string>& 
 // "Ready, renamed <successes> file(s)/folder(s), <failures> error(s)."
 std::string CountsText(std::size_t successes, std::size_t failures);
 
+// The recursive search's progress line: "1 file found", "<found> files found".
+std::string FoundCountText(std::size_t found);
+
+// The status line after a delete: "Ready." or
+// "Ready, failed to delete <failures> of the selected files."
+std::string DeleteResultText(std::size_t failures);
+
 }  // namespace RenameEngine
