@@ -36,12 +36,8 @@ const QString kRenameFailed = QStringLiteral(
 
 FileView::FileView(QWidget* area, WindowServices& services, QObject* parent)
     : QObject(parent), services_(services) {
-  lstvwLocal = Make<QTreeView>(area, "lstvwLocal", 192, 32, 225, 377);
-  lstvwLocal->setAccessibleName(QStringLiteral("Files"));
-  lstvwLocal->setRootIsDecorated(false);
-  lstvwLocal->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  lstvwLocal->setSelectionBehavior(QAbstractItemView::SelectRows);
-  lstvwLocal->setUniformRowHeights(true);
+  lstvwLocal = MakeList(area, "lstvwLocal", 192, 32, 225, 377, QStringLiteral("Files"),
+                        QAbstractItemView::ExtendedSelection);
 
   txtPattern = Make<QLineEdit>(area, "txtPattern", 192, 8, 225, kEditHeight);
   txtPattern->setText(QStringLiteral("*"));

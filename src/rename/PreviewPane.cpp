@@ -113,12 +113,8 @@ PreviewPane::PreviewPane(QWidget* area, WindowServices& services, const Operatio
   cmdNo->setText(QStringLiteral("&No"));
   grpConfirmation->hide();
 
-  lviRename = Make<QTreeView>(area, "lviRename", 8, 8, 249, 249);
-  lviRename->setAccessibleName(QStringLiteral("Preview of the new names"));
-  lviRename->setRootIsDecorated(false);
-  lviRename->setSelectionMode(QAbstractItemView::SingleSelection);
-  lviRename->setSelectionBehavior(QAbstractItemView::SelectRows);
-  lviRename->setUniformRowHeights(true);
+  lviRename = MakeList(area, "lviRename", 8, 8, 249, 249, QStringLiteral("Preview of the new names"),
+                       QAbstractItemView::SingleSelection);
   lviRename->hide();
 
   mnuPopUpRename = MakePopup(area->window(), "mnuPopUpRename");

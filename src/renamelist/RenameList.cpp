@@ -35,13 +35,9 @@ QString SearchingText(const std::string& folder) {
 
 RenameList::RenameList(QWidget* area, WindowServices& services, QObject* parent)
     : QObject(parent), services_(services) {
-  lviFiles = Make<QTreeView>(area, "lviFiles", 424, 184, 241, 225);
-  lviFiles->setAccessibleName(QStringLiteral("Rename list"));
-  lviFiles->setRootIsDecorated(false);
-  lviFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  lviFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
+  lviFiles = MakeList(area, "lviFiles", 424, 184, 241, 225, QStringLiteral("Rename list"),
+                      QAbstractItemView::ExtendedSelection);
   lviFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  lviFiles->setUniformRowHeights(true);
   SetTag(lviFiles, 0);
 
   mnuPopUpFiles = MakePopup(area->window(), "mnuPopUpFiles");

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStringList>
+#include <QTreeView>
 
 #include "platform/Build.h"
 
@@ -50,6 +51,18 @@ inline QComboBox* MakeCombo(QWidget* page, const char* name, const QStringList& 
   combo->setCurrentText(text);
   combo->setAccessibleName(accessibleName);
   return combo;
+}
+
+// A list view of rows (no tree lines), selected row by row.
+inline QTreeView* MakeList(QWidget* parent, const char* name, int left, int top, int width, int height,
+                           const QString& accessibleName, QAbstractItemView::SelectionMode selection) {
+  auto* list = Make<QTreeView>(parent, name, left, top, width, height);
+  list->setAccessibleName(accessibleName);
+  list->setRootIsDecorated(false);
+  list->setSelectionMode(selection);
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setUniformRowHeights(true);
+  return list;
 }
 
 // The panes right of the lists (operation pages, confirmation, busy pane).

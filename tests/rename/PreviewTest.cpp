@@ -360,3 +360,41 @@ TEST(PreviewBuildTest, OddNamesAndExtremeNumbersThroughEveryOperation) {
   }
   EXPECT_EQ(builds, 7u * std::size(numbers) * std::size(texts) * 2);
 }
+
+TEST(PreviewRequiredValues, EachOperationNeedsItsBoxesFilledIn) {
+  struct Case {
+    int operation;
+    std::string PreviewValues::*box;  // emptied; nullptr empties nothing
+    bool required;
+  } cases[] = {
+      {kOperationReplace, &PreviewValues::replaceFrom, true},
+      {kOperationReplace, &PreviewValues::replaceTo, false},
+      {kOperationAdd, &PreviewValues::addText, true},
+      {kOperationAdd, &PreviewValues::addPositionNumber, true},
+      {kOperationAutoNumber, &PreviewValues::autonumberStart, false},
+      {kOperationChangeCase, nullptr, false},
+      {kOperationTrim, &PreviewValues::trimAmount, true},
+      {kOperationExtension, &PreviewValues::extension, false},
+      {kOperationAdvancedAdd, &PreviewValues::advancedLow, true},
+      {kOperationAdvancedAdd, &PreviewValues::advancedHigh, true},
+      {kOperationAdvancedAdd, &PreviewValues::advancedText, true},
+      {kOperationID3Tag, &PreviewValues::id3Format, true},
+  };
+  for (const Case& c : cases) {
+    PreviewValues v;
+    v.operation = c.operation;
+    v.replaceFrom = v.addText = v.extension = "x";
+    EXPECT_TRUE(HasRequiredValues(v)) << "operation " << c.operation << " filled in";
+    if (c.box) v.*c.box = "";
+    EXPECT_EQ(HasRequiredValues(v), !c.required) << "operation " << c.operation;
+  }
+}
+
+TEST(PreviewDetailBox, EntriesAreInvalidRenamedOrUnchanged) {
+  EXPECT_EQ(ClassifyEntry({"a:b", "a", "/d"}), PreviewDetail::InvalidName);
+  EXPECT_EQ(ClassifyEntry({"", "", "/d"}), PreviewDetail::InvalidName);  // invalid comes first
+  EXPECT_EQ(ClassifyEntry({"b.txt", "a.txt", "/d"}), PreviewDetail::Renamed);
+  EXPECT_EQ(ClassifyEntry({"A.txt", "a.txt", "/d"}), PreviewDetail::Renamed);
+  EXPECT_EQ(ClassifyEntry({"a.txt", "a.txt", "/d"}), PreviewDetail::Unchanged);
+}
+
