@@ -7,7 +7,9 @@ trap 'rm -rf "$dest"' EXIT
 cmake --install "$build" --prefix "$dest/usr" >/dev/null
 for f in usr/bin/quillon usr/share/applications/quillon.desktop \
          usr/share/icons/hicolor/scalable/apps/quillon.svg \
-         usr/share/icons/hicolor/48x48/apps/quillon.png; do
+         usr/share/icons/hicolor/48x48/apps/quillon.png \
+         usr/share/metainfo/io.github.quillon_renamer.quillon.metainfo.xml \
+         usr/share/doc/quillon/LICENSE; do
   if [ ! -e "$dest/$f" ]; then echo "FAIL: $f not installed"; exit 1; fi
 done
 echo "PASS: installed layout complete"
