@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <QTreeView>
 
-#include <algorithm>
 #include <functional>
 
 #include "app/WindowServices.h"

@@ -9,7 +9,6 @@
 #include <QStyle>
 #include <QTreeWidget>
 
-#include <algorithm>
 #include <functional>
 #include <optional>
 

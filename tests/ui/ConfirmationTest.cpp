@@ -13,6 +13,10 @@
 
 #include "support/ExfatMount.h"
 #include "ui/RenameFlowSupport.h"
+#include "browser/FileView.h"
+#include "rename/PreviewListModel.h"
+#include "rename/PreviewPane.h"
+#include "renamelist/RenameList.h"
 
 using namespace renameflow;
 

@@ -25,6 +25,7 @@
 
 #include "browser/FileViewModel.h"
 #include "ui/UiTestSupport.h"
+#include "browser/FileView.h"
 
 // Readable failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }

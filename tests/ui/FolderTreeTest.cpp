@@ -14,6 +14,8 @@
 #include "browser/FileViewModel.h"
 #include "browser/TreeFolderData.h"
 #include "ui/UiTestSupport.h"
+#include "browser/FileView.h"
+#include "browser/FolderTree.h"
 
 // Readable failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }

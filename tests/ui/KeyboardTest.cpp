@@ -15,6 +15,8 @@
 
 #include "ui/RenameFlowSupport.h"
 #include "ui/UiTestSupport.h"
+#include "rename/PreviewListModel.h"
+#include "renamelist/RenameList.h"
 
 using renameflow::InBrowsingLayout;
 using renameflow::InPreviewLayout;

@@ -16,6 +16,8 @@
 #include "rename/PreviewListModel.h"
 #include "ui/RenameFlowSupport.h"
 #include "ui/UiTestSupport.h"
+#include "browser/FileView.h"
+#include "renamelist/RenameList.h"
 
 namespace {
 

@@ -17,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include "ui/UiTestSupport.h"
+#include "browser/FileView.h"
+#include "browser/FolderTree.h"
 
 namespace {
 

@@ -6,6 +6,12 @@
 #include <vector>
 
 #include "ui/RenameFlowSupport.h"
+#include "browser/FileView.h"
+#include "browser/FileViewModel.h"
+#include "rename/PreviewListModel.h"
+#include "rename/PreviewPane.h"
+#include "renamelist/RenameList.h"
+#include "renamelist/RenameListModel.h"
 
 using namespace renameflow;
 

@@ -10,6 +10,10 @@
 #include <functional>
 
 #include "ui/RenameFlowSupport.h"
+#include "browser/FileView.h"
+#include "rename/PreviewListModel.h"
+#include "rename/PreviewPane.h"
+#include "renamelist/RenameList.h"
 
 using namespace renameflow;
 

@@ -11,6 +11,7 @@
 #include "rename/PreviewListModel.h"
 #include "ui/RenameFlowSupport.h"
 #include "ui/UiTestSupport.h"
+#include "renamelist/RenameList.h"
 
 namespace {
 

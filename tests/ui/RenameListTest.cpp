@@ -28,6 +28,8 @@
 #include "renamelist/RenameListModel.h"
 #include "ui/UiTestSupport.h"
 #include "widgets/ListSelection.h"
+#include "browser/FileView.h"
+#include "renamelist/RenameList.h"
 
 namespace {
 

@@ -1,4 +1,8 @@
 #include "ui/UiTestSupport.h"
+
+#include "browser/FileViewModel.h"
+#include "rename/PreviewListModel.h"
+#include "renamelist/RenameListModel.h"
 #include "widgets/WidgetBridge.h"
 
 #include <QApplication>

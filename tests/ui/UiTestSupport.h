@@ -13,20 +13,14 @@
 #include <vector>
 
 #include "app/Main.h"
-#include "browser/FileView.h"
-#include "browser/FileViewModel.h"
-#include "browser/FolderTree.h"
-#include "rename/OperationPages.h"
-#include "rename/PreviewListModel.h"
-#include "rename/PreviewPane.h"
-#include "renamelist/RecursiveSearch.h"
-#include "renamelist/RenameList.h"
-#include "renamelist/RenameListModel.h"
 #include "support/TempDir.h"
 #include "widgets/Dialogs.h"
 #include "widgets/WidgetBridge.h"
 
+class FileViewModel;
+class PreviewListModel;
 class QTreeView;
+class RenameListModel;
 
 // A widget, menu item, timer or other named object of the window, found by its
 // objectName; the test fails when there is none.
