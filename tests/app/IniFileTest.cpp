@@ -1,4 +1,5 @@
 #include "app/IniFile.h"
+#include "platform/AtomicFile.h"
 
 #include "support/AsOtherUser.h"
 #include "support/FailingWrites.h"
@@ -7,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -235,4 +239,75 @@ TEST_F(IniFileTest, OddLinesSurviveAndTheProgramsKeysStillWork) {
   EXPECT_EQ(ReadIniString(file, "", "zero", "<none>"), "<none>");
   EXPECT_EQ(Content(), head + longLine + "\n\n" +
                            "[Options]\nPattern=*.mp3\nLastDir=/a=b/ [x] ;c\n\n[Other]\nKey=\xFF\xFE\n\n");
+}
+
+// What stands in place of the settings file and is not a small regular file
+// is never read into memory, never waited on, and never replaced.
+TEST_F(IniFileTest, SpecialOrHugeFilesGiveDefaultsAndAreLeftAlone) {
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    std::function<bool()> unchanged;
+  } cases[] = {
+      {"fifo", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); },
+       [&] { return std::filesystem::is_fifo(file); }},
+      {"link to /dev/zero", [&] { ASSERT_EQ(::symlink("/dev/zero", file.c_str()), 0); },
+       [&] { return std::filesystem::is_symlink(file) && std::filesystem::read_symlink(file) == "/dev/zero"; }},
+      {"file over 1 MiB",
+       [&] { home.WriteFile(".Quillon.ini", "[Options]\nPattern=*.x\n" + std::string(1024 * 1024, ';')); },
+       [&] { return std::filesystem::file_size(file) == 1024 * 1024 + 22; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(file);
+    c.make();
+    EXPECT_EQ(Read("Pattern", "*"), "*");
+    EXPECT_EQ(ReadIniInteger(file, "Options", "UndoFile", 1), 1);
+    EXPECT_FALSE(WriteIniString(file, "Options", "Pattern", "x", error));
+    EXPECT_TRUE(c.unchanged());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.path()), {}), 1);
+  }
+}
+
+TEST_F(IniFileTest, AReadOnlyFileIsReadButNeverReplaced) {
+  const std::string original = "; mine\n[Options]\nPattern=*.c\n";
+  home.WriteFile(".Quillon.ini", original);
+  ASSERT_EQ(::chown(home.path().c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+  ::chmod(file.c_str(), 0444);
+  std::optional<bool> asOwner = AsOtherUser([&] {
+    std::string writeError;
+    return Read("Pattern", "*") == "*.c" && !WriteIniString(file, "Options", "Pattern", "x", writeError) &&
+           writeError == "Permission denied";
+  });
+  ASSERT_TRUE(asOwner.has_value()) << "could not run as another user";
+  EXPECT_TRUE(*asOwner);
+  EXPECT_EQ(Content(), original);
+}
+
+TEST_F(IniFileTest, ADanglingLinkStaysALinkAndItsTargetGetsTheSettings) {
+  ASSERT_EQ(::symlink("dotfiles/quillon.ini", file.c_str()), 0);
+  home.MakeFolder("dotfiles");
+  EXPECT_EQ(Read("Pattern", "*"), "*");
+  ASSERT_TRUE(WriteIniString(file, "Options", "Pattern", "*.ogg", error)) << error;
+  EXPECT_TRUE(std::filesystem::is_symlink(file));
+  EXPECT_EQ(home.ReadFile("dotfiles/quillon.ini"), "[Options]\nPattern=*.ogg\n\n");
+}
+
+// A write cut short by a kill leaves its temporary file; the next start
+// removes it, but not one that another running copy is still writing.
+TEST_F(IniFileTest, TemporaryFilesOfKilledWritersAreRemoved) {
+  const pid_t dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ASSERT_GT(dead, 0);
+  ::waitpid(dead, nullptr, 0);
+  const std::string leftover = "..Quillon.ini.tmp-" + std::to_string(dead) + "-abcd1234";
+  const std::string running = "..Quillon.ini.tmp-" + std::to_string(::getppid()) + "-abcd1234";
+  for (const std::string& name : {leftover, running, std::string("..Quillon.ini.tmp-x"), std::string("other")})
+    home.WriteFile(name, "[Options]\n");
+  RemoveInterruptedWrites(file);
+  EXPECT_FALSE(home.Exists(leftover));
+  EXPECT_TRUE(home.Exists(running));
+  EXPECT_TRUE(home.Exists("..Quillon.ini.tmp-x"));
+  EXPECT_TRUE(home.Exists("other"));
 }
