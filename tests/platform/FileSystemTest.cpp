@@ -568,3 +568,42 @@ TEST(FileSystemRenameSession, ACaseOnlyRenameWorksOnACaseFoldingVolume) {
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, "Song.MP3");
 }
+
+// On a volume that folds case and refuses the no-replace flag, a session
+// reads a folder's listing once and keeps it in step with its own renames:
+// a name it freed or took, and each case-only rename back and forth, must
+// give the same answers as the disk.
+TEST(FileSystemRenameSession, KeepsItsFolderListingsInStepWithItsRenamesOnExfat) {
+  ExfatMount volume;
+  if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
+  const std::string root = volume.path(), sub = root + "/sub";
+  ASSERT_EQ(::mkdir(sub.c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir((root + "/d").c_str(), 0700), 0);
+  for (const std::string name : {"f1", "f2", "f3", "song", "d/inside", "sub/a", "sub/b"})
+    std::ofstream(root + "/" + name) << name;
+  struct Step {
+    const std::string& folder;
+    const char* oldName;
+    const char* newName;
+    RenameResult expected;
+  } steps[] = {
+      {root, "f1", "f2", RenameResult::TargetExists}, {sub, "a", "b", RenameResult::TargetExists},
+      {root, "song", "Song", RenameResult::Renamed},  {sub, "a", "A", RenameResult::Renamed},
+      {root, "Song", "song", RenameResult::Renamed},  {root, "f3", "F2", RenameResult::TargetExists},
+      {root, "f1", "g1", RenameResult::Renamed},      {root, "f3", "f1", RenameResult::Renamed},
+      {root, "f2", "F3", RenameResult::Renamed},      {root, "d", "D", RenameResult::Renamed},
+      {root, "F3", "g1", RenameResult::TargetExists}, {sub, "A", "a", RenameResult::Renamed},
+  };
+  FileSystem::RenameSession session;
+  for (const Step& step : steps)
+    EXPECT_EQ(session.Rename(step.folder, step.oldName, step.newName), step.expected)
+        << step.oldName << " -> " << step.newName;
+  EXPECT_EQ(NamesIn(root), (std::vector<std::string>{"D", "F3", "f1", "g1", "song", "sub"}));
+  EXPECT_EQ(NamesIn(sub), (std::vector<std::string>{"a", "b"}));
+  const std::pair<const char*, const char*> contents[] = {
+      {"f1", "f3"}, {"F3", "f2"}, {"g1", "f1"}, {"song", "song"}, {"D/inside", "d/inside"}, {"sub/a", "sub/a"}};
+  for (const auto& [name, content] : contents) {
+    std::ifstream in(root + "/" + name);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), content) << name;
+  }
+}
