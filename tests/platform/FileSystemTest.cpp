@@ -19,6 +19,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -581,28 +582,20 @@ TEST(FileSystemRenameSession, KeepsItsFolderListingsInStepWithItsRenamesOnExfat)
   ASSERT_EQ(::mkdir((root + "/d").c_str(), 0700), 0);
   for (const std::string name : {"f1", "f2", "f3", "song", "d/inside", "sub/a", "sub/b"})
     std::ofstream(root + "/" + name) << name;
-  struct Step {
-    const std::string& folder;
-    const char* oldName;
-    const char* newName;
-    RenameResult expected;
-  } steps[] = {
-      {root, "f1", "f2", RenameResult::TargetExists}, {sub, "a", "b", RenameResult::TargetExists},
-      {root, "song", "Song", RenameResult::Renamed},  {sub, "a", "A", RenameResult::Renamed},
-      {root, "Song", "song", RenameResult::Renamed},  {root, "f3", "F2", RenameResult::TargetExists},
-      {root, "f1", "g1", RenameResult::Renamed},      {root, "f3", "f1", RenameResult::Renamed},
-      {root, "f2", "F3", RenameResult::Renamed},      {root, "d", "D", RenameResult::Renamed},
-      {root, "F3", "g1", RenameResult::TargetExists}, {sub, "A", "a", RenameResult::Renamed},
+  using R = RenameResult;
+  const std::tuple<const std::string&, const char*, const char*, R> steps[] = {
+      {root, "f1", "f2", R::TargetExists}, {sub, "a", "b", R::TargetExists}, {root, "song", "Song", R::Renamed},
+      {sub, "a", "A", R::Renamed},         {root, "Song", "song", R::Renamed}, {root, "f3", "F2", R::TargetExists},
+      {root, "f1", "g1", R::Renamed},      {root, "f3", "f1", R::Renamed},    {root, "f2", "F3", R::Renamed},
+      {root, "d", "D", R::Renamed},        {root, "F3", "g1", R::TargetExists}, {sub, "A", "a", R::Renamed},
   };
   FileSystem::RenameSession session;
-  for (const Step& step : steps)
-    EXPECT_EQ(session.Rename(step.folder, step.oldName, step.newName), step.expected)
-        << step.oldName << " -> " << step.newName;
+  for (const auto& [folder, oldName, newName, expected] : steps)
+    EXPECT_EQ(session.Rename(folder, oldName, newName), expected) << oldName << " -> " << newName;
   EXPECT_EQ(NamesIn(root), (std::vector<std::string>{"D", "F3", "f1", "g1", "song", "sub"}));
   EXPECT_EQ(NamesIn(sub), (std::vector<std::string>{"a", "b"}));
-  const std::pair<const char*, const char*> contents[] = {
-      {"f1", "f3"}, {"F3", "f2"}, {"g1", "f1"}, {"song", "song"}, {"D/inside", "d/inside"}, {"sub/a", "sub/a"}};
-  for (const auto& [name, content] : contents) {
+  for (const auto& [name, content] : std::map<std::string, std::string>{
+           {"f1", "f3"}, {"F3", "f2"}, {"g1", "f1"}, {"song", "song"}, {"D/inside", "d/inside"}, {"sub/a", "sub/a"}}) {
     std::ifstream in(root + "/" + name);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), content) << name;
   }
