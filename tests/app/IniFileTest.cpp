@@ -281,5 +281,9 @@ TEST_F(IniFileTest, ADanglingLinkStaysALinkAndItsTargetGetsTheSettings) {
   ASSERT_TRUE(WriteIniString(file, "Options", "Pattern", "*.ogg", error)) << error;
   EXPECT_TRUE(std::filesystem::is_symlink(file));
   EXPECT_EQ(home.ReadFile("dotfiles/quillon.ini"), "[Options]\nPattern=*.ogg\n\n");
+  ASSERT_EQ(::symlink(".Quillon.ini", (home / "loop.ini").c_str()) | ::unlink(file.c_str()) |
+                ::symlink("loop.ini", file.c_str()), 0);
+  EXPECT_FALSE(WriteIniString(file, "Options", "Pattern", "*.ogg", error));
+  EXPECT_TRUE(std::filesystem::is_symlink(file) && std::filesystem::is_symlink(home / "loop.ini"));
 }
 
