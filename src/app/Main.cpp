@@ -26,6 +26,7 @@
 
 #include "app/Dialogs.h"
 #include "app/IniFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
@@ -515,6 +516,7 @@ void TfrmMain::FormCreate() {
 
   ProgramFolder = Paths::WithTrailingDelimiter(environment_.programFolder);
   SettingsFileName = Paths::SettingsFileName(ProgramFolder, environment_.home);
+  RemoveInterruptedWrites(SettingsFileName);
 
   RootFolder = Paths::DefaultLastDir(ProgramFolder);
   cboPath->clear();
