@@ -166,9 +166,10 @@ bool DeleteFile(const std::string& path) {
   return !path.empty() && ::DeleteFileW(Wide(path).c_str()) != 0;
 }
 
-// A folder cannot be opened as a file here, so it counts as unreadable.
+// A folder reads as empty, as in the Linux build (it has no tag to give).
 TailResult ReadFileTail(const std::string& path, std::size_t count, std::string& bytes) {
   bytes.clear();
+  if (IsExistingFolder(path)) return TailResult::Read;
   HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return TailResult::CannotOpen;

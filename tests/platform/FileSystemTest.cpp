@@ -533,8 +533,6 @@ TEST(FileSystemCaseFolding, RandomRenamesFollowTheModelOnExfat) {
 
 }  // namespace
 
-#endif  // _WIN32
-
 TEST(FileSystemRenameSession, RenamesAcrossFoldersInAnyOrderAndNeverReplaces) {
   TempDir dir;
   dir.WriteFile("a/one", "1");
@@ -568,3 +566,5 @@ TEST(FileSystemRenameSession, ACaseOnlyRenameWorksOnACaseFoldingVolume) {
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, "Song.MP3");
 }
+
+#endif  // _WIN32
