@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <optional>
 #include <string>
 
 namespace WinText {
@@ -16,6 +17,13 @@ inline std::wstring Wide(const std::string& utf8) {
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
   return wide;
+}
+
+// The path for a system call; none when it holds a zero byte, which the
+// system would take as the path's end, and so act on another file.
+inline std::optional<std::wstring> SystemPath(const std::string& utf8) {
+  if (utf8.find('\0') != std::string::npos) return std::nullopt;
+  return Wide(utf8);
 }
 
 // `length` characters of text, or up to its terminating zero when negative.

@@ -118,6 +118,16 @@ TEST(DirListingWindowsPattern, CaseIgnoredStarAndQuestionMark) {
           {"*.", "README", true},
           {"*.", "a.txt", false},
           {"*b*", "aaaBaaa", true},
+          // The system's "?" also matches nothing before a dot or at the end.
+          {"file?.txt", "file.txt", true},
+          {"file??.txt", "FILE1.txt", true},
+          {"ab?", "ab", true},
+          {"ab?", "abc", true},
+          {"ab?", "abcd", false},
+          {"a?c", "ac", false},
+          {"*.txt", "a.b.txt", true},
+          {"*.b", "a.b.txt", false},
+          {"a*.", "a.b", false},
           {"*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
           // No bracket expressions, no escapes.
           {"[ab].txt", "a.txt", false},

@@ -186,6 +186,7 @@ TEST_F(RenameRunTest, UndoFileExactBytesInBothFormats) {
                                            UndoLine({"taken", "two", "D:\\work\\"}, false, Build::Windows)};
   ASSERT_TRUE(RenameEngine::WriteUndoFile(dir / "UNDO.BAT", windowsLines, error, Build::Windows)) << error;
   EXPECT_EQ(dir.ReadFile("UNDO.BAT"),
+            "@CHCP 65001 >NUL\r\n"
             "REM REN \"D:\\work\\taken\" \"two\"\r\n"
             "REN \"D:\\work\\uno\" \"one\"\r\n");
 }
