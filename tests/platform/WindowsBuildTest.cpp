@@ -42,6 +42,9 @@ TEST(WindowsFileSystem, AZeroByteInANameReachesNoFile) {
   EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), "a.txt", std::string("c\0.txt", 6)), RenameResult::Failed);
   EXPECT_EQ(FileSystem::RenameNoReplace(dir.path(), std::string("a.txt\0x", 7), "d.txt"), RenameResult::Failed);
   EXPECT_FALSE(FileSystem::DeleteFile(dir / std::string("victim.txt\0.bak", 15)));
+  dir.WriteFile("v\xEF\xBF\xBD.txt", "R");  // U+FFFD, the mark an invalid byte would become
+  EXPECT_FALSE(FileSystem::DeleteFile(dir / "v\xFF.txt"));
+  EXPECT_TRUE(FileSystem::DeleteFile(dir / "v\xEF\xBF\xBD.txt"));
   EXPECT_FALSE(FileSystem::IsExistingFolder(dir.path() + std::string("\0junk", 5)));
   std::vector<FileSystem::Entry> entries;
   EXPECT_FALSE(FileSystem::ReadFolder(dir.path() + std::string("\0junk", 5), entries));
