@@ -60,9 +60,11 @@ namespace {
 bool ReadValue(const std::string& fileName, const std::string& section, const std::string& key,
                std::string& value) {
   static const wchar_t kMissing[] = L"\x1F<missing>\x1F";
+  const auto systemFileName = WinText::SystemPath(fileName);
+  if (!systemFileName) return false;
   wchar_t buffer[2048];
   DWORD n = GetPrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), kMissing, buffer, 2048,
-                                     Wide(fileName).c_str());
+                                     systemFileName->c_str());
   if (std::wstring_view(buffer, n) == kMissing) return false;
   value = Narrow(buffer, static_cast<int>(n));
   return true;
@@ -72,11 +74,33 @@ bool ReadValue(const std::string& fileName, const std::string& section, const st
 
 namespace {
 
+// The profile service writes a new file in the ANSI code page, which loses
+// every character outside it, unless the file starts with the UTF-16
+// byte-order mark: a missing file is created with the mark alone. A file that
+// exists is written in its own form.
+bool CreateAsUtf16(const std::wstring& fileName) {
+  HANDLE file = CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_EXISTS;
+  static const unsigned char kByteOrderMark[] = {0xFF, 0xFE};
+  DWORD written = 0;
+  const bool ok = WriteFile(file, kByteOrderMark, sizeof kByteOrderMark, &written, nullptr) &&
+                  written == sizeof kByteOrderMark;
+  CloseHandle(file);
+  if (!ok) DeleteFileW(fileName.c_str());
+  return ok;
+}
+
 // The value is already cut at its first line break.
 bool WriteValue(const std::string& fileName, const std::string& section, const std::string& key,
                 const std::string& stored, std::string& error) {
-  if (WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(stored).c_str(),
-                                 Wide(fileName).c_str())) {
+  const auto systemFileName = WinText::SystemPath(fileName);
+  if (!systemFileName) {
+    error = SystemMessage(ERROR_INVALID_NAME);
+    return false;
+  }
+  if (CreateAsUtf16(*systemFileName) &&
+      WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(stored).c_str(),
+                                 systemFileName->c_str())) {
     return true;
   }
   error = SystemMessage(GetLastError());

@@ -104,7 +104,10 @@ std::string UndoFileText(const std::vector<std::string>& undoLines) {
 bool WriteUndoFile(const std::string& fileName, const std::vector<std::string>& undoLines,
                    std::string& errorText, Build build) {
   std::string reason;
-  if (WriteFileAtomically(fileName, UndoFileText(undoLines), reason)) return true;
+  // cmd reads a batch file in the console's code page; the names are UTF-8,
+  // so the file switches the console to UTF-8 before its first REN line.
+  const std::string header = build == Build::Windows ? "@CHCP 65001 >NUL\r\n" : "";
+  if (WriteFileAtomically(fileName, header + UndoFileText(undoLines), reason)) return true;
   if (build == Build::Windows) errorText = "Cannot create file " + fileName;
   else errorText = "Cannot create file \"" + fileName + "\". " + reason;
   return false;

@@ -46,7 +46,8 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Build build =
 std::string UndoFileText(const std::vector<std::string>& undoLines);
 
 // Writes the undo file whole, replacing an earlier one atomically (an earlier
-// file is either kept whole or replaced whole). On failure `errorText` is the
+// file is either kept whole or replaced whole). The Windows file begins with
+// a line that makes cmd read the names as UTF-8 ("@CHCP 65001 >NUL"). On failure `errorText` is the
 // message for the error box: Linux `Cannot create file "<path>". <reason>`,
 // Windows `Cannot create file <path>`.
 bool WriteUndoFile(const std::string& fileName, const std::vector<std::string>& undoLines,

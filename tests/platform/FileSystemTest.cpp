@@ -534,8 +534,6 @@ TEST(FileSystemCaseFolding, RandomRenamesFollowTheModelOnExfat) {
 
 }  // namespace
 
-#endif  // _WIN32
-
 TEST(FileSystemRenameSession, RenamesAcrossFoldersInAnyOrderAndNeverReplaces) {
   TempDir dir;
   dir.WriteFile("a/one", "1");
@@ -600,3 +598,4 @@ TEST(FileSystemRenameSession, KeepsItsFolderListingsInStepWithItsRenamesOnExfat)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), content) << name;
   }
 }
+#endif  // _WIN32
