@@ -30,6 +30,7 @@ enum RecordType : char {
   kIntent = 'I',
   kResults = 'R',
   kTemporary = 'T',
+  kTotal = 'N',
   kFinished = 'F',
   kUndone = 'U',
 };
@@ -286,6 +287,9 @@ bool ParseRun(const std::string& data, Run& run, std::string& reason) {
         run.temporaries[index] = std::move(temporary);
         break;
       }
+      case kTotal:
+        run.total = in.Number(8);
+        break;
       case kFinished:
         run.finished = true;
         break;
@@ -409,7 +413,12 @@ bool Writer::Append(const std::string& record, bool sync, std::string& reason) {
 bool Writer::WriteIntent(const std::vector<Entry>& batch, std::string& reason) {
   // Numbered across the run: the count so far travels in the record.
   std::string record;
-  std::size_t size = 32;
+  if (written_ == 0) {
+    const std::size_t start = BeginRecord(record, kTotal);
+    PutU64(record, std::max(total_, batch.size()));
+    EndRecord(record, start);
+  }
+  std::size_t size = record.size() + 32;
   for (const Entry& e : batch) size += 12 + e.oldName.size() + e.newName.size() + e.folder.size();
   record.reserve(size);
   const std::size_t start = BeginRecord(record, kIntent);
@@ -531,7 +540,7 @@ std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
     std::string reason;
     if (!ReadHeld(held, path, run, reason) || run.finished) continue;
     ResolvePending(run);
-    return UnfinishedRun{path, run.Changed(), run.entries.size()};
+    return UnfinishedRun{path, run.Changed(), std::max(run.total, run.entries.size())};
   }
   return std::nullopt;
 }

@@ -88,6 +88,9 @@ class Writer {
   bool IsOpen() const { return fd_ >= 0; }
   const std::string& Path() const { return path_; }
 
+  // The number of renames the run will attempt, recorded with the first
+  // intent (the "<total>" of an unfinished run).
+  void SetTotal(std::size_t total) { total_ = total; }
   // The intended renames of the next batch, durable when this returns true.
   bool WriteIntent(const std::vector<Entry>& batch, std::string& reason);
   // Results of entries first..first+states.size()-1 (numbered across the
@@ -107,6 +110,7 @@ class Writer {
   std::string path_;
   std::string lastFolder_;  // the folder of the last entry written
   std::size_t written_ = 0;  // entries written so far
+  std::size_t total_ = 0;
 };
 
 // A run as its journal tells it.
@@ -119,6 +123,7 @@ struct Run {
   // the first of these that shares names with others of its batch may be
   // half done; the later ones of that kind were not attempted.
   std::vector<bool> entangled;
+  std::size_t total = 0;  // renames the run meant to attempt
   bool finished = false;
   bool undone = false;
 

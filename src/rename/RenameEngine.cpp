@@ -145,6 +145,8 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writ
   };
   try {
     run.undoLines.reserve(entries.size());
+    journal.SetTotal(static_cast<std::size_t>(std::count_if(
+        entries.begin(), entries.end(), [](const PreviewEntry& e) { return e.newName != e.oldName; })));
     FileSystem::RenameSession session;
     std::size_t current = 0;  // the entry being renamed, numbered across the run
     bool temporaryRecorded = true;
