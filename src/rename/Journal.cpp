@@ -231,7 +231,10 @@ EntryState StateOnDisk(const Entry& entry, const std::string& temporary) {
   return EntryState::Failed;
 }
 
-bool ParseRun(const std::string& data, Run& run, std::string& reason) {
+// With `names` false the entries are only counted (states, marks and
+// temporaries are read all the same): enough to tell whether a finished run
+// can be undone, at a fraction of the cost.
+bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names = true) {
   std::size_t pos = 0;
   bool sawHeader = false;
   std::string folder;
@@ -252,8 +255,9 @@ bool ParseRun(const std::string& data, Run& run, std::string& reason) {
       case kIntent: {
         const std::uint64_t first = in.Number(8);
         const std::uint64_t count = in.Number(4);
-        if (!in.ok() || first != run.entries.size()) return reason = "damaged journal", false;
-        for (std::uint64_t i = 0; i < count && in.ok(); ++i) {
+        if (!in.ok() || first != run.states.size()) return reason = "damaged journal", false;
+        run.entries.reserve(std::max<std::size_t>(run.total, first + count));
+        for (std::uint64_t i = 0; i < count && in.ok() && names; ++i) {
           const auto folderLength = static_cast<std::uint32_t>(in.Number(4));
           if (folderLength != kSameFolder) folder = in.Text(folderLength);
           Entry entry{folder, in.Text(static_cast<std::uint32_t>(in.Number(4))), {}};
@@ -261,16 +265,15 @@ bool ParseRun(const std::string& data, Run& run, std::string& reason) {
           run.entries.push_back(std::move(entry));
         }
         if (!in.ok()) return reason = "damaged journal", false;
-        run.states.resize(run.entries.size(), EntryState::Pending);
-        run.temporaries.resize(run.entries.size());
-        const std::vector<bool> shared = SharedNames(run.entries, first, count);
-        run.entangled.insert(run.entangled.end(), shared.begin(), shared.end());
+        run.states.reserve(std::max<std::size_t>(run.total, first + count));
+        run.states.resize(first + count, EntryState::Pending);
+        run.batchStarts.push_back(first);
         break;
       }
       case kResults: {
         const std::uint64_t first = in.Number(8);
         const std::uint64_t count = in.Number(4);
-        if (!in.ok() || first > run.entries.size() || count > run.entries.size() - first)
+        if (!in.ok() || first > run.states.size() || count > run.states.size() - first)
           return reason = "damaged journal", false;
         for (std::uint64_t i = first; i < first + count && in.ok(); ++i) {
           const auto state = static_cast<EntryState>(in.Number(1));
@@ -283,7 +286,7 @@ bool ParseRun(const std::string& data, Run& run, std::string& reason) {
       case kTemporary: {
         const std::uint64_t index = in.Number(8);
         std::string temporary = in.Text(static_cast<std::uint32_t>(in.Number(4)));
-        if (!in.ok() || index >= run.entries.size()) return reason = "damaged journal", false;
+        if (!in.ok() || index >= run.states.size()) return reason = "damaged journal", false;
         run.temporaries[index] = std::move(temporary);
         break;
       }
@@ -321,14 +324,18 @@ bool IsHeldElsewhere(const std::string& path) {
   return held;
 }
 
-// Reads a journal that this process holds.
-bool ReadHeld(const HeldJournal& held, const std::string& path, Run& run, std::string& reason) {
+// Reads a journal that this process holds; with `names` false as ParseRun.
+bool ReadHeld(const HeldJournal& held, const std::string& path, Run& run, std::string& reason, bool names = true) {
   std::string data;
   if (held.fd() < 0) return reason = held.reason(), false;
   if (::lseek(held.fd(), 0, SEEK_SET) < 0 || !ReadAll(held.fd(), data)) return reason = SystemReason(errno), false;
   run = Run{};
   run.path = path;
-  return ParseRun(data, run, reason);
+  return ParseRun(data, run, reason, names);
+}
+
+bool HasPending(const Run& run) {
+  return std::find(run.states.begin(), run.states.end(), EntryState::Pending) != run.states.end();
 }
 
 }  // namespace
@@ -488,18 +495,28 @@ bool ReadRun(const std::string& path, Run& run, std::string& reason) {
 }
 
 void ResolvePending(Run& run) {
-  // Entries sharing names get their result written right after their
-  // rename, so of those still pending only the first can have been
-  // attempted; the later ones were not.
-  bool sharedAttempt = false;
-  for (std::size_t i = 0; i < run.entries.size(); ++i) {
-    if (run.states[i] != EntryState::Pending) continue;
-    if (run.entangled[i] && sharedAttempt) {
-      run.states[i] = EntryState::Failed;
+  for (std::size_t b = 0; b < run.batchStarts.size(); ++b) {
+    const std::size_t first = run.batchStarts[b];
+    const std::size_t end = b + 1 < run.batchStarts.size() ? run.batchStarts[b + 1] : run.entries.size();
+    if (std::none_of(run.states.begin() + static_cast<std::ptrdiff_t>(first),
+                     run.states.begin() + static_cast<std::ptrdiff_t>(end),
+                     [](EntryState s) { return s == EntryState::Pending; }))
       continue;
+    // Entries sharing names get their result written right after their
+    // rename, so of those still pending only the first can have been
+    // attempted; the later ones were not.
+    const std::vector<bool> shared = SharedNames(run.entries, first, end - first);
+    bool sharedAttempt = false;
+    for (std::size_t i = first; i < end; ++i) {
+      if (run.states[i] != EntryState::Pending) continue;
+      if (shared[i - first] && sharedAttempt) {
+        run.states[i] = EntryState::Failed;
+        continue;
+      }
+      sharedAttempt = sharedAttempt || shared[i - first];
+      const auto temporary = run.temporaries.find(i);
+      run.states[i] = StateOnDisk(run.entries[i], temporary == run.temporaries.end() ? std::string() : temporary->second);
     }
-    if (run.entangled[i]) sharedAttempt = true;
-    run.states[i] = StateOnDisk(run.entries[i], run.temporaries[i]);
   }
 }
 
@@ -526,8 +543,11 @@ std::optional<std::string> NewestUndoableRun(const std::string& stateFolder) {
     HeldJournal held(path);
     Run run;
     std::string reason;
-    if (!ReadHeld(held, path, run, reason) || run.undone) continue;
-    ResolvePending(run);
+    if (!ReadHeld(held, path, run, reason, false) || run.undone) continue;
+    if (HasPending(run)) {
+      if (!ReadHeld(held, path, run, reason)) continue;
+      ResolvePending(run);
+    }
     if (run.Changed() > 0) return path;
   }
   return std::nullopt;
@@ -538,7 +558,7 @@ std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
     HeldJournal held(path);
     Run run;
     std::string reason;
-    if (!ReadHeld(held, path, run, reason) || run.finished) continue;
+    if (!ReadHeld(held, path, run, reason, false) || run.finished || !ReadHeld(held, path, run, reason)) continue;
     ResolvePending(run);
     return UnfinishedRun{path, run.Changed(), std::max(run.total, run.entries.size())};
   }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The rename journal: every rename run records, before it renames anything,
@@ -118,11 +119,9 @@ struct Run {
   std::string path;  // the journal file
   std::vector<Entry> entries;
   std::vector<EntryState> states;       // one per entry
-  std::vector<std::string> temporaries;  // per entry: its temporary name, if any
-  // Entries whose results were not written yet: the unconfirmed batch. Only
-  // the first of these that shares names with others of its batch may be
-  // half done; the later ones of that kind were not attempted.
-  std::vector<bool> entangled;
+  // Entry number -> the temporary name it was (about to be) moved to; few.
+  std::unordered_map<std::size_t, std::string> temporaries;
+  std::vector<std::size_t> batchStarts;  // the first entry of each batch
   std::size_t total = 0;  // renames the run meant to attempt
   bool finished = false;
   bool undone = false;
