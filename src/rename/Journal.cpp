@@ -7,18 +7,75 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
+
+#ifndef _WIN32
 #include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <unordered_map>
+#endif
 
 namespace Journal {
 
 namespace {
+
+std::string FoldedKey(const std::string& folder, const std::string& name) {
+  return folder + StringH::CaseBlindKey(name);
+}
+
+std::vector<bool> SharedNames(const std::vector<Entry>& batch, std::size_t first, std::size_t count) {
+  std::unordered_map<std::string, int> uses;
+  uses.reserve(2 * count);
+  for (std::size_t i = first; i < first + count; ++i) {
+    ++uses[FoldedKey(batch[i].folder, batch[i].oldName)];
+    ++uses[FoldedKey(batch[i].folder, batch[i].newName)];
+  }
+  std::vector<bool> shared(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const Entry& e = batch[first + i];
+    shared[i] = uses[FoldedKey(e.folder, e.oldName)] > 1 || uses[FoldedKey(e.folder, e.newName)] > 1;
+  }
+  return shared;
+}
+
+}  // namespace
+
+std::vector<bool> SharedNames(const std::vector<Entry>& batch) { return SharedNames(batch, 0, batch.size()); }
+
+std::string StateFolder(const StateEnvironment& environment, Build build) {
+  if (build == Build::Windows) {
+    if (environment.localAppData.empty()) return {};
+    return Paths::Join(environment.localAppData, "Quillon", Build::Windows);
+  }
+  if (!environment.xdgStateHome.empty() && environment.xdgStateHome.front() == '/')
+    return Paths::Join(environment.xdgStateHome, "quillon", Build::Linux);
+  const std::string home = environment.home.empty() ? std::string("/") : environment.home;
+  return Paths::Join(home, ".local/state/quillon", Build::Linux);
+}
+
+std::string StateFolderOfThisUser() {
+  const auto value = [](const char* name) {
+    const char* text = std::getenv(name);
+    return text ? std::string(text) : std::string();
+  };
+  return StateFolder({value("XDG_STATE_HOME"), value("HOME"), value("LOCALAPPDATA")});
+}
+
+std::size_t Run::Changed() const {
+  return static_cast<std::size_t>(std::count_if(states.begin(), states.end(), [](EntryState s) {
+    return s == EntryState::Renamed || s == EntryState::Stranded;
+  }));
+}
+
+#ifndef _WIN32
+
+namespace {
+
 
 constexpr char kMagic[] = "QUILLON-JOURNAL-1";
 constexpr std::uint32_t kSameFolder = 0xFFFFFFFFu;
@@ -106,6 +163,85 @@ class Cursor {
   bool ok_ = true;
 };
 
+bool CaseOnly(const Entry& entry) { return StringH::MayDifferInCaseOnly(entry.oldName, entry.newName); }
+
+// With `names` false the entries are only counted (states, marks and
+// temporaries are read all the same): enough to tell whether a finished run
+// can be undone, at a fraction of the cost.
+bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names = true) {
+  std::size_t pos = 0;
+  bool sawHeader = false;
+  std::string folder;
+  while (data.size() - pos >= 9) {
+    const char* head = data.data() + pos;
+    const std::uint32_t length = static_cast<std::uint32_t>(Cursor(head + 1, 4).Number(4));
+    if (data.size() - pos - 9 < length) break;  // cut short by a kill: ends here
+    if (static_cast<std::uint32_t>(Cursor(head + 5 + length, 4).Number(4)) != Crc32(head, 5 + length)) break;
+    const char type = head[0];
+    Cursor in(head + 5, length);
+    pos += 9 + length;
+    if (!sawHeader) {
+      if (type != kHeader || in.Text(sizeof kMagic - 1) != kMagic) break;
+      sawHeader = true;
+      continue;
+    }
+    switch (type) {
+      case kIntent: {
+        const std::uint64_t first = in.Number(8);
+        const std::uint64_t count = in.Number(4);
+        if (!in.ok() || first != run.states.size()) return reason = "damaged journal", false;
+        run.entries.reserve(std::max<std::size_t>(run.total, first + count));
+        for (std::uint64_t i = 0; i < count && in.ok() && names; ++i) {
+          const auto folderLength = static_cast<std::uint32_t>(in.Number(4));
+          if (folderLength != kSameFolder) folder = in.Text(folderLength);
+          Entry entry{folder, in.Text(static_cast<std::uint32_t>(in.Number(4))), {}};
+          entry.newName = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+          run.entries.push_back(std::move(entry));
+        }
+        if (!in.ok()) return reason = "damaged journal", false;
+        run.states.reserve(std::max<std::size_t>(run.total, first + count));
+        run.states.resize(first + count, EntryState::Pending);
+        run.batchStarts.push_back(first);
+        break;
+      }
+      case kResults: {
+        const std::uint64_t first = in.Number(8);
+        const std::uint64_t count = in.Number(4);
+        if (!in.ok() || first > run.states.size() || count > run.states.size() - first)
+          return reason = "damaged journal", false;
+        for (std::uint64_t i = first; i < first + count && in.ok(); ++i) {
+          const auto state = static_cast<EntryState>(in.Number(1));
+          if (state == EntryState::Stranded) run.temporaries[i] = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+          run.states[i] = state;
+        }
+        if (!in.ok()) return reason = "damaged journal", false;
+        break;
+      }
+      case kTemporary: {
+        const std::uint64_t index = in.Number(8);
+        std::string temporary = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+        if (!in.ok() || index >= run.states.size()) return reason = "damaged journal", false;
+        run.temporaries[index] = std::move(temporary);
+        break;
+      }
+      case kTotal:
+        run.total = in.Number(8);
+        break;
+      case kFinished:
+        run.finished = true;
+        break;
+      case kUndone:
+        run.finished = run.undone = true;
+        break;
+      default:
+        break;  // a later kind of record: skipped
+    }
+  }
+  if (!sawHeader) return reason = "not a rename journal", false;
+  return true;
+}
+
+
 std::string SystemReason(int error) { return std::strerror(error); }
 
 bool WriteAll(int fd, const std::string& data, std::string& reason) {
@@ -190,27 +326,6 @@ class HeldJournal {
   std::string reason_;
 };
 
-std::string FoldedKey(const std::string& folder, const std::string& name) {
-  return folder + StringH::CaseBlindKey(name);
-}
-
-bool CaseOnly(const Entry& entry) { return StringH::MayDifferInCaseOnly(entry.oldName, entry.newName); }
-
-std::vector<bool> SharedNames(const std::vector<Entry>& batch, std::size_t first, std::size_t count) {
-  std::unordered_map<std::string, int> uses;
-  uses.reserve(2 * count);
-  for (std::size_t i = first; i < first + count; ++i) {
-    ++uses[FoldedKey(batch[i].folder, batch[i].oldName)];
-    ++uses[FoldedKey(batch[i].folder, batch[i].newName)];
-  }
-  std::vector<bool> shared(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const Entry& e = batch[first + i];
-    shared[i] = uses[FoldedKey(e.folder, e.oldName)] > 1 || uses[FoldedKey(e.folder, e.newName)] > 1;
-  }
-  return shared;
-}
-
 // Whether `name` stands in the folder with exactly these bytes. Only a
 // change of case needs the listing: there the other spelling answers too.
 bool StandsExactly(const Entry& entry, const std::string& name) {
@@ -229,82 +344,6 @@ EntryState StateOnDisk(const Entry& entry, const std::string& temporary) {
   struct stat st;
   if (!temporary.empty() && ::lstat((entry.folder + temporary).c_str(), &st) == 0) return EntryState::Stranded;
   return EntryState::Failed;
-}
-
-// With `names` false the entries are only counted (states, marks and
-// temporaries are read all the same): enough to tell whether a finished run
-// can be undone, at a fraction of the cost.
-bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names = true) {
-  std::size_t pos = 0;
-  bool sawHeader = false;
-  std::string folder;
-  while (data.size() - pos >= 9) {
-    const char* head = data.data() + pos;
-    const std::uint32_t length = static_cast<std::uint32_t>(Cursor(head + 1, 4).Number(4));
-    if (data.size() - pos - 9 < length) break;  // cut short by a kill: ends here
-    if (static_cast<std::uint32_t>(Cursor(head + 5 + length, 4).Number(4)) != Crc32(head, 5 + length)) break;
-    const char type = head[0];
-    Cursor in(head + 5, length);
-    pos += 9 + length;
-    if (!sawHeader) {
-      if (type != kHeader || in.Text(sizeof kMagic - 1) != kMagic) break;
-      sawHeader = true;
-      continue;
-    }
-    switch (type) {
-      case kIntent: {
-        const std::uint64_t first = in.Number(8);
-        const std::uint64_t count = in.Number(4);
-        if (!in.ok() || first != run.states.size()) return reason = "damaged journal", false;
-        run.entries.reserve(std::max<std::size_t>(run.total, first + count));
-        for (std::uint64_t i = 0; i < count && in.ok() && names; ++i) {
-          const auto folderLength = static_cast<std::uint32_t>(in.Number(4));
-          if (folderLength != kSameFolder) folder = in.Text(folderLength);
-          Entry entry{folder, in.Text(static_cast<std::uint32_t>(in.Number(4))), {}};
-          entry.newName = in.Text(static_cast<std::uint32_t>(in.Number(4)));
-          run.entries.push_back(std::move(entry));
-        }
-        if (!in.ok()) return reason = "damaged journal", false;
-        run.states.reserve(std::max<std::size_t>(run.total, first + count));
-        run.states.resize(first + count, EntryState::Pending);
-        run.batchStarts.push_back(first);
-        break;
-      }
-      case kResults: {
-        const std::uint64_t first = in.Number(8);
-        const std::uint64_t count = in.Number(4);
-        if (!in.ok() || first > run.states.size() || count > run.states.size() - first)
-          return reason = "damaged journal", false;
-        for (std::uint64_t i = first; i < first + count && in.ok(); ++i) {
-          const auto state = static_cast<EntryState>(in.Number(1));
-          if (state == EntryState::Stranded) run.temporaries[i] = in.Text(static_cast<std::uint32_t>(in.Number(4)));
-          run.states[i] = state;
-        }
-        if (!in.ok()) return reason = "damaged journal", false;
-        break;
-      }
-      case kTemporary: {
-        const std::uint64_t index = in.Number(8);
-        std::string temporary = in.Text(static_cast<std::uint32_t>(in.Number(4)));
-        if (!in.ok() || index >= run.states.size()) return reason = "damaged journal", false;
-        run.temporaries[index] = std::move(temporary);
-        break;
-      }
-      case kTotal:
-        run.total = in.Number(8);
-        break;
-      case kFinished:
-        run.finished = true;
-        break;
-      case kUndone:
-        run.finished = run.undone = true;
-        break;
-      default:
-        break;  // a later kind of record: skipped
-    }
-  }
-  if (!sawHeader) return reason = "not a rename journal", false;
-  return true;
 }
 
 // Appends one record to a held journal and makes it durable.
@@ -340,35 +379,8 @@ bool HasPending(const Run& run) {
 
 }  // namespace
 
-std::vector<bool> SharedNames(const std::vector<Entry>& batch) { return SharedNames(batch, 0, batch.size()); }
-
 bool CreateStateFolder(const std::string& stateFolder, std::string& reason) {
   return MakeFolders(stateFolder, reason);
-}
-
-std::string StateFolder(const StateEnvironment& environment, Build build) {
-  if (build == Build::Windows) {
-    if (environment.localAppData.empty()) return {};
-    return Paths::Join(environment.localAppData, "Quillon", Build::Windows);
-  }
-  if (!environment.xdgStateHome.empty() && environment.xdgStateHome.front() == '/')
-    return Paths::Join(environment.xdgStateHome, "quillon", Build::Linux);
-  const std::string home = environment.home.empty() ? std::string("/") : environment.home;
-  return Paths::Join(home, ".local/state/quillon", Build::Linux);
-}
-
-std::string StateFolderOfThisUser() {
-  const auto value = [](const char* name) {
-    const char* text = std::getenv(name);
-    return text ? std::string(text) : std::string();
-  };
-  return StateFolder({value("XDG_STATE_HOME"), value("HOME"), value("LOCALAPPDATA")});
-}
-
-std::size_t Run::Changed() const {
-  return static_cast<std::size_t>(std::count_if(states.begin(), states.end(), [](EntryState s) {
-    return s == EntryState::Renamed || s == EntryState::Stranded;
-  }));
 }
 
 Writer::~Writer() {
@@ -396,7 +408,8 @@ bool Writer::Open(const std::string& stateFolder, std::string& reason) {
   header += kMagic;
   PutU64(header, static_cast<std::uint64_t>(::getpid()));
   EndRecord(header, start);
-  if (!WriteAll(fd_, header, reason) || (::fsync(fd_) != 0 && (reason = SystemReason(errno), true))) {
+  const bool durable = WriteAll(fd_, header, reason) && (::fsync(fd_) == 0 || (reason = SystemReason(errno), false));
+  if (!durable) {
     ::unlink(path_.c_str());
     ::close(fd_);
     fd_ = -1;
@@ -605,5 +618,34 @@ bool KeepRun(const std::string& path, std::string& reason) {
   }
   return AppendMark(held.fd(), kFinished, reason);
 }
+
+#else
+
+// The Windows build keeps no journal yet: a run asks before it renames
+// without one, and there is nothing to undo or recover.
+namespace {
+constexpr char kNotInThisBuild[] = "the rename journal is not available in this build";
+}
+
+bool CreateStateFolder(const std::string&, std::string& reason) { return reason = kNotInThisBuild, false; }
+Writer::~Writer() = default;
+bool Writer::Open(const std::string&, std::string& reason) { return reason = kNotInThisBuild, false; }
+bool Writer::Append(const std::string&, bool, std::string& reason) { return reason = kNotInThisBuild, false; }
+bool Writer::WriteIntent(const std::vector<Entry>&, std::string& reason) { return Append({}, false, reason); }
+bool Writer::WriteResults(std::size_t, const std::vector<EntryState>&, const std::vector<std::string>&,
+                          std::string& reason) {
+  return Append({}, false, reason);
+}
+bool Writer::WriteTemporary(std::size_t, const std::string&, std::string& reason) { return Append({}, false, reason); }
+bool Writer::Finish(std::string& reason) { return Append({}, false, reason); }
+bool ReadRun(const std::string&, Run&, std::string& reason) { return reason = kNotInThisBuild, false; }
+void ResolvePending(Run&) {}
+std::vector<std::string> RunFiles(const std::string&) { return {}; }
+std::optional<std::string> NewestUndoableRun(const std::string&) { return std::nullopt; }
+std::optional<UnfinishedRun> FindUnfinishedRun(const std::string&) { return std::nullopt; }
+UndoResult UndoRun(const std::string&) { return UndoResult{0, 0, {}, kNotInThisBuild}; }
+bool KeepRun(const std::string&, std::string& reason) { return reason = kNotInThisBuild, false; }
+
+#endif
 
 }  // namespace Journal

@@ -59,7 +59,6 @@ struct JournalTest : ::testing::Test {
   void SetUp() override { dir.MakeFolder("files"); }
   void Make(const std::string& name) { dir.WriteFile("files/" + name, name); }
 
-  // A journaled run; true when its journal could be opened.
   RenameEngine::RenameRun Run(const std::vector<PreviewEntry>& entries) {
     Journal::Writer journal;
     std::string reason;
@@ -247,43 +246,41 @@ TEST(JournalFaultTest, ACaseChangeStuckUnderItsTemporaryNameIsReportedAndRestore
   if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
   if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
   TempDir state;
+  const auto listing = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(volume.path()))
+      names.push_back(entry.path().filename().string());
+    return names;
+  };
   // On this volume each step is a failed renameat2 with the no-replace flag,
   // then renameat: the second renameat is the second step.
   const struct {
     const char* inject;
-    int exitStatus;  // 1: the run reported the stranded entry; 137: killed
-  } faults[] = {{"renameat:error=EIO:when=2+", 1}, {"renameat:error=EIO:signal=SIGKILL:when=2", -1}};
+    bool killed;  // else the run ends and reports the stranded entry (status 1)
+  } faults[] = {{"renameat:error=EIO:when=2+", false}, {"renameat:error=EIO:signal=SIGKILL:when=2", true}};
   for (const auto& fault : faults) {
     const std::string file = volume.path() + "/PHOTO.JPG";
-    std::FILE* f = std::fopen(file.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fclose(f);
+    ASSERT_EQ(std::system(("touch '" + file + "'").c_str()), 0);
     const std::string command = "QUILLON_HELPER_FOLDER='" + volume.path() + "' QUILLON_HELPER_STATE='" +
                                 state.path() + "' QUILLON_HELPER_OLD=PHOTO.JPG QUILLON_HELPER_NEW=photo.jpg " +
                                 "strace -f -qq -o /dev/null -e trace=renameat -e inject=" + fault.inject +
                                 " /proc/" + std::to_string(::getpid()) + "/exe";
     const int status = std::system(command.c_str());
-    if (fault.exitStatus == 1) EXPECT_EQ(WEXITSTATUS(status), 1) << command;
-    else EXPECT_NE(WEXITSTATUS(status), 0) << command;
+    EXPECT_EQ(WIFEXITED(status) && WEXITSTATUS(status) == 1, !fault.killed) << command;
 
-    std::vector<std::string> left;
-    for (const auto& entry : std::filesystem::directory_iterator(volume.path()))
-      left.push_back(entry.path().filename().string());
+    const std::vector<std::string> left = listing();
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].rfind(".quillon-", 0), 0u) << left[0];
 
     const std::optional<std::string> run = Journal::NewestUndoableRun(state.path());
     ASSERT_TRUE(run.has_value()) << fault.inject;
-    if (fault.exitStatus != 1) {
+    if (fault.killed) {
       const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state.path());
       ASSERT_TRUE(found.has_value());
       EXPECT_EQ(found->changed, 1u);
     }
     EXPECT_EQ(Journal::UndoRun(*run).undone, 1u);
-    left.clear();
-    for (const auto& entry : std::filesystem::directory_iterator(volume.path()))
-      left.push_back(entry.path().filename().string());
-    EXPECT_EQ(left, std::vector<std::string>{"PHOTO.JPG"}) << fault.inject;
+    EXPECT_EQ(listing(), std::vector<std::string>{"PHOTO.JPG"}) << fault.inject;
     std::filesystem::remove(file);
   }
 }
