@@ -198,7 +198,10 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writ
       if (!journal.WriteResults(first, states, temporaries, reason) && !run.stopped) stop();
       batchLimit = std::min(2 * batchLimit, kLargestBatch);
     }
-    if (!run.stopped && !journal.Finish(reason)) run.journalError = "Undo information cannot be saved: " + reason + ".";
+    // A run cut short is finished too: what was not attempted kept its name.
+    std::string finishReason;
+    if (!journal.Finish(finishReason) && !run.stopped)
+      run.journalError = "Undo information cannot be saved: " + finishReason + ".";
   } catch (const std::exception& e) {
     run.stopped = true;
     run.error = e.what();

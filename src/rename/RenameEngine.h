@@ -59,7 +59,8 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Build build =
 // intended renames are made durable before they are attempted. When the
 // journal cannot be written during the run, the run stops before the next
 // rename (`stopped`, `error` "Undo information cannot be saved: <reason>.").
-// At the end the run is marked finished and the journal closed.
+// At the end, also when stopped, the run is marked finished where the journal
+// still takes it, and the journal is closed.
 RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writer& journal,
                          Build build = kThisBuild);
 

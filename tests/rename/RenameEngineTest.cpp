@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <fstream>
 #include <optional>
 #include <cstdlib>
 #include <filesystem>
@@ -295,18 +295,11 @@ TEST(UndoFileShellTest, NeverReplacesAndUndoesChangesOfCase) {
       const std::string work = volume + "/" + shell;
       std::filesystem::create_directories(work + "/MUSIC");
       const auto write = [&](const std::string& name, const std::string& content) {
-        std::FILE* f = std::fopen((work + "/" + name).c_str(), "w");
-        ASSERT_NE(f, nullptr) << name;
-        std::fputs(content.c_str(), f);
-        std::fclose(f);
+        std::ofstream(work + "/" + name) << content;
       };
       const auto read = [&](const std::string& name) {
-        std::FILE* f = std::fopen((work + "/" + name).c_str(), "r");
-        if (!f) return std::string("(missing)");
-        char buffer[64] = {};
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
-        std::fclose(f);
-        return std::string(buffer, n);
+        std::ifstream in(work + "/" + name);
+        return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "(missing)";
       };
       write("a", "A");
       write("b", "B");
