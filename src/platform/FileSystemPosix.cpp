@@ -251,8 +251,12 @@ class FolderPath {
 
 // The new name "exists" only because the file system folds letter case onto
 // the old entry: move the entry aside under a unique name, then give it the
-// new name; put the old name back if the second step fails.
-RenameResult RenameThroughTemporary(int dirFd, const std::string& oldName, const std::string& newName) {
+// new name; put the old name back if the second step fails. `notice` hears the
+// temporary name before the first step; `stranded` gets it when the entry
+// could be given neither name.
+RenameResult RenameThroughTemporary(int dirFd, const std::string& oldName, const std::string& newName,
+                                    const std::function<bool(const std::string&)>& notice,
+                                    std::string& stranded) {
   std::random_device seed;
   std::mt19937_64 random(seed());
   std::string temporary;
@@ -262,12 +266,20 @@ RenameResult RenameThroughTemporary(int dirFd, const std::string& oldName, const
     std::snprintf(buffer, sizeof buffer, ".quillon-%ld-%016llx.tmp", static_cast<long>(::getpid()),
                   static_cast<unsigned long long>(random()));
     temporary = buffer;
+    if (EntryExists(dirFd, temporary)) continue;
+    if (notice && !notice(temporary)) return RenameResult::Failed;
     moved = RenameOnce(dirFd, oldName, temporary);
   }
   if (moved != RenameResult::Renamed) return RenameResult::Failed;
   const RenameResult result = RenameOnce(dirFd, temporary, newName);
-  if (result != RenameResult::Renamed) RenameOnce(dirFd, temporary, oldName);
-  return result;
+  if (result == RenameResult::Renamed) return result;
+  // A failed move back would leave the entry under a hidden name: try again
+  // once before telling the caller where it stands.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (RenameOnce(dirFd, temporary, oldName) == RenameResult::Renamed) return result;
+  }
+  stranded = temporary;
+  return RenameResult::Failed;
 }
 
 }  // namespace
@@ -380,7 +392,8 @@ RenameResult RenameNoReplace(const std::string& folder, const std::string& oldNa
   // Inode numbers alone cannot tell a folded alias from another file (FUSE
   // file systems number each spelling apart); the listing can.
   if (result == RenameResult::TargetExists && MayBeFoldedAlias(dirFd, oldName, newName)) {
-    result = RenameThroughTemporary(dirFd, oldName, newName);
+    std::string stranded;
+    result = RenameThroughTemporary(dirFd, oldName, newName, nullptr, stranded);
   }
   return result;
 }
@@ -391,6 +404,7 @@ RenameSession::~RenameSession() {
 
 RenameResult RenameSession::Rename(const std::string& folder, const std::string& oldName,
                                    const std::string& newName) {
+  stranded_.clear();
   if (handle_ < 0 || folder != folder_) {
     if (handle_ >= 0) ::close(static_cast<int>(handle_));
     folder_ = folder;
@@ -413,7 +427,7 @@ RenameResult RenameSession::Rename(const std::string& folder, const std::string&
   RenameResult result = RenameOnce(dirFd, oldName, newName);
   if (result == RenameResult::TargetExists && !KnownToBeAnotherEntry(dirFd, oldName, newName) &&
       !ListingHolds(dirFd, newName)) {
-    result = RenameThroughTemporary(dirFd, oldName, newName);
+    result = RenameThroughTemporary(dirFd, oldName, newName, temporaryNotice_, stranded_);
   }
   UpdateListing(oldName, newName, result);
   return result;

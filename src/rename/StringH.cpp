@@ -147,6 +147,20 @@ std::string ConvertCase(std::string_view text, bool toLower) {
   return Utf8::Encode(chars);
 }
 
+std::string CaseBlindKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80) c = '\x80';
+    else if (byte >= 'A' && byte <= 'Z') c = static_cast<char>(byte + ('a' - 'A'));
+  }
+  return key;
+}
+
+bool MayDifferInCaseOnly(std::string_view a, std::string_view b) {
+  return a != b && a.size() == b.size() && CaseBlindKey(a) == CaseBlindKey(b);
+}
+
 std::string ChangeCase(std::string_view name, int mode) {
   switch (mode) {
     case kAllUpper: return ConvertCase(name, false);
