@@ -233,6 +233,13 @@ bool MayBeFoldedAlias(int dirFd, const std::string& oldName, const std::string& 
   return !KnownToBeAnotherEntry(dirFd, oldName, newName) && !ListingHoldsExactly(dirFd, newName);
 }
 
+// True unless the name is known to be free (an error other than "no such
+// entry" counts as taken).
+bool EntryExists(int dirFd, const std::string& name) {
+  struct stat st;
+  return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
+}
+
 // A folder opened for the *at calls only; search permission is enough.
 class FolderPath {
  public:

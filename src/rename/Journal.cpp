@@ -338,11 +338,14 @@ bool StandsExactly(const Entry& entry, const std::string& name) {
   return !listing.empty();
 }
 
+// A temporary name is unique to its entry, so whatever stands there is the
+// entry; the names it had before and after may be held by a claim left by a
+// killed run.
 EntryState StateOnDisk(const Entry& entry, const std::string& temporary) {
-  if (StandsExactly(entry, entry.oldName)) return EntryState::Failed;
-  if (StandsExactly(entry, entry.newName)) return EntryState::Renamed;
   struct stat st;
   if (!temporary.empty() && ::lstat((entry.folder + temporary).c_str(), &st) == 0) return EntryState::Stranded;
+  if (StandsExactly(entry, entry.oldName)) return EntryState::Failed;
+  if (StandsExactly(entry, entry.newName)) return EntryState::Renamed;
   return EntryState::Failed;
 }
 
@@ -578,6 +581,19 @@ std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
   return std::nullopt;
 }
 
+// A process killed while it renamed on a volume without the no-replace flag
+// can leave the empty file with which it claimed the entry's name; for an
+// entry stranded under its temporary name that claim is what keeps both of
+// its names (one spelling on a case-folding volume) taken. An empty regular
+// file there holds nothing to lose, so it gives way.
+void ClearLeftoverClaim(const Entry& entry) {
+  for (const std::string* name : {&entry.oldName, &entry.newName}) {
+    const std::string path = entry.folder + *name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) ::unlink(path.c_str());
+  }
+}
+
 UndoResult UndoRun(const std::string& path) {
   UndoResult result;
   HeldJournal held(path, O_RDWR | O_APPEND);
@@ -591,6 +607,7 @@ UndoResult UndoRun(const std::string& path) {
     const Entry& entry = run.entries[i];
     const EntryState state = run.states[i];
     if (state != EntryState::Renamed && state != EntryState::Stranded) continue;
+    if (state == EntryState::Stranded) ClearLeftoverClaim(entry);
     const std::string& from = state == EntryState::Stranded ? run.temporaries[i] : entry.newName;
     if (session.Rename(entry.folder, from, entry.oldName) == FileSystem::RenameResult::Renamed) {
       ++result.undone;
@@ -613,6 +630,7 @@ bool KeepRun(const std::string& path, std::string& reason) {
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
     if (run.states[i] != EntryState::Stranded) continue;
     const Entry& entry = run.entries[i];
+    ClearLeftoverClaim(entry);
     if (session.Rename(entry.folder, run.temporaries[i], entry.newName) != FileSystem::RenameResult::Renamed)
       session.Rename(entry.folder, run.temporaries[i], entry.oldName);
   }
