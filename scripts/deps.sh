@@ -21,3 +21,4 @@ install_packages() {
 BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev fonts-dejavu-core)
 TEST_PACKAGES=(googletest libgtest-dev xvfb xauth x11-utils desktop-file-utils
                exfat-fuse exfatprogs fuse3 util-linux)
+FUZZ_PACKAGES=(clang libclang-rt-dev)
