@@ -197,6 +197,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const int filtered = StringH::FilterDigitKey(key);
       FUZZ_CHECK(filtered == 0 || filtered == key);
       FUZZ_CHECK(StringH::IsWordBreak(StringH::kNoCharacter));
+      // Word letters all lie in Latin-1; no other code is one.
+      if (key < 0 || key > 0xFF) FUZZ_CHECK(StringH::IsWordBreak(key));
       break;
     }
   }
