@@ -2,7 +2,7 @@
 // handlers, on real files, and times each phase against a plain C++ baseline
 // doing the same work in the same run.
 //
-//   quillon-bench [--n N[,N...]] [--runs R] [--check]
+//   quillon-bench [--n N[,N...]] [--runs R] [--fs disk|tmpfs] [--check]
 //
 // --check runs one small round and verifies every phase's result (the files on
 // disk renamed, the undo file with one line per rename); it fails on any
@@ -54,6 +54,7 @@ struct Options {
   std::vector<int> sizes = {10000, 100000};
   int runs = 3;
   bool check = false;
+  std::string onlyFs;  // "disk" or "tmpfs"; empty: both
 };
 
 [[noreturn]] void Fail(const std::string& what) {
@@ -433,6 +434,9 @@ Options ParseOptions(int argc, char** argv) {
       options.runs = 1;
     } else if (arg == "--runs" && i + 1 < argc) {
       options.runs = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--fs" && i + 1 < argc) {
+      options.onlyFs = argv[++i];
+      if (options.onlyFs != "disk" && options.onlyFs != "tmpfs") Fail("--fs takes disk or tmpfs");
     } else if (arg == "--n" && i + 1 < argc) {
       options.sizes.clear();
       std::stringstream list(argv[++i]);
@@ -460,6 +464,7 @@ int main(int argc, char** argv) {
 
   std::vector<std::pair<std::string, std::string>> fileSystems = {{"disk", "/var/tmp"}};
   if (!options.check && stdfs::is_directory("/dev/shm")) fileSystems.push_back({"tmpfs", "/dev/shm"});
+  std::erase_if(fileSystems, [&](const auto& fs) { return !options.onlyFs.empty() && fs.first != options.onlyFs; });
 
   const std::string scratch = MakeTempFolder("/var/tmp");
   const std::string programFolder = scratch + "/program";

@@ -6,11 +6,16 @@
 #include <cstdlib>
 
 #include "platform/Paths.h"
+#include "platform/ProgramFolder.h"
 
 AppEnvironment AppEnvironment::FromProcess() {
   AppEnvironment environment;
+  // The executable's path as the file system names it; the toolkit's text
+  // is empty for a folder name that is not valid UTF-8.
+  environment.programFolder = ProgramFolder();
   const QString folder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-  environment.programFolder = Paths::WithTrailingDelimiter(folder.toLocal8Bit().toStdString());
+  if (environment.programFolder.empty() && !folder.isEmpty())
+    environment.programFolder = Paths::WithTrailingDelimiter(folder.toUtf8().toStdString());
   if (const char* home = std::getenv("HOME")) environment.home = home;
   return environment;
 }

@@ -60,9 +60,11 @@ namespace {
 bool ReadValue(const std::string& fileName, const std::string& section, const std::string& key,
                std::string& value) {
   static const wchar_t kMissing[] = L"\x1F<missing>\x1F";
+  const auto systemFileName = WinText::SystemPath(fileName);
+  if (!systemFileName) return false;
   wchar_t buffer[2048];
   DWORD n = GetPrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), kMissing, buffer, 2048,
-                                     Wide(fileName).c_str());
+                                     systemFileName->c_str());
   if (std::wstring_view(buffer, n) == kMissing) return false;
   value = Narrow(buffer, static_cast<int>(n));
   return true;
@@ -72,11 +74,33 @@ bool ReadValue(const std::string& fileName, const std::string& section, const st
 
 namespace {
 
+// The profile service writes a new file in the ANSI code page, which loses
+// every character outside it, unless the file starts with the UTF-16
+// byte-order mark: a missing file is created with the mark alone. A file that
+// exists is written in its own form.
+bool CreateAsUtf16(const std::wstring& fileName) {
+  HANDLE file = CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_EXISTS;
+  static const unsigned char kByteOrderMark[] = {0xFF, 0xFE};
+  DWORD written = 0;
+  const bool ok = WriteFile(file, kByteOrderMark, sizeof kByteOrderMark, &written, nullptr) &&
+                  written == sizeof kByteOrderMark;
+  CloseHandle(file);
+  if (!ok) DeleteFileW(fileName.c_str());
+  return ok;
+}
+
 // The value is already cut at its first line break.
 bool WriteValue(const std::string& fileName, const std::string& section, const std::string& key,
                 const std::string& stored, std::string& error) {
-  if (WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(stored).c_str(),
-                                 Wide(fileName).c_str())) {
+  const auto systemFileName = WinText::SystemPath(fileName);
+  if (!systemFileName) {
+    error = SystemMessage(ERROR_INVALID_NAME);
+    return false;
+  }
+  if (CreateAsUtf16(*systemFileName) &&
+      WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(stored).c_str(),
+                                 systemFileName->c_str())) {
     return true;
   }
   error = SystemMessage(GetLastError());
@@ -92,6 +116,7 @@ bool WriteValue(const std::string& fileName, const std::string& section, const s
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -117,7 +142,12 @@ struct IniSection {
 
 using IniDocument = std::vector<IniSection>;
 
-enum class LoadResult { Loaded, Missing, Unreadable };
+// ReadOnly: loaded, but the file is not to be written (its owner made it
+// read-only, or the volume is).
+enum class LoadResult { Loaded, ReadOnly, Missing, Unreadable };
+
+// A settings file is a few hundred bytes; anything far larger is not one.
+constexpr std::size_t kMaxFileSize = 1024 * 1024;
 
 std::string_view Trim(std::string_view text) {
   std::size_t first = text.find_first_not_of(" \t");
@@ -137,12 +167,31 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Only a regular file of at most kMaxFileSize bytes is read. Anything else
+// in its place (a pipe, a device, a huge file) is never opened in a way that
+// could block, and counts as unreadable, so that it is left alone.
 LoadResult LoadText(const std::string& fileName, std::string& text, std::string& error) {
   text.clear();
-  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  struct stat st;
+  if (::stat(fileName.c_str(), &st) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) return LoadResult::Missing;
     error = std::strerror(errno);
+    return LoadResult::Unreadable;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
+    return LoadResult::Unreadable;
+  }
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return LoadResult::Unreadable;
+  }
+  // Checked again on what was opened: the entry may have changed since.
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (!regular || static_cast<std::size_t>(st.st_size) > kMaxFileSize) {
+    error = regular ? std::strerror(EFBIG) : "Not a regular file";
+    ::close(fd);
     return LoadResult::Unreadable;
   }
   char buffer[8192];
@@ -156,8 +205,17 @@ LoadResult LoadText(const std::string& fileName, std::string& text, std::string&
     }
     if (n == 0) break;
     text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > kMaxFileSize) {  // grew while being read
+      error = std::strerror(EFBIG);
+      ::close(fd);
+      return LoadResult::Unreadable;
+    }
   }
   ::close(fd);
+  if (::faccessat(AT_FDCWD, fileName.c_str(), W_OK, AT_EACCESS) != 0) {
+    error = std::strerror(errno);
+    return LoadResult::ReadOnly;
+  }
   return LoadResult::Loaded;
 }
 
@@ -218,7 +276,8 @@ IniLine* FindKey(IniSection& section, std::string_view key) {
 std::string ValueOf(const IniLine& line) { return line.text.substr(line.text.find('=') + 1); }
 
 // A missing or unreadable file gives no value; the file is written back
-// unless it exists but could not be read (then it is left as it is).
+// unless it exists but could not be read or is read-only (then it is left as
+// it is).
 bool ReadValue(const std::string& fileName, const std::string& section, const std::string& key,
                std::string& value) {
   std::string text, error;
@@ -234,7 +293,7 @@ bool ReadValue(const std::string& fileName, const std::string& section, const st
   }
   // Reads never fail visibly: a file that cannot be written back still gives
   // the value read.
-  WriteFileAtomically(fileName, Serialize(document), error);
+  if (loaded != LoadResult::ReadOnly) WriteFileAtomically(fileName, Serialize(document), error);
   return found;
 }
 
@@ -246,7 +305,8 @@ namespace {
 bool WriteValue(const std::string& fileName, const std::string& section, const std::string& key,
                 const std::string& stored, std::string& error) {
   std::string text;
-  if (LoadText(fileName, text, error) == LoadResult::Unreadable) return false;
+  const LoadResult loaded = LoadText(fileName, text, error);
+  if (loaded == LoadResult::Unreadable || loaded == LoadResult::ReadOnly) return false;
   IniDocument document = Parse(text);
   IniSection* s = FindSection(document, section);
   if (!s) {

@@ -15,6 +15,7 @@
 #include "app/Settings.h"
 #include "browser/FileView.h"
 #include "browser/FolderTree.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "rename/OperationPages.h"
@@ -197,6 +198,7 @@ void TfrmMain::FormCreate() {
 
   programFolder_ = Paths::WithTrailingDelimiter(environment_.programFolder);
   settingsFileName_ = Paths::SettingsFileName(programFolder_, environment_.home);
+  RemoveInterruptedWrites(settingsFileName_);
 
   const std::string defaultRoot = Paths::DefaultLastDir(programFolder_);
   folderTree_->ResetHistory(defaultRoot);

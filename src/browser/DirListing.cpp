@@ -7,7 +7,15 @@
 #ifndef _WIN32
 #include <fnmatch.h>
 #include <locale.h>
+#else
+#ifndef NOMINMAX
+#define NOMINMAX
 #endif
+#include <windows.h>
+#endif
+
+#include <algorithm>
+#include <vector>
 
 namespace DirListing {
 
@@ -60,8 +68,30 @@ std::u32string Decode(std::string_view text) {
   return out;
 }
 
+#ifdef _WIN32
+// Upper case as the system compares file names: its own table for the basic
+// plane, made once; the system leaves the other planes as they are.
+char32_t FoldCase(char32_t c) {
+  static const std::vector<wchar_t> upper = [] {
+    std::vector<wchar_t> table(0x10000);
+    for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<wchar_t>(i);
+    const auto mapRange = [&](std::size_t first, std::size_t end) {
+      const int count = static_cast<int>(end - first);
+      std::vector<wchar_t> source(table.begin() + static_cast<std::ptrdiff_t>(first),
+                                  table.begin() + static_cast<std::ptrdiff_t>(end));
+      ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, source.data(), count, &table[first], count, nullptr,
+                      nullptr, 0);
+    };
+    mapRange(0, 0xD800);  // the surrogates have no case and are left out
+    mapRange(0xE000, 0x10000);
+    return table;
+  }();
+  return c < 0x10000 ? static_cast<char32_t>(upper[c]) : c;
+}
+#else
 // Upper case as Windows compares file names, for the scripts users meet most:
-// ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic.
+// ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic. (The Windows build
+// asks the system.)
 char32_t FoldCase(char32_t c) {
   if (c >= 'a' && c <= 'z') return c - 0x20;
   if (c < 0x80) return c;
@@ -79,7 +109,10 @@ char32_t FoldCase(char32_t c) {
   if (c >= 0x450 && c <= 0x45F) return c - 0x50;
   return c;
 }
+#endif
 
+#ifdef _WIN32
+// The Linux rules in the Windows build: "*" and "?" with letter case counting.
 bool WildcardMatch(const std::u32string& pattern, const std::u32string& name) {
   // Greedy match with a return to the last "*": linear for the usual
   // patterns, never exponential.
@@ -102,6 +135,7 @@ bool WildcardMatch(const std::u32string& pattern, const std::u32string& name) {
   while (p < pattern.size() && pattern[p] == U'*') ++p;
   return p == pattern.size();
 }
+#endif
 
 std::u32string DecodeFolded(std::string_view text) {
   std::u32string chars = Decode(text);
@@ -109,16 +143,56 @@ std::u32string DecodeFolded(std::string_view text) {
   return chars;
 }
 
-bool WindowsMatch(const std::u32string& foldedPattern, std::string_view name) {
-  std::u32string folded = DecodeFolded(name);
-  if (WildcardMatch(foldedPattern, folded)) return true;
-  // A name without an extension matches as if it ended with a dot, so that
-  // "*.*" takes every name and "*." the names without an extension.
-  for (char32_t c : folded) {
-    if (c == U'.') return false;
+// The system's wildcards in a file-name pattern, as its directory search
+// reads them: "*" before a dot matches up to the name's last dot (kDosStar),
+// "?" also matches nothing at a dot or the name's end (kDosQuestion), and a
+// dot before "?", "*" or the pattern's end also matches the name's end
+// (kDosDot).
+constexpr char32_t kDosStar = 0x120001;
+constexpr char32_t kDosQuestion = 0x120002;
+constexpr char32_t kDosDot = 0x120003;
+
+std::u32string DosPattern(std::u32string pattern) {
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char32_t next = i + 1 < pattern.size() ? pattern[i + 1] : U'\0';
+    if (pattern[i] == U'*' && next == U'.') pattern[i] = kDosStar;
+    else if (pattern[i] == U'?') pattern[i] = kDosQuestion;
+    else if (pattern[i] == U'.' && (next == U'?' || next == U'*' || next == U'\0')) pattern[i] = kDosDot;
   }
-  folded.push_back(U'.');
-  return WildcardMatch(foldedPattern, folded);
+  return pattern;
+}
+
+// All pattern positions reached so far, moved along the name one character
+// at a time: linear in name length times pattern length, never exponential.
+bool DosMatch(const std::u32string& pattern, const std::u32string& name) {
+  const std::size_t lastDot = name.rfind(U'.');
+  std::vector<char> reached(pattern.size() + 1, 0), next(pattern.size() + 1, 0);
+  reached[0] = 1;
+  for (std::size_t n = 0;; ++n) {
+    const bool atEnd = n == name.size();
+    // Wildcards that match nothing here.
+    for (std::size_t p = 0; p < pattern.size(); ++p) {
+      if (!reached[p]) continue;
+      const char32_t c = pattern[p];
+      if (c == U'*' || c == kDosStar || (c == kDosQuestion && (atEnd || name[n] == U'.')) ||
+          (c == kDosDot && atEnd))
+        reached[p + 1] = 1;
+    }
+    if (atEnd) return reached[pattern.size()] != 0;
+    std::fill(next.begin(), next.end(), 0);
+    const char32_t ch = name[n];
+    for (std::size_t p = 0; p < pattern.size(); ++p) {
+      if (!reached[p]) continue;
+      const char32_t c = pattern[p];
+      if (c == U'*' || (c == kDosStar && (ch != U'.' || n != lastDot))) next[p] = 1;
+      else if ((c == kDosQuestion && ch != U'.') || (c == kDosDot && ch == U'.') || c == ch) next[p + 1] = 1;
+    }
+    reached.swap(next);
+  }
+}
+
+bool WindowsMatch(const std::u32string& dosPattern, std::string_view name) {
+  return DosMatch(dosPattern, DecodeFolded(name));
 }
 
 #ifndef _WIN32
@@ -137,7 +211,7 @@ locale_t Utf8Locale() {
 }  // namespace
 
 bool WindowsWildcardMatch(std::string_view pattern, std::string_view name) {
-  return WindowsMatch(DecodeFolded(pattern), name);
+  return WindowsMatch(DosPattern(DecodeFolded(pattern)), name);
 }
 
 PatternMatcher::PatternMatcher(std::string_view pattern, Build build) : build_(build) {
@@ -147,7 +221,7 @@ PatternMatcher::PatternMatcher(std::string_view pattern, Build build) : build_(b
   }
   everything_ = pattern == "*" || (build == Build::Windows && pattern == "*.*");
   if (build == Build::Windows) {
-    foldedPattern_ = DecodeFolded(pattern);
+    foldedPattern_ = DosPattern(DecodeFolded(pattern));
   } else {
     pattern_ = std::string(pattern);
   }

@@ -14,7 +14,9 @@ namespace DirListing {
 // Linux: shell wildcard matching with no options (case-sensitive, "*" also
 // matches a leading dot, "?", bracket expressions, backslash escapes).
 // Windows: "*" and "?" with letter case ignored, as the system matches file
-// names ("*.*" also matches a name without a dot).
+// names: "*.*" also matches a name without a dot, "*." only such names, and a
+// "?" before a dot or at the pattern's end may also match nothing
+// ("file?.txt" matches "file.txt").
 // An empty pattern and a pattern holding a path delimiter match nothing, so
 // every row names an entry of the listed folder.
 bool PatternMatches(std::string_view pattern, std::string_view name, Build build = kThisBuild);
@@ -30,7 +32,7 @@ class PatternMatcher {
   bool never_ = false;       // empty, or holds a delimiter
   bool everything_ = false;  // "*" (Windows also "*.*")
   std::string pattern_;
-  std::u32string foldedPattern_;  // Windows: characters in upper case
+  std::u32string foldedPattern_;  // Windows: upper case, wildcards read as the system reads them
 };
 
 // The Windows matcher on its own; pure, so it is checked on every machine.

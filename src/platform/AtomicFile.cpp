@@ -45,10 +45,16 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, std:
   return ok;
 }
 
+// The Windows build writes the settings through the system's profile service.
+void RemoveInterruptedWrites(const std::string&) {}
+
 #else
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
@@ -65,15 +71,26 @@ std::string FolderOf(const std::string& path) {
 }
 
 // Where the new content goes: a symbolic link (a settings file kept in a
-// dotfiles folder, say) stays a link and its target gets the content.
+// dotfiles folder, say) stays a link and its target gets the content, also
+// when that target does not exist yet.
 std::string ResolveTarget(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (!real) return path;
-  std::string resolved = real;
-  std::free(real);
-  return resolved;
+  std::string current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    if (char* real = ::realpath(current.c_str(), nullptr)) {
+      std::string resolved = real;
+      std::free(real);
+      return resolved;
+    }
+    // A dangling link: follow it by hand to the name it points at.
+    std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) break;
+    link.resize(static_cast<std::size_t>(n));
+    current = link.front() == '/' ? link : FolderOf(current) + "/" + link;
+  }
+  return current;
 }
 
 bool WriteAll(int fd, std::string_view content) {
@@ -94,7 +111,9 @@ bool WriteAll(int fd, std::string_view content) {
 }
 
 // Creates a new, empty file beside `target` that no one else has opened; the
-// process umask applies to its permission bits as to any new file.
+// process umask applies to its permission bits as to any new file. Its name,
+// ".<name>.tmp-<pid>-<random>", tells which process is writing it, so that
+// what a killed process left can be told from another process's write.
 int CreateTemporary(const std::string& target, std::string& tempPath) {
   thread_local std::mt19937_64 generator{std::random_device{}() ^ static_cast<unsigned long long>(::getpid())};
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -104,7 +123,7 @@ int CreateTemporary(const std::string& target, std::string& tempPath) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string suffix;
     for (int i = 0; i < 8; ++i) suffix += kLetters[generator() % (sizeof kLetters - 1)];
-    tempPath = prefix + "." + base + ".tmp-" + suffix;
+    tempPath = prefix + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" + suffix;
     int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -167,6 +186,44 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, std:
     ::close(folderFd);
   }
   return true;
+}
+
+namespace {
+
+// The process id in a temporary name "<prefix><pid>-<random>"; 0 when the
+// name is not of that form.
+pid_t WriterOf(std::string_view name, std::string_view prefix) {
+  if (name.substr(0, prefix.size()) != prefix) return 0;
+  name.remove_prefix(prefix.size());
+  const std::size_t dash = name.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash > 10 || name.size() - dash - 1 != 8) return 0;
+  long long pid = 0;
+  for (char c : name.substr(0, dash)) {
+    if (c < '0' || c > '9') return 0;
+    pid = pid * 10 + (c - '0');
+  }
+  return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
+}
+
+}  // namespace
+
+void RemoveInterruptedWrites(const std::string& path) {
+  const std::string target = ResolveTarget(path);
+  const std::size_t slash = target.find_last_of('/');
+  const std::string prefix = "." + (slash == std::string::npos ? target : target.substr(slash + 1)) + ".tmp-";
+  DIR* dir = ::opendir(FolderOf(target).c_str());
+  if (!dir) return;
+  while (const dirent* d = ::readdir(dir)) {
+    const pid_t writer = WriterOf(d->d_name, prefix);
+    // A writer that still runs (another copy of the program) is left to finish.
+    if (writer == 0 || writer == ::getpid() || ::kill(writer, 0) == 0 || errno != ESRCH) continue;
+    struct stat st;
+    if (::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+        st.st_uid == ::geteuid()) {
+      ::unlinkat(::dirfd(dir), d->d_name, 0);
+    }
+  }
+  ::closedir(dir);
 }
 
 #endif

@@ -8,3 +8,7 @@
 // flushed to disk, then renamed over the target. On failure `error` holds the
 // system's reason and the old file is untouched.
 bool WriteFileAtomically(const std::string& path, std::string_view content, std::string& error);
+
+// Removes what a write of `path` that was cut short (the process killed)
+// left beside it: temporary files of processes that no longer run.
+void RemoveInterruptedWrites(const std::string& path);

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // The few operating-system calls of the program. Paths are the exact bytes the
@@ -58,7 +60,10 @@ RenameResult RenameNoReplace(const std::string& folder, const std::string& oldNa
 
 // Renames many entries in a row with the guarantees of RenameNoReplace. The
 // last folder stays open, so that consecutive entries of one folder cost the
-// rename call alone and are all renamed inside that same folder.
+// rename call alone and are all renamed inside that same folder. Where a
+// folder's listing is needed (a taken name on a volume that may fold case),
+// it is read once per folder and session, and kept up to date with the
+// session's own renames.
 class RenameSession {
  public:
   RenameSession() = default;
@@ -67,9 +72,34 @@ class RenameSession {
   RenameSession& operator=(const RenameSession&) = delete;
   RenameResult Rename(const std::string& folder, const std::string& oldName, const std::string& newName);
 
+  // Where the file system folds letter case, a change of case alone moves the
+  // entry aside under a temporary name in its folder
+  // (".quillon-<pid>-<16 hex digits>.tmp") and then to its new name. `notice`
+  // is called with that temporary name before the entry is moved there, so
+  // that a caller can record it durably first; when it answers false the
+  // entry is left as it is and the rename fails.
+  void SetTemporaryNameNotice(std::function<bool(const std::string& temporary)> notice) {
+    temporaryNotice_ = std::move(notice);
+  }
+  // After a Rename that failed: the temporary name under which the entry still
+  // stands because neither its new name nor (after a retry) its old name could
+  // be given back. Empty when the entry kept or regained its old name.
+  const std::string& StrandedName() const { return stranded_; }
+
  private:
+  // A folder's names as listed and then changed by this session's renames.
+  struct FolderNames {
+    bool readable = false;
+    std::unordered_set<std::string> names;
+  };
+  bool ListingHolds(int dirFd, const std::string& name);
+  void UpdateListing(const std::string& oldName, const std::string& newName, RenameResult result);
+
   std::string folder_;
   long handle_ = -1;  // the open folder (a descriptor on POSIX), -1 when none
+  std::unordered_map<std::string, FolderNames> listings_;
+  std::function<bool(const std::string&)> temporaryNotice_;
+  std::string stranded_;
 };
 
 // Deletes one file outright (not into a waste bin). False on failure.

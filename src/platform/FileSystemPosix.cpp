@@ -12,6 +12,7 @@
 #include <sys/syscall.h>
 #include <sys/vfs.h>
 #include <unistd.h>
+#include <unordered_set>
 
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE (1 << 0)
@@ -113,39 +114,82 @@ int RawRenameNoReplace(int dirFd, const char* oldName, const char* newName) {
 #endif
 }
 
-bool EntryExists(int dirFd, const std::string& name) {
+// An empty entry made to hold a name until a rename takes it over.
+struct NameClaim {
+  bool folder = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+
+// Creates the name exclusively: an empty folder to take a folder's rename, an
+// empty file for anything else. False (errno EEXIST when the name is taken)
+// when no claim was made or it cannot be told apart from another entry.
+bool MakeClaim(int dirFd, const std::string& name, bool folder, NameClaim& claim) {
+  int made = folder ? ::mkdirat(dirFd, name.c_str(), 0700) : ::mknodat(dirFd, name.c_str(), S_IFREG | 0600, 0);
+  if (made != 0 && !folder && (errno == EPERM || errno == ENOSYS || errno == EOPNOTSUPP)) {
+    const int fd = ::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    made = fd < 0 ? -1 : 0;
+    if (fd >= 0) ::close(fd);
+  }
+  if (made != 0) return false;
+  // Left in place when it cannot be examined: an empty entry, nothing lost.
   struct stat st;
-  return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
+  if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  claim = {folder, st.st_dev, st.st_ino};
+  return true;
+}
+
+// True while the name still holds the empty entry this process made.
+bool StillOurClaim(int dirFd, const std::string& name, const NameClaim& claim) {
+  struct stat st;
+  return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_dev == claim.device &&
+         st.st_ino == claim.inode && (claim.folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode) && st.st_size == 0);
+}
+
+// Where the file system refuses the no-replace flag. Claiming the new name
+// first closes the gap between a test and the rename in which another
+// program could create that name: what remains is that it could fill or
+// replace the claim itself, which is checked just before the rename. A claim
+// is removed again only while it still is the empty entry made here, so a
+// failed rename (or one that failed after it was done) never costs a file.
+RenameResult RenameOntoClaim(int dirFd, const std::string& oldName, const std::string& newName) {
+  struct stat oldEntry;
+  if (::fstatat(dirFd, oldName.c_str(), &oldEntry, AT_SYMLINK_NOFOLLOW) != 0) return RenameResult::Failed;
+  NameClaim claim;
+  if (!MakeClaim(dirFd, newName, S_ISDIR(oldEntry.st_mode), claim))
+    return errno == EEXIST ? RenameResult::TargetExists : RenameResult::Failed;
+  if (!StillOurClaim(dirFd, newName, claim)) return RenameResult::TargetExists;
+  if (::renameat(dirFd, oldName.c_str(), dirFd, newName.c_str()) == 0) return RenameResult::Renamed;
+  if (StillOurClaim(dirFd, newName, claim)) ::unlinkat(dirFd, newName.c_str(), claim.folder ? AT_REMOVEDIR : 0);
+  return RenameResult::Failed;
 }
 
 // One rename inside the folder that never replaces: the kernel's no-replace
-// flag, or a test first where the file system refuses the flag.
+// flag, or a claim on the new name where the file system refuses the flag.
 RenameResult RenameOnce(int dirFd, const std::string& oldName, const std::string& newName) {
   if (RawRenameNoReplace(dirFd, oldName.c_str(), newName.c_str()) == 0) return RenameResult::Renamed;
   if (errno == EEXIST) return RenameResult::TargetExists;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return RenameResult::Failed;
-  if (EntryExists(dirFd, newName)) return RenameResult::TargetExists;
-  return ::renameat(dirFd, oldName.c_str(), dirFd, newName.c_str()) == 0 ? RenameResult::Renamed
-                                                                        : RenameResult::Failed;
+  return RenameOntoClaim(dirFd, oldName, newName);
 }
 
-bool ListingHoldsExactly(int dirFd, const std::string& name) {
+// Every name of the folder, exactly as listed. False when it cannot be read.
+bool ReadNames(int dirFd, std::unordered_set<std::string>& names) {
   const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return true;  // cannot tell: assume the name is taken
+  if (fd < 0) return false;
   DIR* dir = ::fdopendir(fd);
   if (!dir) {
     ::close(fd);
-    return true;
+    return false;
   }
-  bool found = false;
-  while (const dirent* d = ::readdir(dir)) {
-    if (name == d->d_name) {
-      found = true;
-      break;
-    }
-  }
+  while (const dirent* d = ::readdir(dir)) names.insert(d->d_name);
   ::closedir(dir);
-  return found;
+  return true;
+}
+
+bool ListingHoldsExactly(int dirFd, const std::string& name) {
+  std::unordered_set<std::string> names;
+  return !ReadNames(dirFd, names) || names.count(name) != 0;  // cannot tell: assume the name is taken
 }
 
 // File systems on which every spelling that reaches an entry gives the same
@@ -173,19 +217,28 @@ bool KeepsOneInodePerEntry(int dirFd) {
   }
 }
 
-// After a no-replace rename found the new name taken: whether the entry that
-// answers to it may be the old entry itself under a spelling the file system
-// folds together. The folder's listing decides (it holds no entry of exactly
-// the new name), read only when the entry is not already known to be
-// another one, so that a run of renames onto taken names stays linear.
-bool MayBeFoldedAlias(int dirFd, const std::string& oldName, const std::string& newName) {
+// After a no-replace rename found the new name taken: true when the entry
+// that answers to it is known to be another one than the old entry, without
+// reading the folder.
+bool KnownToBeAnotherEntry(int dirFd, const std::string& oldName, const std::string& newName) {
   struct stat oldEntry, newEntry;
-  if (::fstatat(dirFd, oldName.c_str(), &oldEntry, AT_SYMLINK_NOFOLLOW) == 0 &&
-      ::fstatat(dirFd, newName.c_str(), &newEntry, AT_SYMLINK_NOFOLLOW) == 0 &&
-      (oldEntry.st_dev != newEntry.st_dev || oldEntry.st_ino != newEntry.st_ino) && KeepsOneInodePerEntry(dirFd)) {
-    return false;
-  }
-  return !ListingHoldsExactly(dirFd, newName);
+  return ::fstatat(dirFd, oldName.c_str(), &oldEntry, AT_SYMLINK_NOFOLLOW) == 0 &&
+         ::fstatat(dirFd, newName.c_str(), &newEntry, AT_SYMLINK_NOFOLLOW) == 0 &&
+         (oldEntry.st_dev != newEntry.st_dev || oldEntry.st_ino != newEntry.st_ino) && KeepsOneInodePerEntry(dirFd);
+}
+
+// Otherwise the entry may be the old one under a spelling the file system
+// folds together; the folder's listing decides (it holds no entry of exactly
+// the new name).
+bool MayBeFoldedAlias(int dirFd, const std::string& oldName, const std::string& newName) {
+  return !KnownToBeAnotherEntry(dirFd, oldName, newName) && !ListingHoldsExactly(dirFd, newName);
+}
+
+// True unless the name is known to be free (an error other than "no such
+// entry" counts as taken).
+bool EntryExists(int dirFd, const std::string& name) {
+  struct stat st;
+  return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
 }
 
 // A folder opened for the *at calls only; search permission is enough.
@@ -206,8 +259,12 @@ class FolderPath {
 
 // The new name "exists" only because the file system folds letter case onto
 // the old entry: move the entry aside under a unique name, then give it the
-// new name; put the old name back if the second step fails.
-RenameResult RenameThroughTemporary(int dirFd, const std::string& oldName, const std::string& newName) {
+// new name; put the old name back if the second step fails. `notice` hears the
+// temporary name before the first step; `stranded` gets it when the entry
+// could be given neither name.
+RenameResult RenameThroughTemporary(int dirFd, const std::string& oldName, const std::string& newName,
+                                    const std::function<bool(const std::string&)>& notice,
+                                    std::string& stranded) {
   std::random_device seed;
   std::mt19937_64 random(seed());
   std::string temporary;
@@ -217,12 +274,20 @@ RenameResult RenameThroughTemporary(int dirFd, const std::string& oldName, const
     std::snprintf(buffer, sizeof buffer, ".quillon-%ld-%016llx.tmp", static_cast<long>(::getpid()),
                   static_cast<unsigned long long>(random()));
     temporary = buffer;
+    if (EntryExists(dirFd, temporary)) continue;
+    if (notice && !notice(temporary)) return RenameResult::Failed;
     moved = RenameOnce(dirFd, oldName, temporary);
   }
   if (moved != RenameResult::Renamed) return RenameResult::Failed;
   const RenameResult result = RenameOnce(dirFd, temporary, newName);
-  if (result != RenameResult::Renamed) RenameOnce(dirFd, temporary, oldName);
-  return result;
+  if (result == RenameResult::Renamed) return result;
+  // A failed move back would leave the entry under a hidden name: try again
+  // once before telling the caller where it stands.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (RenameOnce(dirFd, temporary, oldName) == RenameResult::Renamed) return result;
+  }
+  stranded = temporary;
+  return RenameResult::Failed;
 }
 
 }  // namespace
@@ -332,7 +397,8 @@ RenameResult RenameNoReplace(const std::string& folder, const std::string& oldNa
   // Inode numbers alone cannot tell a folded alias from another file (FUSE
   // file systems number each spelling apart); the listing can.
   if (result == RenameResult::TargetExists && MayBeFoldedAlias(dirFd, oldName, newName)) {
-    result = RenameThroughTemporary(dirFd, oldName, newName);
+    std::string stranded;
+    result = RenameThroughTemporary(dirFd, oldName, newName, nullptr, stranded);
   }
   return result;
 }
@@ -343,6 +409,7 @@ RenameSession::~RenameSession() {
 
 RenameResult RenameSession::Rename(const std::string& folder, const std::string& oldName,
                                    const std::string& newName) {
+  stranded_.clear();
   if (handle_ < 0 || folder != folder_) {
     if (handle_ >= 0) ::close(static_cast<int>(handle_));
     folder_ = folder;
@@ -360,9 +427,32 @@ RenameResult RenameSession::Rename(const std::string& folder, const std::string&
                                                                              : RenameResult::Failed;
   }
   RenameResult result = RenameOnce(dirFd, oldName, newName);
-  if (result == RenameResult::TargetExists && MayBeFoldedAlias(dirFd, oldName, newName))
-    result = RenameThroughTemporary(dirFd, oldName, newName);
+  if (result == RenameResult::TargetExists && !KnownToBeAnotherEntry(dirFd, oldName, newName) &&
+      !ListingHolds(dirFd, newName)) {
+    result = RenameThroughTemporary(dirFd, oldName, newName, temporaryNotice_, stranded_);
+  }
+  UpdateListing(oldName, newName, result);
   return result;
+}
+
+// Names other programs add or remove meanwhile are not seen; that can only
+// make a later case-only rename fail or take the longer way, never replace a
+// file.
+bool RenameSession::ListingHolds(int dirFd, const std::string& name) {
+  FolderNames& listing = listings_[folder_];
+  if (!listing.readable) listing.readable = ReadNames(dirFd, listing.names);
+  return !listing.readable || listing.names.count(name) != 0;  // cannot tell: assume the name is taken
+}
+
+void RenameSession::UpdateListing(const std::string& oldName, const std::string& newName, RenameResult result) {
+  const auto it = listings_.find(folder_);
+  if (it == listings_.end()) return;
+  if (result == RenameResult::Renamed) {
+    it->second.names.erase(oldName);
+    it->second.names.insert(newName);
+  } else if (result == RenameResult::Failed) {
+    listings_.erase(it);  // the entry may stand under either name, or a temporary one
+  }
 }
 
 bool DeleteFile(const std::string& path) {

@@ -20,21 +20,30 @@
 namespace FileSystem {
 
 using WinText::Narrow;
+using WinText::SystemPath;
 using WinText::Wide;
 
 namespace {
 
+// Seconds since 1970 (negative before), in the two-second steps the file
+// view shows in this build: rounded down, also before 1970.
 std::int64_t SecondsSinceEpoch(const FILETIME& time) {
-  const std::uint64_t ticks = (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  constexpr std::uint64_t kEpochDifference = 116444736000000000ULL;  // 1601 to 1970, in 100 ns
-  return static_cast<std::int64_t>((ticks - kEpochDifference) / 10000000ULL);
+  const auto ticks = static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+                                               time.dwLowDateTime);
+  constexpr std::int64_t kEpochDifference = 116444736000000000LL;  // 1601 to 1970, in 100 ns
+  constexpr std::int64_t kTwoSeconds = 20000000LL;
+  const std::int64_t sinceEpoch = ticks - kEpochDifference;
+  std::int64_t steps = sinceEpoch / kTwoSeconds;
+  if (sinceEpoch % kTwoSeconds < 0) --steps;
+  return steps * 2;
 }
 
 template <typename Visit>
 bool Enumerate(const std::string& folder, Visit visit) {
-  const std::wstring pattern = Wide(Paths::WithTrailingDelimiter(folder, Build::Windows) + "*");
+  const auto pattern = SystemPath(Paths::WithTrailingDelimiter(folder, Build::Windows) + "*");
+  if (!pattern) return false;
   WIN32_FIND_DATAW data;
-  HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+  HANDLE find = ::FindFirstFileExW(pattern->c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                    FIND_FIRST_EX_LARGE_FETCH);
   if (find == INVALID_HANDLE_VALUE) return false;
   do {
@@ -65,6 +74,11 @@ RenameResult MoveOnce(const std::wstring& from, const std::wstring& to) {
   const DWORD error = ::GetLastError();
   return (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) ? RenameResult::TargetExists
                                                                       : RenameResult::Failed;
+}
+
+bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b) {
+  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
 }
 
 bool ListingHoldsExactly(const std::string& folder, const std::string& name) {
@@ -103,9 +117,8 @@ bool ReadFolderKinds(const std::string& folder, const std::function<bool(std::st
 
 bool ExamineEntry(const std::string& folder, Entry& entry) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!::GetFileAttributesExW(Wide(Paths::Join(folder, entry.name, Build::Windows)).c_str(),
-                              GetFileExInfoStandard, &data))
-    return false;
+  const auto path = SystemPath(Paths::Join(folder, entry.name, Build::Windows));
+  if (!path || !::GetFileAttributesExW(path->c_str(), GetFileExInfoStandard, &data)) return false;
   entry.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
   entry.modified = SecondsSinceEpoch(data.ftLastWriteTime);
   entry.examined = true;
@@ -113,8 +126,9 @@ bool ExamineEntry(const std::string& folder, Entry& entry) {
 }
 
 bool IsExistingFolder(const std::string& path) {
-  if (path.empty()) return false;
-  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  const auto systemPath = SystemPath(path);
+  if (path.empty() || !systemPath) return false;
+  const DWORD attributes = ::GetFileAttributesW(systemPath->c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -132,12 +146,19 @@ RenameResult RenameNoReplace(const std::string& folder, const std::string& oldNa
   if (!Paths::IsPlainName(oldName, Build::Windows) || !Paths::IsPlainName(newName, Build::Windows)) {
     return RenameResult::Failed;
   }
-  const std::wstring from = Wide(Paths::Join(folder, oldName, Build::Windows));
-  const std::wstring to = Wide(Paths::Join(folder, newName, Build::Windows));
+  const auto systemFrom = SystemPath(Paths::Join(folder, oldName, Build::Windows));
+  const auto systemTo = SystemPath(Paths::Join(folder, newName, Build::Windows));
+  if (!systemFrom || !systemTo) return RenameResult::Failed;
+  const std::wstring& from = *systemFrom;
+  const std::wstring& to = *systemTo;
   if (oldName == newName) return Exists(from) ? RenameResult::Renamed : RenameResult::Failed;
 
   RenameResult result = MoveOnce(from, to);
-  if (result != RenameResult::TargetExists || ListingHoldsExactly(folder, newName)) return result;
+  if (result == RenameResult::Failed || !SameNameIgnoringCase(from, to)) return result;
+  // A change of letter case only: the target found may be the entry itself,
+  // and a rename reported done is not taken on trust (some systems report it
+  // done without changing the name). The listing tells.
+  if (ListingHoldsExactly(folder, newName)) return result;
 
   // The new name differs from the old in letter case only: go through a
   // temporary name, and back to the old name if the second step fails.
@@ -163,13 +184,17 @@ RenameResult RenameSession::Rename(const std::string& folder, const std::string&
 }
 
 bool DeleteFile(const std::string& path) {
-  return !path.empty() && ::DeleteFileW(Wide(path).c_str()) != 0;
+  const auto systemPath = SystemPath(path);
+  return !path.empty() && systemPath && ::DeleteFileW(systemPath->c_str()) != 0;
 }
 
-// A folder cannot be opened as a file here, so it counts as unreadable.
+// A folder reads as empty, as in the Linux build (it has no tag to give).
 TailResult ReadFileTail(const std::string& path, std::size_t count, std::string& bytes) {
   bytes.clear();
-  HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  const auto systemPath = SystemPath(path);
+  if (!systemPath) return TailResult::CannotOpen;
+  if (IsExistingFolder(path)) return TailResult::Read;
+  HANDLE file = ::CreateFileW(systemPath->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return TailResult::CannotOpen;
   TailResult result = TailResult::Read;

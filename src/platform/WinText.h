@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <optional>
 #include <string>
 
 namespace WinText {
@@ -16,6 +17,17 @@ inline std::wstring Wide(const std::string& utf8) {
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
   return wide;
+}
+
+// The path for a system call; none when it holds a zero byte, which the
+// system would take as the path's end, or bytes that are not UTF-8, which
+// would become replacement marks: either way another file would be named.
+inline std::optional<std::wstring> SystemPath(const std::string& utf8) {
+  if (utf8.find('\0') != std::string::npos) return std::nullopt;
+  if (!utf8.empty() && ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
+                                             static_cast<int>(utf8.size()), nullptr, 0) == 0)
+    return std::nullopt;
+  return Wide(utf8);
 }
 
 // `length` characters of text, or up to its terminating zero when negative.

@@ -4,11 +4,12 @@
 #include "rename/StringH.h"
 #include "rename/Utf8.h"
 
+#include <algorithm>
 #include <climits>
 #include <exception>
 #include <functional>
 #include <string_view>
-#include <unordered_map>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -141,21 +142,49 @@ PreviewBuild BuildPreview(const std::vector<RenameListEntry>& renameList, const 
   return build;
 }
 
-PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries) {
-  // Counting the (path, new name) pairs first gives the result of comparing
-  // every entry with every other one, in linear time.
-  std::unordered_map<std::pair<std::string_view, std::string_view>, int, PairHash> counts;
-  counts.reserve(entries.size());
-  bool anyConflict = false;
-  for (const PreviewEntry& entry : entries)
-    if (++counts[{entry.path, entry.newName}] > 1) anyConflict = true;
+namespace {
 
-  for (std::size_t k = 0; k < entries.size(); ++k) {
-    const PreviewEntry& entry = entries[k];
-    if (!StringH::IsValidFileName(entry.newName)) return {PreviewProblem::InvalidName, k};
-    if (anyConflict && counts.find({entry.path, entry.newName})->second > 1) return {PreviewProblem::Conflict, k};
+// The index of the first entry that shares its path and new name with another
+// entry, or entries.size() when none does. The entries' keys are sorted by
+// hash (and by the texts themselves only where hashes are equal), which brings
+// equal keys together with sequential memory access: a hash table of a
+// million string pairs costs several times more per entry than one of a
+// hundred thousand, this sort hardly more.
+std::size_t FirstConflict(const std::vector<PreviewEntry>& entries) {
+  struct Key {
+    std::size_t hash;
+    std::size_t index;
+  };
+  std::vector<Key> keys;
+  keys.reserve(entries.size());
+  for (std::size_t k = 0; k < entries.size(); ++k)
+    keys.push_back({PairHash{}({entries[k].path, entries[k].newName}), k});
+  const auto sameTexts = [&](const Key& a, const Key& b) {
+    return entries[a.index].path == entries[b.index].path && entries[a.index].newName == entries[b.index].newName;
+  };
+  std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+    if (a.hash != b.hash) return a.hash < b.hash;
+    const PreviewEntry& x = entries[a.index];
+    const PreviewEntry& y = entries[b.index];
+    return std::tie(x.path, x.newName) < std::tie(y.path, y.newName);
+  });
+  std::size_t first = entries.size();
+  for (std::size_t i = 1; i < keys.size(); ++i) {
+    if (keys[i].hash != keys[i - 1].hash || !sameTexts(keys[i], keys[i - 1])) continue;
+    first = std::min({first, keys[i].index, keys[i - 1].index});
   }
-  return {};
+  return first;
+}
+
+}  // namespace
+
+PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries) {
+  const std::size_t conflict = FirstConflict(entries);
+  for (std::size_t k = 0; k < conflict; ++k)
+    if (!StringH::IsValidFileName(entries[k].newName)) return {PreviewProblem::InvalidName, k};
+  if (conflict == entries.size()) return {};
+  if (!StringH::IsValidFileName(entries[conflict].newName)) return {PreviewProblem::InvalidName, conflict};
+  return {PreviewProblem::Conflict, conflict};
 }
 
 PreviewDetail ClassifyEntry(const PreviewEntry& entry) {

@@ -3,7 +3,9 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "rename/StringH.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace RenameEngine {
@@ -34,7 +36,7 @@ void AppendBatchQuoted(std::string& line, std::string_view text) {
 std::string UndoLine(const PreviewEntry& entry, bool renamed, Build build) {
   const std::string folder = Paths::WithTrailingDelimiter(entry.path, build);
   std::string line;
-  line.reserve(2 * folder.size() + entry.newName.size() + entry.oldName.size() + 16);
+  line.reserve(2 * folder.size() + entry.newName.size() + entry.oldName.size() + 32);
   if (build == Build::Windows) {
     if (!renamed) line += "REM ";
     line += "REN ";
@@ -42,49 +44,164 @@ std::string UndoLine(const PreviewEntry& entry, bool renamed, Build build) {
     line += ' ';
     AppendBatchQuoted(line, entry.oldName);
     line += "\r\n";
-  } else {
-    if (!renamed) line += ": ";
-    line += "mv ";
-    AppendShellQuoted(line, folder + entry.newName);
-    line += ' ';
-    AppendShellQuoted(line, folder + entry.oldName);
-    line += '\n';
+    return line;
   }
+  const std::string newPath = folder + entry.newName;
+  const std::string oldPath = folder + entry.oldName;
+  const auto move = [&line](const std::string& from, const std::string& to) {
+    line += "mv -n -T -- ";
+    AppendShellQuoted(line, from);
+    line += ' ';
+    AppendShellQuoted(line, to);
+  };
+  if (renamed && StringH::MayDifferInCaseOnly(entry.newName, entry.oldName)) {
+    const std::string aside = folder + ".quillon-undo.tmp";
+    std::string quotedAside;
+    AppendShellQuoted(quotedAside, aside);
+    line += "[ -e " + quotedAside + " ] || [ -h " + quotedAside + " ] || { ";
+    move(newPath, aside);
+    line += " && ";
+    move(aside, oldPath);
+    line += "; [ -e " + quotedAside + " ] && ";
+    move(aside, newPath);
+    line += "; }\n";
+    return line;
+  }
+  if (!renamed) line += ": ";
+  move(newPath, oldPath);
+  line += '\n';
   return line;
 }
+
+namespace {
+
+// Renames one changed entry inside `folder` (its path with the delimiter),
+// counts it and appends its undo line. Everything that allocates happens
+// before the rename, so that once a file has been renamed its count and its
+// line cannot be lost.
+Journal::EntryState RenameOne(FileSystem::RenameSession& session, const std::string& folder,
+                              const PreviewEntry& entry, Build build, RenameRun& run) {
+  const std::string_view failedPrefix = build == Build::Windows ? "REM " : ": ";
+  std::string line = UndoLine(entry, true, build);
+  line.reserve(line.size() + failedPrefix.size());
+  if (run.stranded.capacity() == run.stranded.size()) run.stranded.reserve(run.stranded.size() + 4);
+
+  // A new name must keep the entry in its folder; the preview's file-name
+  // test refuses such names already, but the folder is never left.
+  const bool renamed = Paths::IsPlainName(entry.newName) &&
+                       session.Rename(folder, entry.oldName, entry.newName) == FileSystem::RenameResult::Renamed;
+  Journal::EntryState state = Journal::EntryState::Renamed;
+  if (renamed) {
+    ++run.successes;
+  } else {
+    ++run.failures;
+    state = Journal::EntryState::Failed;
+    if (!session.StrandedName().empty()) {
+      state = Journal::EntryState::Stranded;
+      run.stranded.push_back(folder + session.StrandedName());
+    }
+    line = UndoLine(entry, false, build);
+  }
+  run.undoLines.push_back(std::move(line));
+  return state;
+}
+
+// Intended renames are made durable in batches; the first batches are small
+// so that a short run pays little, later ones large so that a long run pays
+// few syncs.
+constexpr std::size_t kFirstBatch = 256;
+constexpr std::size_t kLargestBatch = 4096;
+
+}  // namespace
 
 RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Build build) {
   RenameRun run;
   try {
-    // Everything that allocates happens before an entry's rename, so that
-    // once a file has been renamed its count and its line cannot be lost.
     run.undoLines.reserve(entries.size());
-    const std::string_view failedPrefix = build == Build::Windows ? "REM " : ": ";
     const std::string* lastPath = nullptr;
     std::string folder;
     FileSystem::RenameSession session;
     for (const PreviewEntry& entry : entries) {
       if (entry.newName == entry.oldName) continue;
-      std::string line = UndoLine(entry, true, build);
-      line.reserve(line.size() + failedPrefix.size());
       if (!lastPath || *lastPath != entry.path) {
         folder = Paths::WithTrailingDelimiter(entry.path);
         lastPath = &entry.path;
       }
-
-      // A new name must keep the entry in its folder; the preview's file-name
-      // test refuses such names already, but the folder is never left.
-      const bool renamed = Paths::IsPlainName(entry.newName) &&
-                           session.Rename(folder, entry.oldName, entry.newName) ==
-                               FileSystem::RenameResult::Renamed;
-      if (renamed) {
-        ++run.successes;
-      } else {
-        ++run.failures;
-        line.insert(0, failedPrefix);
-      }
-      run.undoLines.push_back(std::move(line));
+      RenameOne(session, folder, entry, build, run);
     }
+  } catch (const std::exception& e) {
+    run.stopped = true;
+    run.error = e.what();
+  }
+  return run;
+}
+
+RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writer& journal, Build build) {
+  RenameRun run;
+  std::string reason;
+  const auto stop = [&run, &reason] {
+    run.stopped = true;
+    run.error = "Undo information cannot be saved: " + reason + ".";
+  };
+  try {
+    run.undoLines.reserve(entries.size());
+    journal.SetTotal(static_cast<std::size_t>(std::count_if(
+        entries.begin(), entries.end(), [](const PreviewEntry& e) { return e.newName != e.oldName; })));
+    FileSystem::RenameSession session;
+    std::size_t current = 0;  // the entry being renamed, numbered across the run
+    bool temporaryRecorded = true;
+    session.SetTemporaryNameNotice([&](const std::string& temporary) {
+      temporaryRecorded = journal.WriteTemporary(current, temporary, reason);
+      return temporaryRecorded;
+    });
+
+    std::vector<Journal::Entry> batch;
+    std::vector<const PreviewEntry*> sources;
+    std::vector<Journal::EntryState> states;
+    std::vector<std::string> temporaries;
+    std::size_t next = 0;
+    std::size_t batchLimit = kFirstBatch;
+    while (!run.stopped) {
+      batch.clear();
+      sources.clear();
+      for (; next < entries.size() && batch.size() < batchLimit; ++next) {
+        const PreviewEntry& entry = entries[next];
+        if (entry.newName == entry.oldName) continue;
+        batch.push_back({Paths::WithTrailingDelimiter(entry.path), entry.oldName, entry.newName});
+        sources.push_back(&entry);
+      }
+      if (batch.empty()) break;
+      if (!journal.WriteIntent(batch, reason)) {
+        stop();
+        break;
+      }
+      const std::vector<bool> shared = Journal::SharedNames(batch);
+      states.assign(batch.size(), Journal::EntryState::Failed);
+      temporaries.clear();
+      const std::size_t first = current;
+      for (std::size_t i = 0; i < batch.size(); ++i, ++current) {
+        states[i] = RenameOne(session, batch[i].folder, *sources[i], build, run);
+        const bool strandedHere = states[i] == Journal::EntryState::Stranded;
+        if (strandedHere) temporaries.push_back(run.stranded.back().substr(batch[i].folder.size()));
+        const bool recorded =
+            !shared[i] || journal.WriteResults(current, {states[i]},
+                                               strandedHere ? std::vector<std::string>{temporaries.back()}
+                                                            : std::vector<std::string>{},
+                                               reason);
+        if (!recorded || !temporaryRecorded) {
+          states.resize(i + 1);
+          ++current;
+          stop();
+          break;
+        }
+      }
+      if (!journal.WriteResults(first, states, temporaries, reason) && !run.stopped) stop();
+      batchLimit = std::min(2 * batchLimit, kLargestBatch);
+    }
+    // A run cut short is finished too: what was not attempted kept its name.
+    std::string finishReason;
+    if (!journal.Finish(finishReason) && !run.stopped)
+      run.journalError = "Undo information cannot be saved: " + finishReason + ".";
   } catch (const std::exception& e) {
     run.stopped = true;
     run.error = e.what();
@@ -101,12 +218,69 @@ std::string UndoFileText(const std::vector<std::string>& undoLines) {
   return text;
 }
 
+namespace {
+
+std::string CannotCreateText(const std::string& fileName, const std::string& reason, Build build) {
+  if (build == Build::Windows) return "Cannot create file " + fileName;
+  return "Cannot create file \"" + fileName + "\". " + reason;
+}
+
+// cmd reads a batch file in the console's code page; the names are UTF-8,
+// so the Windows file switches the console to UTF-8 before its first REN line.
+std::string UndoFileContents(const std::vector<std::string>& undoLines, Build build) {
+  const std::string header = build == Build::Windows ? "@CHCP 65001 >NUL\r\n" : "";
+  return header + UndoFileText(undoLines);
+}
+
+constexpr char kStaleText[] = " The earlier undo file is out of date: do not run it.";
+
+// Removes an undo file that no longer matches the names on disk. True when
+// none is left.
+bool RemoveEarlierUndoFile(const std::string& fileName) {
+  if (FileSystem::DeleteFile(fileName)) return true;
+  FileSystem::Entry entry{Paths::LastPart(fileName), false, false, 0, 0, false, false};
+  return !FileSystem::ExamineEntry(Paths::ParentPart(fileName), entry);
+}
+
+}  // namespace
+
 bool WriteUndoFile(const std::string& fileName, const std::vector<std::string>& undoLines,
                    std::string& errorText, Build build) {
   std::string reason;
-  if (WriteFileAtomically(fileName, UndoFileText(undoLines), reason)) return true;
-  if (build == Build::Windows) errorText = "Cannot create file " + fileName;
-  else errorText = "Cannot create file \"" + fileName + "\". " + reason;
+  if (WriteFileAtomically(fileName, UndoFileContents(undoLines, build), reason)) return true;
+  errorText = CannotCreateText(fileName, reason, build);
+  if (!RemoveEarlierUndoFile(fileName)) errorText += kStaleText;
+  return false;
+}
+
+std::vector<std::string> UndoFilePlaces(const std::string& programFolder, const std::string& stateFolder,
+                                        Build build) {
+  std::vector<std::string> places{Paths::UndoFileName(Paths::WithTrailingDelimiter(programFolder, build), build)};
+  if (!stateFolder.empty())
+    places.push_back(Paths::UndoFileName(Paths::WithTrailingDelimiter(stateFolder, build), build));
+  return places;
+}
+
+bool SaveUndoFile(const std::string& programFolder, const std::string& stateFolder,
+                  const std::vector<std::string>& undoLines, std::string& writtenTo, std::string& errorText,
+                  Build build) {
+  const std::vector<std::string> places = UndoFilePlaces(programFolder, stateFolder, build);
+  const std::string text = UndoFileContents(undoLines, build);
+  std::string firstReason;
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    std::string reason;
+    const bool folderReady = i == 0 || Journal::CreateStateFolder(stateFolder, reason);
+    if (folderReady && WriteFileAtomically(places[i], text, reason)) {
+      writtenTo = places[i];
+      for (std::size_t earlier = 0; earlier < i; ++earlier) RemoveEarlierUndoFile(places[earlier]);
+      return true;
+    }
+    if (i == 0) firstReason = reason;
+  }
+  errorText = CannotCreateText(places.front(), firstReason, build);
+  bool stale = false;
+  for (const std::string& place : places) stale = !RemoveEarlierUndoFile(place) || stale;
+  if (stale) errorText += kStaleText;
   return false;
 }
 
@@ -122,6 +296,11 @@ std::string FoundCountText(std::size_t found) {
 std::string DeleteResultText(std::size_t failures) {
   if (failures == 0) return "Ready.";
   return "Ready, failed to delete " + std::to_string(failures) + " of the selected files.";
+}
+
+std::string UndoneText(std::size_t undone, std::size_t errors) {
+  return "Ready, undone " + std::to_string(undone) + " file(s)/folder(s), " + std::to_string(errors) +
+         " error(s).";
 }
 
 }  // namespace RenameEngine

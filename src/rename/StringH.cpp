@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <vector>
 
 #include "rename/Utf8.h"
 
@@ -56,13 +57,37 @@ Text Folded(Text text) {
 
 constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
-// Leftmost position >= from at which `search` occurs in `text`, or kNotFound.
-std::size_t Find(const Text& text, const Text& search, std::size_t from) {
-  if (from > text.size() || search.size() > text.size() - from) return kNotFound;
-  const auto it = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
-                              search.begin(), search.end());
-  return it == text.end() ? kNotFound : static_cast<std::size_t>(it - text.begin());
-}
+// Finds a fixed search text by Knuth-Morris-Pratt, which reads each character
+// of the text once. Replace's passes rescan from just before their last match;
+// with a plain search that costs up to |search| comparisons per character, and
+// a long self-overlapping search text (a run of one letter ended by another)
+// took seconds for one name.
+class Finder {
+ public:
+  explicit Finder(const Text& sought) : sought_(sought), border_(sought.size(), 0) {
+    for (std::size_t i = 1, k = 0; i < sought_.size(); ++i) {
+      while (k > 0 && sought_[i] != sought_[k]) k = border_[k - 1];
+      if (sought_[i] == sought_[k]) ++k;
+      border_[i] = k;
+    }
+  }
+
+  // Leftmost position >= from at which the search text occurs, or kNotFound.
+  std::size_t Find(const Text& text, std::size_t from) const {
+    if (sought_.empty()) return from <= text.size() ? from : kNotFound;
+    std::size_t matched = 0;
+    for (std::size_t i = from; i < text.size(); ++i) {
+      while (matched > 0 && text[i] != sought_[matched]) matched = border_[matched - 1];
+      if (text[i] == sought_[matched]) ++matched;
+      if (matched == sought_.size()) return i + 1 - matched;
+    }
+    return kNotFound;
+  }
+
+ private:
+  const Text& sought_;
+  std::vector<std::size_t> border_;  // longest proper prefix that is also a suffix of sought_[0..i]
+};
 
 std::size_t Clamp(int n, std::size_t upper) {
   if (n <= 0) return 0;
@@ -83,7 +108,8 @@ std::string ReplaceText(std::string_view name, std::string_view search, std::str
   Text seen = compareForm(text);
   const Text soughtSeen = compareForm(sought);
   const Text replacingSeen = compareForm(replacing);
-  const bool replaceOnce = Find(replacingSeen, soughtSeen, 0) != kNotFound;
+  const Finder finder(soughtSeen);
+  const bool replaceOnce = finder.Find(replacingSeen, 0) != kNotFound;
   // Each pass changes the length by the same amount, so only a growing text
   // can pass the length bound; a shrinking one ends by itself, and one of
   // constant length is held by the pass bound.
@@ -91,7 +117,7 @@ std::string ReplaceText(std::string_view name, std::string_view search, std::str
 
   std::size_t from = 0;
   for (int pass = 0; pass < kReplaceMaxPasses; ++pass) {
-    const std::size_t p = Find(seen, soughtSeen, from);
+    const std::size_t p = finder.Find(seen, from);
     if (p == kNotFound) break;
     const auto at = static_cast<std::ptrdiff_t>(p);
     const auto soughtLen = static_cast<std::ptrdiff_t>(sought.size());
@@ -145,6 +171,20 @@ std::string ConvertCase(std::string_view text, bool toLower) {
   Text chars = Utf8::Decode(text);
   for (Char& c : chars) c = toLower ? Lower(c) : Upper(c);
   return Utf8::Encode(chars);
+}
+
+std::string CaseBlindKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80) c = '\x80';
+    else if (byte >= 'A' && byte <= 'Z') c = static_cast<char>(byte + ('a' - 'A'));
+  }
+  return key;
+}
+
+bool MayDifferInCaseOnly(std::string_view a, std::string_view b) {
+  return a != b && a.size() == b.size() && CaseBlindKey(a) == CaseBlindKey(b);
 }
 
 std::string ChangeCase(std::string_view name, int mode) {

@@ -1,3 +1,7 @@
+// The Linux build reads and rewrites the file itself: these are its tests.
+// The Windows build's private-profile half is tested in IniFileWindowsTest.cpp.
+#ifndef _WIN32
+
 #include "app/IniFile.h"
 
 #include "support/AsOtherUser.h"
@@ -236,3 +240,55 @@ TEST_F(IniFileTest, OddLinesSurviveAndTheProgramsKeysStillWork) {
   EXPECT_EQ(Content(), head + longLine + "\n\n" +
                            "[Options]\nPattern=*.mp3\nLastDir=/a=b/ [x] ;c\n\n[Other]\nKey=\xFF\xFE\n\n");
 }
+
+// What stands in place of the settings file and is not a small regular file
+// is never read into memory, never waited on, and never replaced.
+TEST_F(IniFileTest, SpecialOrHugeFilesGiveDefaultsAndAreLeftAlone) {
+  const std::pair<const char*, std::function<void()>> cases[] = {
+      {"fifo", [&] { ::mkfifo(file.c_str(), 0600); }},
+      {"link to /dev/zero", [&] { ::symlink("/dev/zero", file.c_str()); }},
+      {"file over 1 MiB", [&] { home.WriteFile(".Quillon.ini", "[Options]\nPattern=*.x\n" + std::string(1 << 20, ';')); }},
+  };
+  for (const auto& [what, make] : cases) {
+    SCOPED_TRACE(what);
+    std::filesystem::remove(file);
+    make();
+    const auto type = std::filesystem::symlink_status(file).type();
+    EXPECT_EQ(Read("Pattern", "*"), "*");
+    EXPECT_FALSE(WriteIniString(file, "Options", "Pattern", "x", error));
+    EXPECT_EQ(std::filesystem::symlink_status(file).type(), type);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.path()), {}), 1);
+  }
+  EXPECT_EQ(std::filesystem::file_size(file), (1u << 20) + 22);  // the big file, not rewritten
+}
+
+TEST_F(IniFileTest, AReadOnlyFileIsReadButNeverReplaced) {
+  const std::string original = "; mine\n[Options]\nPattern=*.c\n";
+  home.WriteFile(".Quillon.ini", original);
+  ASSERT_EQ(::chown(home.path().c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+  ::chmod(file.c_str(), 0444);
+  std::optional<bool> asOwner = AsOtherUser([&] {
+    std::string writeError;
+    return Read("Pattern", "*") == "*.c" && !WriteIniString(file, "Options", "Pattern", "x", writeError) &&
+           writeError == "Permission denied";
+  });
+  ASSERT_TRUE(asOwner.has_value()) << "could not run as another user";
+  EXPECT_TRUE(*asOwner);
+  EXPECT_EQ(Content(), original);
+}
+
+TEST_F(IniFileTest, ADanglingLinkStaysALinkAndItsTargetGetsTheSettings) {
+  ASSERT_EQ(::symlink("dotfiles/quillon.ini", file.c_str()), 0);
+  home.MakeFolder("dotfiles");
+  EXPECT_EQ(Read("Pattern", "*"), "*");
+  ASSERT_TRUE(WriteIniString(file, "Options", "Pattern", "*.ogg", error)) << error;
+  EXPECT_TRUE(std::filesystem::is_symlink(file));
+  EXPECT_EQ(home.ReadFile("dotfiles/quillon.ini"), "[Options]\nPattern=*.ogg\n\n");
+  ASSERT_EQ(::symlink(".Quillon.ini", (home / "loop.ini").c_str()) | ::unlink(file.c_str()) |
+                ::symlink("loop.ini", file.c_str()), 0);
+  EXPECT_FALSE(WriteIniString(file, "Options", "Pattern", "*.ogg", error));
+  EXPECT_TRUE(std::filesystem::is_symlink(file) && std::filesystem::is_symlink(home / "loop.ini"));
+}
+
+#endif  // _WIN32

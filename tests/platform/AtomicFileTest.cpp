@@ -1,3 +1,6 @@
+// POSIX modes, links and special files: the Linux build's tests.
+#ifndef _WIN32
+
 #include "platform/AtomicFile.h"
 
 #include "support/FailingWrites.h"
@@ -118,3 +121,5 @@ TEST(AtomicFileTest, ASpecialFileInTheWayIsNotReplaced) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link"));
   EXPECT_EQ(FolderContents(dir.path()), (std::vector<std::string>{"link", "pipe"}));
 }
+
+#endif  // _WIN32

@@ -19,6 +19,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -533,8 +534,6 @@ TEST(FileSystemCaseFolding, RandomRenamesFollowTheModelOnExfat) {
 
 }  // namespace
 
-#endif  // _WIN32
-
 TEST(FileSystemRenameSession, RenamesAcrossFoldersInAnyOrderAndNeverReplaces) {
   TempDir dir;
   dir.WriteFile("a/one", "1");
@@ -568,3 +567,35 @@ TEST(FileSystemRenameSession, ACaseOnlyRenameWorksOnACaseFoldingVolume) {
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, "Song.MP3");
 }
+
+// On a volume that folds case and refuses the no-replace flag, a session
+// reads a folder's listing once and keeps it in step with its own renames:
+// a name it freed or took, and each case-only rename back and forth, must
+// give the same answers as the disk.
+TEST(FileSystemRenameSession, KeepsItsFolderListingsInStepWithItsRenamesOnExfat) {
+  ExfatMount volume;
+  if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
+  const std::string root = volume.path(), sub = root + "/sub";
+  ASSERT_EQ(::mkdir(sub.c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir((root + "/d").c_str(), 0700), 0);
+  for (const std::string name : {"f1", "f2", "f3", "song", "d/inside", "sub/a", "sub/b"})
+    std::ofstream(root + "/" + name) << name;
+  using R = RenameResult;
+  const std::tuple<const std::string&, const char*, const char*, R> steps[] = {
+      {root, "f1", "f2", R::TargetExists}, {sub, "a", "b", R::TargetExists}, {root, "song", "Song", R::Renamed},
+      {sub, "a", "A", R::Renamed},         {root, "Song", "song", R::Renamed}, {root, "f3", "F2", R::TargetExists},
+      {root, "f1", "g1", R::Renamed},      {root, "f3", "f1", R::Renamed},    {root, "f2", "F3", R::Renamed},
+      {root, "d", "D", R::Renamed},        {root, "F3", "g1", R::TargetExists}, {sub, "A", "a", R::Renamed},
+  };
+  FileSystem::RenameSession session;
+  for (const auto& [folder, oldName, newName, expected] : steps)
+    EXPECT_EQ(session.Rename(folder, oldName, newName), expected) << oldName << " -> " << newName;
+  EXPECT_EQ(NamesIn(root), (std::vector<std::string>{"D", "F3", "f1", "g1", "song", "sub"}));
+  EXPECT_EQ(NamesIn(sub), (std::vector<std::string>{"a", "b"}));
+  for (const auto& [name, content] : std::map<std::string, std::string>{
+           {"f1", "f3"}, {"F3", "f2"}, {"g1", "f1"}, {"song", "song"}, {"D/inside", "d/inside"}, {"sub/a", "sub/a"}}) {
+    std::ifstream in(root + "/" + name);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), content) << name;
+  }
+}
+#endif  // _WIN32

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
 #include "support/AsOtherUser.h"
+#endif
 #include "support/TempDir.h"
 
 using namespace StringH;
@@ -172,6 +176,8 @@ TEST_F(ID3TagFiles, FolderGivesTheEmptyText) {
   EXPECT_EQ(MakeNameFromID3Tag(dir / "album.d", "%artist% - %title%"), "");
 }
 
+// POSIX pipes, links, modes and users.
+#ifndef _WIN32
 TEST_F(ID3TagFiles, PipeGivesTheEmptyTextWithoutWaiting) {
   const std::string path = dir / "pipe";
   ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
@@ -183,6 +189,8 @@ TEST_F(ID3TagFiles, SymbolicLinkIsFollowed) {
   ASSERT_EQ(::symlink(target.c_str(), (dir / "link.mp3").c_str()), 0);
   EXPECT_EQ(MakeNameFromID3Tag(dir / "link.mp3", "%title%"), "Song");
 }
+
+#endif  // _WIN32
 
 TEST_F(ID3TagFiles, MissingFileThrowsNamingIt) {
   const std::string path = dir / "gone ü.mp3";
@@ -197,6 +205,7 @@ TEST_F(ID3TagFiles, MissingFileThrowsNamingIt) {
   EXPECT_THROW(MakeNameFromID3Tag(dir / "no/such/folder/x.mp3", "%artist%"), std::exception);
 }
 
+#ifndef _WIN32
 TEST_F(ID3TagFiles, UnreadableFileThrows) {
   const std::string path = Write("locked.mp3", Tag{"Song", "Band", "", "", ""}.Bytes());
   ASSERT_EQ(::chmod(path.c_str(), 0), 0);
@@ -221,5 +230,6 @@ TEST_F(ID3TagFiles, FileIsOnlyRead) {
   EXPECT_EQ(MakeNameFromID3Tag(path, "%title%"), "Song");
   EXPECT_EQ(dir.ReadFile("keep.mp3"), std::string(10, '\xFF') + bytes);
 }
+#endif  // _WIN32
 
 }  // namespace

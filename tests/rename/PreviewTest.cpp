@@ -286,6 +286,11 @@ TEST(PreviewCheckTest, FirstFailingEntryInListOrderValidityFirst) {
        {{"a ", "1", "/p"}, {"a ", "2", "/p"}}, PreviewProblem::InvalidName, 0},
       {"empty new name", {{"", "1", "/p"}}, PreviewProblem::InvalidName, 0},
       {"unchanged names conflict too", {{"a", "a", "/p"}, {"a", "b", "/p"}}, PreviewProblem::Conflict, 0},
+      {"two conflicts: the one that begins first",
+       {{"ok", "0", "/p"}, {"b", "1", "/p"}, {"a", "2", "/p"}, {"a", "3", "/p"}, {"b", "4", "/p"}},
+       PreviewProblem::Conflict, 1},
+      {"many entries with one name", std::vector<PreviewEntry>(5000, {"same", "o", "/p"}),
+       PreviewProblem::Conflict, 0},
   };
   for (const Case& c : cases) {
     PreviewCheck check = CheckPreview(c.entries);

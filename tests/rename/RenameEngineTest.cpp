@@ -1,12 +1,17 @@
 #include "rename/RenameEngine.h"
 
+#ifndef _WIN32
+#include "support/AsOtherUser.h"
 #include "support/ExfatMount.h"
 #include "support/FailingWrites.h"
+#endif
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <optional>
 #include <cstdlib>
 #include <filesystem>
 
@@ -15,7 +20,7 @@ using RenameEngine::UndoLine;
 
 namespace {
 
-std::vector<std::string> Listing(const std::string& folder) {
+[[maybe_unused]] std::vector<std::string> Listing(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder))
     names.push_back(entry.path().filename().string());
@@ -23,7 +28,7 @@ std::vector<std::string> Listing(const std::string& folder) {
   return names;
 }
 
-int RunShell(const std::string& folder, const std::string& script) {
+[[maybe_unused]] int RunShell(const std::string& folder, const std::string& script) {
   return std::system(("cd '" + folder + "' && sh " + script + " >/dev/null 2>&1").c_str());
 }
 
@@ -36,13 +41,13 @@ TEST(RenameUndoLineTest, LinuxAndWindowsLines) {
     Build build;
     const char* line;
   } cases[] = {
-      {{"new.txt", "old.txt", "/home/u"}, true, Build::Linux, "mv \"/home/u/new.txt\" \"/home/u/old.txt\"\n"},
-      {{"b", "a", "/home/u/"}, true, Build::Linux, "mv \"/home/u/b\" \"/home/u/a\"\n"},
-      {{"b", "a", ""}, true, Build::Linux, "mv \"/b\" \"/a\"\n"},
+      {{"new.txt", "old.txt", "/home/u"}, true, Build::Linux, "mv -n -T -- \"/home/u/new.txt\" \"/home/u/old.txt\"\n"},
+      {{"b", "a", "/home/u/"}, true, Build::Linux, "mv -n -T -- \"/home/u/b\" \"/home/u/a\"\n"},
+      {{"b", "a", ""}, true, Build::Linux, "mv -n -T -- \"/b\" \"/a\"\n"},
       {{"n$x", "o`x`\\\"y", "/d $HOME"}, true, Build::Linux,
-       "mv \"/d \\$HOME/n\\$x\" \"/d \\$HOME/o\\`x\\`\\\\\\\"y\"\n"},
-      {{"two\nlines", "o", "/d"}, true, Build::Linux, "mv \"/d/two\nlines\" \"/d/o\"\n"},
-      {{"b", "a", "/d"}, false, Build::Linux, ": mv \"/d/b\" \"/d/a\"\n"},
+       "mv -n -T -- \"/d \\$HOME/n\\$x\" \"/d \\$HOME/o\\`x\\`\\\\\\\"y\"\n"},
+      {{"two\nlines", "o", "/d"}, true, Build::Linux, "mv -n -T -- \"/d/two\nlines\" \"/d/o\"\n"},
+      {{"b", "a", "/d"}, false, Build::Linux, ": mv -n -T -- \"/d/b\" \"/d/a\"\n"},
       {{"New.txt", "old.txt", "C:\\Music"}, true, Build::Windows, "REN \"C:\\Music\\New.txt\" \"old.txt\"\r\n"},
       {{"b", "a", "C:\\"}, true, Build::Windows, "REN \"C:\\b\" \"a\"\r\n"},
       {{"100%", "%PATH%", "C:\\x%y"}, true, Build::Windows, "REN \"C:\\x%%y\\100%%\" \"%%PATH%%\"\r\n"},
@@ -66,6 +71,9 @@ TEST(RenameUndoLineTest, CountsText) {
   EXPECT_EQ(RenameEngine::DeleteResultText(3), "Ready, failed to delete 3 of the selected files.");
 }
 
+// Runs of the Linux build: mv lines run with sh, exFAT, POSIX write limits.
+#ifndef _WIN32
+
 struct RenameRunTest : ::testing::Test {
   TempDir dir;
   std::string folder = dir.path();
@@ -84,8 +92,8 @@ TEST_F(RenameRunTest, RenamesFilesAndFoldersAndSkipsUnchangedEntries) {
   EXPECT_EQ(run.failures, 0u);
   EXPECT_FALSE(run.stopped);
   EXPECT_EQ(run.undoLines, (std::vector<std::string>{
-                               "mv \"" + folder + "/b.txt\" \"" + folder + "/a.txt\"\n",
-                               "mv \"" + folder + "/renamed.dir\" \"" + folder + "/sub.dir\"\n",
+                               "mv -n -T -- \"" + folder + "/b.txt\" \"" + folder + "/a.txt\"\n",
+                               "mv -n -T -- \"" + folder + "/renamed.dir\" \"" + folder + "/sub.dir\"\n",
                            }));
   EXPECT_EQ(Listing(folder), (std::vector<std::string>{"b.txt", "renamed.dir", "same.txt"}));
   EXPECT_EQ(dir.ReadFile("b.txt"), "A");
@@ -123,7 +131,7 @@ TEST_F(RenameRunTest, ATargetOutsideThePreviewIsNeverReplaced) {
   EXPECT_EQ(dir.ReadFile("mine.txt"), "mine");
   EXPECT_EQ(dir.ReadFile("theirs.txt"), "theirs");
   ASSERT_EQ(run.undoLines.size(), 1u);
-  EXPECT_EQ(run.undoLines[0], ": mv \"" + folder + "/theirs.txt\" \"" + folder + "/mine.txt\"\n");
+  EXPECT_EQ(run.undoLines[0], ": mv -n -T -- \"" + folder + "/theirs.txt\" \"" + folder + "/mine.txt\"\n");
 }
 
 TEST_F(RenameRunTest, ChainFirstFailsSecondSucceeds) {
@@ -178,14 +186,15 @@ TEST_F(RenameRunTest, UndoFileExactBytesInBothFormats) {
   std::string error;
   ASSERT_TRUE(RenameEngine::WriteUndoFile(dir / "UNDO", run.undoLines, error, Build::Linux)) << error;
   EXPECT_EQ(dir.ReadFile("UNDO"),
-            ": mv \"" + work + "/taken\" \"" + work + "/two\"\n"
-            "mv \"" + work + "/uno\" \"" + work + "/one\"\n");
+            ": mv -n -T -- \"" + work + "/taken\" \"" + work + "/two\"\n"
+            "mv -n -T -- \"" + work + "/uno\" \"" + work + "/one\"\n");
 
   // The Windows form of the same run's entries.
   std::vector<std::string> windowsLines = {UndoLine({"uno", "one", "D:\\work"}, true, Build::Windows),
                                            UndoLine({"taken", "two", "D:\\work\\"}, false, Build::Windows)};
   ASSERT_TRUE(RenameEngine::WriteUndoFile(dir / "UNDO.BAT", windowsLines, error, Build::Windows)) << error;
   EXPECT_EQ(dir.ReadFile("UNDO.BAT"),
+            "@CHCP 65001 >NUL\r\n"
             "REM REN \"D:\\work\\taken\" \"two\"\r\n"
             "REN \"D:\\work\\uno\" \"one\"\r\n");
 }
@@ -254,20 +263,85 @@ TEST_F(RenameRunTest, UndoFileThatCannotBeCreatedReportsWithTheRenamesDone) {
   EXPECT_EQ(Listing(folder), std::vector<std::string>{"b"});
 }
 
-TEST_F(RenameRunTest, AFailedUndoFileWriteKeepsTheEarlierFileWhole) {
-  const std::string earlier = "mv \"/p/new\" \"/p/old\"\n";
-  dir.WriteFile("prog/UNDO", earlier);
-  dir.WriteFile("files/a", "A");
-  RenameEngine::RenameRun run = PerformRenames({{"b", "a", dir / "files"}});
-  ASSERT_EQ(run.successes, 1u);
+// An undo file left from an earlier run no longer matches the names on disk:
+// when the new one cannot be written the old one goes, or the text says it is
+// out of date.
+TEST_F(RenameRunTest, AFailedUndoFileWriteRemovesTheEarlierFileOrCallsItStale) {
+  const std::string stale = " The earlier undo file is out of date: do not run it.";
+  dir.WriteFile("prog/UNDO", "mv \"/p/new\" \"/p/old\"\n");
   std::string error;
   {
-    FailingWrites blocked(dir / "prog");
-    EXPECT_FALSE(RenameEngine::WriteUndoFile(dir / "prog/UNDO", run.undoLines, error, Build::Linux));
+    FailingWrites full(dir / "prog");  // root still may remove the file
+    EXPECT_FALSE(RenameEngine::WriteUndoFile(dir / "prog/UNDO", {"mv -n -T -- \"/x\" \"/y\"\n"}, error, Build::Linux));
   }
   EXPECT_EQ(error.rfind("Cannot create file \"" + (dir / "prog/UNDO") + "\". ", 0), 0u) << error;
-  EXPECT_EQ(dir.ReadFile("prog/UNDO"), earlier);
-  EXPECT_EQ(Listing(dir / "prog"), std::vector<std::string>{"UNDO"});
+  EXPECT_EQ(error.find(stale), std::string::npos) << error;
+  EXPECT_TRUE(Listing(dir / "prog").empty());
+
+  // Another user can neither write nor remove it.
+  dir.WriteFile("prog/UNDO", "earlier");
+  ASSERT_TRUE(OpenToOthers(dir.path()) && OpenToOthers(dir / "prog"));
+  const std::optional<bool> staleReported = AsOtherUser([&] {
+    std::string text;
+    return !RenameEngine::WriteUndoFile(dir / "prog/UNDO", {}, text, Build::Linux) &&
+           text.size() > stale.size() && text.compare(text.size() - stale.size(), stale.size(), stale) == 0;
+  });
+  ASSERT_TRUE(staleReported.has_value());
+  EXPECT_TRUE(*staleReported);
+  EXPECT_EQ(dir.ReadFile("prog/UNDO"), "earlier");
+}
+
+// The undo file run by each shell, once and twice, after the user made new
+// files under old names, on a volume that keeps case and on one that ignores
+// it: every file keeps its content, nothing is replaced or moved into a folder,
+// and a change of case alone is undone.
+TEST(UndoFileShellTest, NeverReplacesAndUndoesChangesOfCase) {
+  TempDir plain;
+  ExfatMount exfat;
+  std::vector<std::string> volumes = {plain.path()};
+  if (exfat.ok()) volumes.push_back(exfat.path());
+  else ADD_FAILURE() << "exFAT part not run: " << exfat.whyNot();
+  for (const std::string& volume : volumes) {
+    for (const std::string shell : {"sh", "dash", "bash"}) {
+      const std::string work = volume + "/" + shell;
+      std::filesystem::create_directories(work + "/MUSIC");
+      const auto write = [&](const std::string& name, const std::string& content) {
+        std::ofstream(work + "/" + name) << content;
+      };
+      const auto read = [&](const std::string& name) {
+        std::ifstream in(work + "/" + name);
+        return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "(missing)";
+      };
+      write("a", "A");
+      write("b", "B");
+      write("report.txt", "old report");
+      write("x", "X");
+      write("MUSIC/song", "S");
+      RenameEngine::RenameRun run = PerformRenames(
+          {{"c", "b", work}, {"b", "a", work}, {"report-2023.txt", "report.txt", work}, {"y", "x", work},
+           {"Music", "MUSIC", work}},
+          Build::Linux);
+      ASSERT_EQ(run.successes, 5u) << work;
+      write("report.txt", "new report");
+      std::filesystem::create_directory(work + "/x");
+      std::string error;
+      ASSERT_TRUE(RenameEngine::WriteUndoFile(work + "/UNDO", run.undoLines, error, Build::Linux)) << error;
+      for (int time = 0; time < 2; ++time)
+        std::system(("cd '" + work + "' && " + shell + " UNDO >/dev/null 2>&1").c_str());
+
+      const std::string where = work + " with " + shell;
+      EXPECT_EQ(read("a"), "A") << where;
+      EXPECT_EQ(read("b"), "B") << where;
+      EXPECT_EQ(read("report.txt"), "new report") << where;
+      EXPECT_EQ(read("report-2023.txt"), "old report") << where;
+      EXPECT_EQ(read("y"), "X") << where;
+      EXPECT_TRUE(std::filesystem::is_empty(work + "/x")) << where;
+      EXPECT_EQ(read("MUSIC/song"), "S") << where;
+      EXPECT_EQ(Listing(work), (std::vector<std::string>{"MUSIC", "UNDO", "a", "b", "report-2023.txt",
+                                                         "report.txt", "x", "y"}))
+          << where;
+    }
+  }
 }
 
 // A new name edited to hold a zero byte names, for the system, only the part
@@ -285,3 +359,5 @@ TEST_F(RenameRunTest, ANewNameHoldingAZeroByteFailsAndRenamesNothing) {
   EXPECT_EQ(Listing(folder), (std::vector<std::string>{"a.txt", "b"}));
   EXPECT_EQ(dir.ReadFile("a.txt"), "A");
 }
+
+#endif  // _WIN32

@@ -1,17 +1,54 @@
 #include "support/TempDir.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 namespace stdfs = std::filesystem;
 
 namespace {
+
+#ifdef _WIN32
+// Paths in the tests are UTF-8, as in the program (not the ANSI code page).
+stdfs::path Native(const std::string& utf8) { return stdfs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+constexpr char kDelimiter = '\\';
+
+std::string MakeUniqueFolder() {
+  const std::u8string base = stdfs::temp_directory_path().u8string();
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    stdfs::path candidate = stdfs::path(base) / ("quillon-test-" + std::to_string(random() % 1000000000));
+    std::error_code ec;
+    if (stdfs::create_directory(candidate, ec)) {
+      const std::u8string made = candidate.u8string();
+      return std::string(made.begin(), made.end());
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
+}
+
+void MakeRemovable(const std::string&) {}
+#else
+// Paths are the file system's bytes, whatever they are.
+stdfs::path Native(const std::string& bytes) { return stdfs::path(bytes); }
+
+constexpr char kDelimiter = '/';
+
+std::string MakeUniqueFolder() {
+  std::string base = stdfs::temp_directory_path().string() + "/quillon-test-XXXXXX";
+  if (!::mkdtemp(base.data())) throw std::runtime_error("cannot create a temporary folder");
+  return base;
+}
+
 // Give back permissions a test took away, so that the folder can be removed.
-void MakeRemovable(const stdfs::path& root) {
+void MakeRemovable(const std::string& root) {
   std::error_code ec;
   ::chmod(root.c_str(), 0700);
   for (auto it = stdfs::recursive_directory_iterator(root, stdfs::directory_options::skip_permission_denied, ec);
@@ -19,40 +56,38 @@ void MakeRemovable(const stdfs::path& root) {
     if (it->is_directory(ec) && !it->is_symlink(ec)) ::chmod(it->path().c_str(), 0700);
   }
 }
+#endif
+
 }  // namespace
 
-TempDir::TempDir() {
-  std::string base = stdfs::temp_directory_path().string() + "/quillon-test-XXXXXX";
-  if (!::mkdtemp(base.data())) throw std::runtime_error("cannot create a temporary folder");
-  path_ = base;
-}
+TempDir::TempDir() : path_(MakeUniqueFolder()) {}
 
 TempDir::~TempDir() {
   std::error_code ec;
   MakeRemovable(path_);
-  stdfs::remove_all(path_, ec);
+  stdfs::remove_all(Native(path_), ec);
 }
 
+std::string TempDir::operator/(const std::string& relative) const { return path_ + kDelimiter + relative; }
+
 void TempDir::WriteFile(const std::string& relative, const std::string& content) const {
-  stdfs::path p = stdfs::path(path_) / relative;
+  stdfs::path p = Native(*this / relative);
   stdfs::create_directories(p.parent_path());
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out << content;
-  if (!out) throw std::runtime_error("cannot write " + p.string());
+  if (!out) throw std::runtime_error("cannot write " + *this / relative);
 }
 
-void TempDir::MakeFolder(const std::string& relative) const {
-  stdfs::create_directories(stdfs::path(path_) / relative);
-}
+void TempDir::MakeFolder(const std::string& relative) const { stdfs::create_directories(Native(*this / relative)); }
 
 std::string TempDir::ReadFile(const std::string& relative) const {
-  std::ifstream in(stdfs::path(path_) / relative, std::ios::binary);
+  std::ifstream in(Native(*this / relative), std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
 }
 
 bool TempDir::Exists(const std::string& relative) const {
-  struct stat st;
-  return ::lstat((path_ + "/" + relative).c_str(), &st) == 0;
+  std::error_code ec;
+  return stdfs::exists(stdfs::symlink_status(Native(*this / relative), ec));
 }

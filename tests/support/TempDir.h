@@ -3,7 +3,8 @@
 #include <string>
 
 // A fresh folder below the system's temporary folder, removed with everything
-// in it when the object goes. path() ends without a delimiter.
+// in it when the object goes. path() ends without a delimiter. Paths are
+// UTF-8 and use the build's delimiter ("\\" in the Windows build).
 class TempDir {
  public:
   TempDir();
@@ -12,8 +13,8 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& path() const { return path_; }
-  // path() + "/" + relative
-  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+  // path() + delimiter + relative
+  std::string operator/(const std::string& relative) const;
 
   // Test fixture helpers; each creates parent folders as needed.
   void WriteFile(const std::string& relative, const std::string& content = {}) const;

@@ -86,8 +86,8 @@ TEST(ConfirmationRun, YesEmptiesBothListsReloadsTheFileViewAndReportsTheCounts) 
   std::vector<std::string> shown;
   for (int row = 0; row < w.fileView().FileViewRowCount(); ++row) shown.push_back(w.fileView().FileViewName(row));
   EXPECT_EQ(shown, (std::vector<std::string>{"new1.txt", "new2.txt"}));
-  EXPECT_EQ(ReadWhole(UndoPath(t)), "mv \"" + t.files.path() + "/new2.txt\" \"" + t.files.path() +
-                                        "/old2.txt\"\n" + "mv \"" + t.files.path() + "/new1.txt\" \"" +
+  EXPECT_EQ(ReadWhole(UndoPath(t)), "mv -n -T -- \"" + t.files.path() + "/new2.txt\" \"" + t.files.path() +
+                                        "/old2.txt\"\n" + "mv -n -T -- \"" + t.files.path() + "/new1.txt\" \"" +
                                         t.files.path() + "/old1.txt\"\n");
   EXPECT_EQ(t.dialogs.count(), 0);
 }
@@ -205,13 +205,13 @@ TEST(ConfirmationUndo, RunningTheUndoFileRestoresEveryNameAndNothingElse) {
   // Lines last to first, so that a chain of renames comes back in order.
   const std::string d = t.files.path() + "/";
   EXPECT_EQ(ReadWhole(UndoPath(t)),
-            "mv \"" + d + "new plain.txt\" \"" + d + "plain.txt\"\n" +
-            "mv \"" + d + "g.txt\" \"" + d + "g\\$(touch pwned2).txt\"\n" +
-            "mv \"" + d + "e-f.txt\" \"" + d + "e\\\"f.txt\"\n" +
-            "mv \"" + d + "c-d.txt\" \"" + d + "c\\\\d.txt\"\n" +
-            "mv \"" + d + "b.txt\" \"" + d + "b\\`touch pwned\\`.txt\"\n" +
-            "mv \"" + d + "x\\$HOME\\`id\\`.txt\" \"" + d + "a\\$HOME.txt\"\n" +
-            "mv \"" + d + "sub-dir\" \"" + d + "sub dir\"\n");
+            "mv -n -T -- \"" + d + "new plain.txt\" \"" + d + "plain.txt\"\n" +
+            "mv -n -T -- \"" + d + "g.txt\" \"" + d + "g\\$(touch pwned2).txt\"\n" +
+            "mv -n -T -- \"" + d + "e-f.txt\" \"" + d + "e\\\"f.txt\"\n" +
+            "mv -n -T -- \"" + d + "c-d.txt\" \"" + d + "c\\\\d.txt\"\n" +
+            "mv -n -T -- \"" + d + "b.txt\" \"" + d + "b\\`touch pwned\\`.txt\"\n" +
+            "mv -n -T -- \"" + d + "x\\$HOME\\`id\\`.txt\" \"" + d + "a\\$HOME.txt\"\n" +
+            "mv -n -T -- \"" + d + "sub-dir\" \"" + d + "sub dir\"\n");
 
   TempDir elsewhere;
   const std::string command = "cd '" + elsewhere.path() + "' && sh '" + UndoPath(t) + "'";

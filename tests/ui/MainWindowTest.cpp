@@ -15,6 +15,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "ui/UiTestSupport.h"
 #include "browser/FileView.h"
@@ -50,7 +51,14 @@ void ResizeTo(TfrmMain& w, int width, int height) {
 
 TEST(MainWindowStartup, FirstStartShowsTheDefaultsAndCreatesTheSettingsFile) {
   TestWindow t;
+  // What a write killed half-way left (no process has that number) goes; what
+  // a running copy (the test's parent) is writing stays.
+  const std::string killed = "..Quillon.ini.tmp-2147483647-abcd1234";
+  const std::string running = "..Quillon.ini.tmp-" + std::to_string(::getppid()) + "-abcd1234";
+  for (const std::string& name : {killed, running, std::string("..Quillon.ini.tmp-x")}) t.home.WriteFile(name);
   TfrmMain& w = t.Open();
+  EXPECT_FALSE(t.home.Exists(killed));
+  EXPECT_TRUE(t.home.Exists(running) && t.home.Exists("..Quillon.ini.tmp-x"));
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Quillon! v7.2"));
   EXPECT_EQ(w.folderTree().RootFolder(), "/");
   EXPECT_EQ(w.fileView().CurrentFolder(), "/");

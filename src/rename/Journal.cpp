@@ -1,0 +1,669 @@
+#include "rename/Journal.h"
+
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "rename/StringH.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unordered_map>
+
+#ifndef _WIN32
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace Journal {
+
+namespace {
+
+std::string FoldedKey(const std::string& folder, const std::string& name) {
+  return folder + StringH::CaseBlindKey(name);
+}
+
+std::vector<bool> SharedNames(const std::vector<Entry>& batch, std::size_t first, std::size_t count) {
+  std::unordered_map<std::string, int> uses;
+  uses.reserve(2 * count);
+  for (std::size_t i = first; i < first + count; ++i) {
+    ++uses[FoldedKey(batch[i].folder, batch[i].oldName)];
+    ++uses[FoldedKey(batch[i].folder, batch[i].newName)];
+  }
+  std::vector<bool> shared(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const Entry& e = batch[first + i];
+    shared[i] = uses[FoldedKey(e.folder, e.oldName)] > 1 || uses[FoldedKey(e.folder, e.newName)] > 1;
+  }
+  return shared;
+}
+
+}  // namespace
+
+std::vector<bool> SharedNames(const std::vector<Entry>& batch) { return SharedNames(batch, 0, batch.size()); }
+
+std::string StateFolder(const StateEnvironment& environment, Build build) {
+  if (build == Build::Windows) {
+    if (environment.localAppData.empty()) return {};
+    return Paths::Join(environment.localAppData, "Quillon", Build::Windows);
+  }
+  if (!environment.xdgStateHome.empty() && environment.xdgStateHome.front() == '/')
+    return Paths::Join(environment.xdgStateHome, "quillon", Build::Linux);
+  const std::string home = environment.home.empty() ? std::string("/") : environment.home;
+  return Paths::Join(home, ".local/state/quillon", Build::Linux);
+}
+
+std::string StateFolderOfThisUser() {
+  const auto value = [](const char* name) {
+    const char* text = std::getenv(name);
+    return text ? std::string(text) : std::string();
+  };
+  return StateFolder({value("XDG_STATE_HOME"), value("HOME"), value("LOCALAPPDATA")});
+}
+
+std::size_t Run::Changed() const {
+  return static_cast<std::size_t>(std::count_if(states.begin(), states.end(), [](EntryState s) {
+    return s == EntryState::Renamed || s == EntryState::Stranded;
+  }));
+}
+
+#ifndef _WIN32
+
+namespace {
+
+
+constexpr char kMagic[] = "QUILLON-JOURNAL-1";
+constexpr std::uint32_t kSameFolder = 0xFFFFFFFFu;
+constexpr char kPrefix[] = "run-";
+constexpr char kSuffix[] = ".journal";
+
+enum RecordType : char {
+  kHeader = 'H',
+  kIntent = 'I',
+  kResults = 'R',
+  kTemporary = 'T',
+  kTotal = 'N',
+  kFinished = 'F',
+  kUndone = 'U',
+};
+
+std::uint32_t Crc32(const char* data, std::size_t size) {
+  static const std::array<std::uint32_t, 256> table = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      std::uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ static_cast<unsigned char>(data[i])) & 0xFF] ^ (crc >> 8);
+  return crc ^ 0xFFFFFFFFu;
+}
+
+void PutU32(std::string& out, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+void PutU64(std::string& out, std::uint64_t value) {
+  for (int i = 0; i < 8; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+void PutText(std::string& out, const std::string& text) {
+  PutU32(out, static_cast<std::uint32_t>(text.size()));
+  out += text;
+}
+
+// A record is built in place: Begin reserves its head, End fills in the
+// length and appends the checksum.
+std::size_t BeginRecord(std::string& out, RecordType type) {
+  const std::size_t start = out.size();
+  out += static_cast<char>(type);
+  PutU32(out, 0);
+  return start;
+}
+void EndRecord(std::string& out, std::size_t start) {
+  const auto length = static_cast<std::uint32_t>(out.size() - start - 5);
+  for (int i = 0; i < 4; ++i) out[start + 1 + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+  PutU32(out, Crc32(out.data() + start, out.size() - start));
+}
+
+// Reads the fields of one record's payload; any overrun makes it bad.
+class Cursor {
+ public:
+  Cursor(const char* data, std::size_t size) : data_(data), size_(size) {}
+  bool ok() const { return ok_; }
+  bool AtEnd() const { return pos_ == size_; }
+  std::uint64_t Number(int bytes) {
+    if (!Need(static_cast<std::size_t>(bytes))) return 0;
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i) value |= std::uint64_t(static_cast<unsigned char>(data_[pos_ + i])) << (8 * i);
+    pos_ += static_cast<std::size_t>(bytes);
+    return value;
+  }
+  std::string Text(std::uint32_t length) {
+    if (!Need(length)) return {};
+    std::string text(data_ + pos_, length);
+    pos_ += length;
+    return text;
+  }
+
+ private:
+  bool Need(std::size_t n) {
+    if (!ok_ || size_ - pos_ < n) ok_ = false;
+    return ok_;
+  }
+  const char* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+  bool ok_ = true;
+};
+
+bool CaseOnly(const Entry& entry) { return StringH::MayDifferInCaseOnly(entry.oldName, entry.newName); }
+
+// With `names` false the entries are only counted (states, marks and
+// temporaries are read all the same): enough to tell whether a finished run
+// can be undone, at a fraction of the cost.
+bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names = true) {
+  std::size_t pos = 0;
+  bool sawHeader = false;
+  std::string folder;
+  while (data.size() - pos >= 9) {
+    const char* head = data.data() + pos;
+    const std::uint32_t length = static_cast<std::uint32_t>(Cursor(head + 1, 4).Number(4));
+    if (data.size() - pos - 9 < length) break;  // cut short by a kill: ends here
+    if (static_cast<std::uint32_t>(Cursor(head + 5 + length, 4).Number(4)) != Crc32(head, 5 + length)) break;
+    const char type = head[0];
+    Cursor in(head + 5, length);
+    pos += 9 + length;
+    if (!sawHeader) {
+      if (type != kHeader || in.Text(sizeof kMagic - 1) != kMagic) break;
+      sawHeader = true;
+      continue;
+    }
+    switch (type) {
+      case kIntent: {
+        const std::uint64_t first = in.Number(8);
+        const std::uint64_t count = in.Number(4);
+        if (!in.ok() || first != run.states.size()) return reason = "damaged journal", false;
+        run.entries.reserve(std::max<std::size_t>(run.total, first + count));
+        for (std::uint64_t i = 0; i < count && in.ok() && names; ++i) {
+          const auto folderLength = static_cast<std::uint32_t>(in.Number(4));
+          if (folderLength != kSameFolder) folder = in.Text(folderLength);
+          Entry entry{folder, in.Text(static_cast<std::uint32_t>(in.Number(4))), {}};
+          entry.newName = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+          run.entries.push_back(std::move(entry));
+        }
+        if (!in.ok()) return reason = "damaged journal", false;
+        run.states.reserve(std::max<std::size_t>(run.total, first + count));
+        run.states.resize(first + count, EntryState::Pending);
+        run.batchStarts.push_back(first);
+        break;
+      }
+      case kResults: {
+        const std::uint64_t first = in.Number(8);
+        const std::uint64_t count = in.Number(4);
+        if (!in.ok() || first > run.states.size() || count > run.states.size() - first)
+          return reason = "damaged journal", false;
+        for (std::uint64_t i = first; i < first + count && in.ok(); ++i) {
+          const auto state = static_cast<EntryState>(in.Number(1));
+          if (state == EntryState::Stranded) run.temporaries[i] = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+          run.states[i] = state;
+        }
+        if (!in.ok()) return reason = "damaged journal", false;
+        break;
+      }
+      case kTemporary: {
+        const std::uint64_t index = in.Number(8);
+        std::string temporary = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+        if (!in.ok() || index >= run.states.size()) return reason = "damaged journal", false;
+        run.temporaries[index] = std::move(temporary);
+        break;
+      }
+      case kTotal:
+        run.total = in.Number(8);
+        break;
+      case kFinished:
+        run.finished = true;
+        break;
+      case kUndone:
+        run.finished = run.undone = true;
+        break;
+      default:
+        break;  // a later kind of record: skipped
+    }
+  }
+  if (!sawHeader) return reason = "not a rename journal", false;
+  return true;
+}
+
+
+std::string SystemReason(int error) { return std::strerror(error); }
+
+bool WriteAll(int fd, const std::string& data, std::string& reason) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      reason = SystemReason(n < 0 ? errno : EIO);
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool ReadAll(int fd, std::string& data) {
+  data.clear();
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) data.reserve(static_cast<std::size_t>(st.st_size));
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    data.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+// Creates the folder and the missing folders above it, for this user only.
+bool MakeFolders(const std::string& folder, std::string& reason) {
+  for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+    const std::string part = folder.substr(0, slash);
+    if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      reason = SystemReason(errno);
+      return false;
+    }
+    if (slash == std::string::npos) break;
+  }
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    reason = SystemReason(ENOTDIR);
+    return false;
+  }
+  return true;
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// An open journal that this process holds alone; closed (and so released)
+// when the object goes.
+class HeldJournal {
+ public:
+  explicit HeldJournal(const std::string& path, int flags = O_RDONLY) {
+    fd_ = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd_ < 0) {
+      reason_ = SystemReason(errno);
+      return;
+    }
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      reason_ = "the journal is in use by another Quillon";
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~HeldJournal() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  HeldJournal(const HeldJournal&) = delete;
+  HeldJournal& operator=(const HeldJournal&) = delete;
+  int fd() const { return fd_; }
+  const std::string& reason() const { return reason_; }
+
+ private:
+  int fd_ = -1;
+  std::string reason_;
+};
+
+// Whether `name` stands in the folder with exactly these bytes. Only a
+// change of case needs the listing: there the other spelling answers too.
+bool StandsExactly(const Entry& entry, const std::string& name) {
+  struct stat st;
+  if (::lstat((entry.folder + name).c_str(), &st) != 0) return false;
+  if (!CaseOnly(entry)) return true;
+  std::vector<FileSystem::Entry> listing;
+  if (!FileSystem::ReadFolderKinds(entry.folder, [&](std::string_view n) { return n == name; }, listing))
+    return true;
+  return !listing.empty();
+}
+
+// A temporary name is unique to its entry, so whatever stands there is the
+// entry; the names it had before and after may be held by a claim left by a
+// killed run.
+EntryState StateOnDisk(const Entry& entry, const std::string& temporary) {
+  struct stat st;
+  if (!temporary.empty() && ::lstat((entry.folder + temporary).c_str(), &st) == 0) return EntryState::Stranded;
+  if (StandsExactly(entry, entry.oldName)) return EntryState::Failed;
+  if (StandsExactly(entry, entry.newName)) return EntryState::Renamed;
+  return EntryState::Failed;
+}
+
+// Appends one record to a held journal and makes it durable.
+bool AppendMark(int fd, RecordType type, std::string& reason) {
+  std::string record;
+  EndRecord(record, BeginRecord(record, type));
+  if (!WriteAll(fd, record, reason)) return false;
+  if (::fdatasync(fd) != 0) return reason = SystemReason(errno), false;
+  return true;
+}
+
+bool IsHeldElsewhere(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+  ::close(fd);
+  return held;
+}
+
+// Reads a journal that this process holds; with `names` false as ParseRun.
+bool ReadHeld(const HeldJournal& held, const std::string& path, Run& run, std::string& reason, bool names = true) {
+  std::string data;
+  if (held.fd() < 0) return reason = held.reason(), false;
+  if (::lseek(held.fd(), 0, SEEK_SET) < 0 || !ReadAll(held.fd(), data)) return reason = SystemReason(errno), false;
+  run = Run{};
+  run.path = path;
+  return ParseRun(data, run, reason, names);
+}
+
+bool HasPending(const Run& run) {
+  return std::find(run.states.begin(), run.states.end(), EntryState::Pending) != run.states.end();
+}
+
+}  // namespace
+
+bool CreateStateFolder(const std::string& stateFolder, std::string& reason) {
+  return MakeFolders(stateFolder, reason);
+}
+
+Writer::~Writer() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool Writer::Open(const std::string& stateFolder, std::string& reason) {
+  if (stateFolder.empty()) return reason = "no state folder is known", false;
+  if (!MakeFolders(stateFolder, reason)) return false;
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  auto stamp = static_cast<unsigned long long>(now.tv_sec) * 1000000000ull + static_cast<unsigned long long>(now.tv_nsec);
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt, ++stamp) {
+    char name[96];
+    std::snprintf(name, sizeof name, "%s%020llu-%ld%s", kPrefix, stamp, static_cast<long>(::getpid()), kSuffix);
+    path_ = Paths::Join(stateFolder, name, Build::Linux);
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    if (fd_ < 0 && errno != EEXIST) break;
+  }
+  if (fd_ < 0) return reason = SystemReason(errno), false;
+  ::flock(fd_, LOCK_EX);
+
+  std::string header;
+  const std::size_t start = BeginRecord(header, kHeader);
+  header += kMagic;
+  PutU64(header, static_cast<std::uint64_t>(::getpid()));
+  EndRecord(header, start);
+  const bool durable = WriteAll(fd_, header, reason) && (::fsync(fd_) == 0 || (reason = SystemReason(errno), false));
+  if (!durable) {
+    ::unlink(path_.c_str());
+    ::close(fd_);
+    fd_ = -1;
+    return false;
+  }
+  SyncFolder(stateFolder);
+
+  const std::vector<std::string> runs = RunFiles(stateFolder);
+  for (std::size_t i = kKeptRuns; i < runs.size(); ++i)
+    if (!IsHeldElsewhere(runs[i])) ::unlink(runs[i].c_str());
+  return true;
+}
+
+bool Writer::Append(const std::string& record, bool sync, std::string& reason) {
+  if (fd_ < 0) return reason = "the journal is not open", false;
+  if (!WriteAll(fd_, record, reason)) return false;
+  if (sync && ::fdatasync(fd_) != 0) return reason = SystemReason(errno), false;
+  return true;
+}
+
+bool Writer::WriteIntent(const std::vector<Entry>& batch, std::string& reason) {
+  // Numbered across the run: the count so far travels in the record.
+  std::string record;
+  if (written_ == 0) {
+    const std::size_t start = BeginRecord(record, kTotal);
+    PutU64(record, std::max(total_, batch.size()));
+    EndRecord(record, start);
+  }
+  std::size_t size = record.size() + 32;
+  for (const Entry& e : batch) size += 12 + e.oldName.size() + e.newName.size() + e.folder.size();
+  record.reserve(size);
+  const std::size_t start = BeginRecord(record, kIntent);
+  PutU64(record, written_);
+  PutU32(record, static_cast<std::uint32_t>(batch.size()));
+  for (const Entry& e : batch) {
+    if (e.folder == lastFolder_) {
+      PutU32(record, kSameFolder);
+    } else {
+      PutText(record, e.folder);
+      lastFolder_ = e.folder;
+    }
+    PutText(record, e.oldName);
+    PutText(record, e.newName);
+  }
+  EndRecord(record, start);
+  if (!Append(record, true, reason)) return false;
+  written_ += batch.size();
+  return true;
+}
+
+bool Writer::WriteResults(std::size_t first, const std::vector<EntryState>& states,
+                          const std::vector<std::string>& temporaries, std::string& reason) {
+  std::string record;
+  record.reserve(states.size() + 32);
+  const std::size_t start = BeginRecord(record, kResults);
+  PutU64(record, first);
+  PutU32(record, static_cast<std::uint32_t>(states.size()));
+  std::size_t nextTemporary = 0;
+  for (EntryState state : states) {
+    record += static_cast<char>(state);
+    if (state == EntryState::Stranded)
+      PutText(record, nextTemporary < temporaries.size() ? temporaries[nextTemporary++] : std::string());
+  }
+  EndRecord(record, start);
+  return Append(record, false, reason);
+}
+
+bool Writer::WriteTemporary(std::size_t index, const std::string& temporary, std::string& reason) {
+  std::string record;
+  const std::size_t start = BeginRecord(record, kTemporary);
+  PutU64(record, index);
+  PutText(record, temporary);
+  EndRecord(record, start);
+  return Append(record, true, reason);
+}
+
+bool Writer::Finish(std::string& reason) {
+  if (fd_ < 0) return reason = "the journal is not open", false;
+  const bool ok = AppendMark(fd_, kFinished, reason);
+  ::close(fd_);
+  fd_ = -1;
+  return ok;
+}
+
+bool ReadRun(const std::string& path, Run& run, std::string& reason) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return reason = SystemReason(errno), false;
+  std::string data;
+  const bool read = ReadAll(fd, data);
+  const int error = errno;
+  ::close(fd);
+  if (!read) return reason = SystemReason(error), false;
+  run = Run{};
+  run.path = path;
+  return ParseRun(data, run, reason);
+}
+
+void ResolvePending(Run& run) {
+  for (std::size_t b = 0; b < run.batchStarts.size(); ++b) {
+    const std::size_t first = run.batchStarts[b];
+    const std::size_t end = b + 1 < run.batchStarts.size() ? run.batchStarts[b + 1] : run.entries.size();
+    if (std::none_of(run.states.begin() + static_cast<std::ptrdiff_t>(first),
+                     run.states.begin() + static_cast<std::ptrdiff_t>(end),
+                     [](EntryState s) { return s == EntryState::Pending; }))
+      continue;
+    // Entries sharing names get their result written right after their
+    // rename, so of those still pending only the first can have been
+    // attempted; the later ones were not.
+    const std::vector<bool> shared = SharedNames(run.entries, first, end - first);
+    bool sharedAttempt = false;
+    for (std::size_t i = first; i < end; ++i) {
+      if (run.states[i] != EntryState::Pending) continue;
+      if (shared[i - first] && sharedAttempt) {
+        run.states[i] = EntryState::Failed;
+        continue;
+      }
+      sharedAttempt = sharedAttempt || shared[i - first];
+      const auto temporary = run.temporaries.find(i);
+      run.states[i] = StateOnDisk(run.entries[i], temporary == run.temporaries.end() ? std::string() : temporary->second);
+    }
+  }
+}
+
+std::vector<std::string> RunFiles(const std::string& stateFolder) {
+  std::vector<FileSystem::Entry> listing;
+  FileSystem::ReadFolderKinds(
+      stateFolder,
+      [](std::string_view name) {
+        return name.substr(0, sizeof kPrefix - 1) == kPrefix && name.size() > sizeof kSuffix &&
+               name.substr(name.size() - (sizeof kSuffix - 1)) == kSuffix;
+      },
+      listing);
+  std::vector<std::string> names;
+  names.reserve(listing.size());
+  for (const FileSystem::Entry& entry : listing)
+    if (!entry.isFolder && !entry.isSymlink) names.push_back(entry.name);
+  std::sort(names.rbegin(), names.rend());
+  for (std::string& name : names) name = Paths::Join(stateFolder, name, Build::Linux);
+  return names;
+}
+
+std::optional<std::string> NewestUndoableRun(const std::string& stateFolder) {
+  for (const std::string& path : RunFiles(stateFolder)) {
+    HeldJournal held(path);
+    Run run;
+    std::string reason;
+    if (!ReadHeld(held, path, run, reason, false) || run.undone) continue;
+    if (HasPending(run)) {
+      if (!ReadHeld(held, path, run, reason)) continue;
+      ResolvePending(run);
+    }
+    if (run.Changed() > 0) return path;
+  }
+  return std::nullopt;
+}
+
+std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
+  for (const std::string& path : RunFiles(stateFolder)) {
+    HeldJournal held(path);
+    Run run;
+    std::string reason;
+    if (!ReadHeld(held, path, run, reason, false) || run.finished || !ReadHeld(held, path, run, reason)) continue;
+    ResolvePending(run);
+    return UnfinishedRun{path, run.Changed(), std::max(run.total, run.entries.size())};
+  }
+  return std::nullopt;
+}
+
+// A process killed while it renamed on a volume without the no-replace flag
+// can leave the empty file with which it claimed the entry's name; for an
+// entry stranded under its temporary name that claim is what keeps both of
+// its names (one spelling on a case-folding volume) taken. An empty regular
+// file there holds nothing to lose, so it gives way.
+void ClearLeftoverClaim(const Entry& entry) {
+  for (const std::string* name : {&entry.oldName, &entry.newName}) {
+    const std::string path = entry.folder + *name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) ::unlink(path.c_str());
+  }
+}
+
+UndoResult UndoRun(const std::string& path) {
+  UndoResult result;
+  HeldJournal held(path, O_RDWR | O_APPEND);
+  Run run;
+  if (!ReadHeld(held, path, run, result.error)) return result;
+  if (run.undone) return result.error = "this rename was undone already", result;
+  ResolvePending(run);
+
+  FileSystem::RenameSession session;
+  for (std::size_t i = run.entries.size(); i-- > 0;) {
+    const Entry& entry = run.entries[i];
+    const EntryState state = run.states[i];
+    if (state != EntryState::Renamed && state != EntryState::Stranded) continue;
+    if (state == EntryState::Stranded) ClearLeftoverClaim(entry);
+    const std::string& from = state == EntryState::Stranded ? run.temporaries[i] : entry.newName;
+    if (session.Rename(entry.folder, from, entry.oldName) == FileSystem::RenameResult::Renamed) {
+      ++result.undone;
+    } else {
+      ++result.errors;
+      if (!session.StrandedName().empty()) result.stranded.push_back(entry.folder + session.StrandedName());
+    }
+  }
+  std::string reason;
+  if (!AppendMark(held.fd(), kUndone, reason)) result.error = "the undo could not be recorded: " + reason;
+  return result;
+}
+
+bool KeepRun(const std::string& path, std::string& reason) {
+  HeldJournal held(path, O_RDWR | O_APPEND);
+  Run run;
+  if (!ReadHeld(held, path, run, reason)) return false;
+  ResolvePending(run);
+  FileSystem::RenameSession session;
+  for (std::size_t i = 0; i < run.entries.size(); ++i) {
+    if (run.states[i] != EntryState::Stranded) continue;
+    const Entry& entry = run.entries[i];
+    ClearLeftoverClaim(entry);
+    if (session.Rename(entry.folder, run.temporaries[i], entry.newName) != FileSystem::RenameResult::Renamed)
+      session.Rename(entry.folder, run.temporaries[i], entry.oldName);
+  }
+  return AppendMark(held.fd(), kFinished, reason);
+}
+
+#else
+
+// The Windows build keeps no journal yet: a run asks before it renames
+// without one, and there is nothing to undo or recover.
+namespace {
+constexpr char kNotInThisBuild[] = "the rename journal is not available in this build";
+}
+
+bool CreateStateFolder(const std::string&, std::string& reason) { return reason = kNotInThisBuild, false; }
+Writer::~Writer() = default;
+bool Writer::Open(const std::string&, std::string& reason) { return reason = kNotInThisBuild, false; }
+bool Writer::Append(const std::string&, bool, std::string& reason) { return reason = kNotInThisBuild, false; }
+bool Writer::WriteIntent(const std::vector<Entry>&, std::string& reason) { return Append({}, false, reason); }
+bool Writer::WriteResults(std::size_t, const std::vector<EntryState>&, const std::vector<std::string>&,
+                          std::string& reason) {
+  return Append({}, false, reason);
+}
+bool Writer::WriteTemporary(std::size_t, const std::string&, std::string& reason) { return Append({}, false, reason); }
+bool Writer::Finish(std::string& reason) { return Append({}, false, reason); }
+bool ReadRun(const std::string&, Run&, std::string& reason) { return reason = kNotInThisBuild, false; }
+void ResolvePending(Run&) {}
+std::vector<std::string> RunFiles(const std::string&) { return {}; }
+std::optional<std::string> NewestUndoableRun(const std::string&) { return std::nullopt; }
+std::optional<UnfinishedRun> FindUnfinishedRun(const std::string&) { return std::nullopt; }
+UndoResult UndoRun(const std::string&) { return UndoResult{0, 0, {}, kNotInThisBuild}; }
+bool KeepRun(const std::string&, std::string& reason) { return reason = kNotInThisBuild, false; }
+
+#endif
+
+}  // namespace Journal

@@ -1,0 +1,179 @@
+#pragma once
+
+#include "platform/Build.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// The rename journal: every rename run records, before it renames anything,
+// what it is about to do, in a file of its own in the user's state folder.
+// From it a run can be undone inside the program, also after a restart, and a
+// run cut short by a crash or a kill is found at the next start.
+//
+// The file ("run-<nanoseconds since the epoch>-<pid>.journal") is a sequence
+// of records: a type byte, the payload's length, the payload, a CRC-32 over
+// all three. Names are stored length-prefixed, as exact bytes. A record cut
+// short or damaged ends the journal: everything before it counts.
+//
+// Write-ahead: the intended renames of a batch are written and fdatasync'ed
+// before the first of them is attempted, the batch's results are written
+// after it. Results of an entry whose names another entry of its batch also
+// uses (chains such as b->c, a->b, and changes of letter case) are written at
+// once after its rename, so that after a kill -9 the state of every entry is
+// known: from the journal, and for entries of the one unconfirmed batch from
+// what is on disk.
+//
+// A journal is locked (flock) while a run writes it or an undo works on it;
+// other processes leave a locked journal alone.
+namespace Journal {
+
+// The environment values the state folder depends on.
+struct StateEnvironment {
+  std::string xdgStateHome;  // XDG_STATE_HOME (Linux)
+  std::string home;          // HOME (Linux)
+  std::string localAppData;  // LOCALAPPDATA (Windows)
+};
+
+// Linux: $XDG_STATE_HOME/quillon when XDG_STATE_HOME is an absolute path,
+// else $HOME/.local/state/quillon (HOME empty: "/"). Windows:
+// %LOCALAPPDATA%\Quillon. No trailing delimiter. Empty when nothing fits.
+std::string StateFolder(const StateEnvironment& environment, Build build = kThisBuild);
+// The same, from this process's environment.
+std::string StateFolderOfThisUser();
+
+// Creates the state folder and the folders above it that are missing (for
+// this user only). False with the system's reason.
+bool CreateStateFolder(const std::string& stateFolder, std::string& reason);
+
+// At most this many runs are kept; older journals go when a new run starts.
+inline constexpr std::size_t kKeptRuns = 20;
+
+// One rename of a run. `folder` ends with the delimiter.
+struct Entry {
+  std::string folder;
+  std::string oldName;
+  std::string newName;
+};
+
+// For each entry of a batch: whether its old or new name (letter case
+// ignored) is also a name of another entry of the batch, or of the entry
+// itself in the other role (a change of case). The outcome of such an entry
+// cannot be read from the disk afterwards, so its result is written at once.
+std::vector<bool> SharedNames(const std::vector<Entry>& batch);
+
+enum class EntryState : std::uint8_t {
+  Pending,   // not yet known (read from a journal: resolved from the disk)
+  Renamed,   // the entry has its new name
+  Failed,    // the entry kept its old name (or was gone)
+  Stranded,  // the entry stands under a temporary name (see `temporary`)
+};
+
+// Writes the journal of one run. Not copyable; closes (without marking the
+// run finished) when it goes.
+class Writer {
+ public:
+  Writer() = default;
+  ~Writer();
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+
+  // Creates the state folder when needed and a new journal in it, durably,
+  // then deletes the journals beyond the kKeptRuns newest. False with the
+  // system's reason (for "Undo information cannot be saved: <reason>. Rename
+  // anyway?") when the journal cannot be created.
+  bool Open(const std::string& stateFolder, std::string& reason);
+  bool IsOpen() const { return fd_ >= 0; }
+  const std::string& Path() const { return path_; }
+
+  // The number of renames the run will attempt, recorded with the first
+  // intent (the "<total>" of an unfinished run).
+  void SetTotal(std::size_t total) { total_ = total; }
+  // The intended renames of the next batch, durable when this returns true.
+  bool WriteIntent(const std::vector<Entry>& batch, std::string& reason);
+  // Results of entries first..first+states.size()-1 (numbered across the
+  // run); `temporaries` holds the temporary name of each Stranded state in
+  // order. Not synced: the next intent's sync or Finish makes it durable.
+  bool WriteResults(std::size_t first, const std::vector<EntryState>& states,
+                    const std::vector<std::string>& temporaries, std::string& reason);
+  // The temporary name entry `index` is about to be moved to, durable when
+  // this returns true.
+  bool WriteTemporary(std::size_t index, const std::string& temporary, std::string& reason);
+  // Marks the run finished (durably) and closes the journal.
+  bool Finish(std::string& reason);
+
+ private:
+  bool Append(const std::string& record, bool sync, std::string& reason);
+  int fd_ = -1;
+  std::string path_;
+  std::string lastFolder_;  // the folder of the last entry written
+  std::size_t written_ = 0;  // entries written so far
+  std::size_t total_ = 0;
+};
+
+// A run as its journal tells it.
+struct Run {
+  std::string path;  // the journal file
+  std::vector<Entry> entries;
+  std::vector<EntryState> states;       // one per entry
+  // Entry number -> the temporary name it was (about to be) moved to; few.
+  std::unordered_map<std::size_t, std::string> temporaries;
+  std::vector<std::size_t> batchStarts;  // the first entry of each batch
+  std::size_t total = 0;  // renames the run meant to attempt
+  bool finished = false;
+  bool undone = false;
+
+  std::size_t Changed() const;  // Renamed + Stranded entries
+};
+
+// Reads a journal. False with a reason when it cannot be read or is not a
+// journal. Pending entries stay Pending until ResolvePending.
+bool ReadRun(const std::string& path, Run& run, std::string& reason);
+// Decides every Pending entry from what is on disk now.
+void ResolvePending(Run& run);
+
+// The journals in the state folder, newest first.
+std::vector<std::string> RunFiles(const std::string& stateFolder);
+
+// The newest run that is not undone and renamed at least one entry, skipping
+// journals that another process holds. Nullopt when there is none (the
+// "Undo last rename" command is then disabled).
+std::optional<std::string> NewestUndoableRun(const std::string& stateFolder);
+
+// A run that did not finish (a crash or kill), found at start-up.
+struct UnfinishedRun {
+  std::string path;
+  std::size_t changed = 0;  // "<n> of <total> names were changed"
+  std::size_t total = 0;
+};
+// The newest journal that is neither finished nor undone and that no running
+// process holds, with its pending entries decided from the disk.
+std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder);
+
+struct UndoResult {
+  std::size_t undone = 0;
+  std::size_t errors = 0;
+  // Full paths of entries left under a temporary name by a failed change of
+  // letter case (the UI names them in an error box).
+  std::vector<std::string> stranded;
+  // Set when nothing could be done at all (journal unreadable, held by
+  // another process, already undone); counts are then 0.
+  std::string error;
+};
+
+// Renames every entry the run changed back, last to first, never replacing
+// anything: an entry whose new name is gone or whose old name is taken again
+// counts as an error and stays as it is. An entry left under a temporary
+// name gets its old name back. The run is then marked undone (and finished).
+UndoResult UndoRun(const std::string& path);
+
+// "No" to the start-up question: the run is marked finished and its names are
+// kept; an entry left under a temporary name is given its new name (or, when
+// that is taken, its old one). False with a reason when the journal cannot be
+// written.
+bool KeepRun(const std::string& path, std::string& reason);
+
+}  // namespace Journal

@@ -1,0 +1,308 @@
+// The journal records runs on POSIX systems only; the Windows build has none.
+#ifndef _WIN32
+#include "rename/Journal.h"
+#include "rename/RenameEngine.h"
+
+#include "support/AsOtherUser.h"
+#include "support/ExfatMount.h"
+#include "support/FailingWrites.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// The suite runs itself again under strace for the fault tests: with these
+// variables set, the process does one journaled rename and exits at once.
+const int kHelperRun = [] {
+  const char* folder = std::getenv("QUILLON_HELPER_FOLDER");
+  if (!folder) return 0;
+  Journal::Writer journal;
+  std::string reason;
+  if (!journal.Open(std::getenv("QUILLON_HELPER_STATE"), reason)) ::_exit(3);
+  RenameEngine::RenameRun run = RenameEngine::PerformRenames(
+      {{std::getenv("QUILLON_HELPER_NEW"), std::getenv("QUILLON_HELPER_OLD"), folder}}, journal);
+  ::_exit(run.stranded.size() == 1 ? 1 : 0);
+}();
+
+// Every file's content is its first name, so that where each one went can
+// be read from the disk: name -> content.
+std::map<std::string, std::string> Contents(const std::string& folder) {
+  std::map<std::string, std::string> contents;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::ifstream in(entry.path());
+    contents[entry.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return contents;
+}
+
+std::size_t CountMoved(const std::map<std::string, std::string>& contents) {
+  std::size_t moved = 0;
+  for (const auto& [name, content] : contents) moved += name != content;
+  return moved;
+}
+
+struct JournalTest : ::testing::Test {
+  TempDir dir;
+  std::string files = dir / "files";
+  std::string state = dir / "state/quillon";
+  void SetUp() override { dir.MakeFolder("files"); }
+  void Make(const std::string& name) { dir.WriteFile("files/" + name, name); }
+
+  RenameEngine::RenameRun Run(const std::vector<PreviewEntry>& entries) {
+    Journal::Writer journal;
+    std::string reason;
+    EXPECT_TRUE(journal.Open(state, reason)) << reason;
+    return RenameEngine::PerformRenames(entries, journal, Build::Linux);
+  }
+};
+
+}  // namespace
+
+TEST(JournalStateFolderTest, FollowsTheEnvironmentOfEachBuild) {
+  const struct {
+    Journal::StateEnvironment environment;
+    Build build;
+    const char* folder;
+  } cases[] = {
+      {{"/x/state", "/home/u", ""}, Build::Linux, "/x/state/quillon"},
+      {{"/x/state/", "/home/u", ""}, Build::Linux, "/x/state/quillon"},
+      {{"relative/state", "/home/u", ""}, Build::Linux, "/home/u/.local/state/quillon"},
+      {{"", "/home/u", ""}, Build::Linux, "/home/u/.local/state/quillon"},
+      {{"", "", ""}, Build::Linux, "/.local/state/quillon"},
+      {{"/x", "/home/u", "C:\\Users\\u\\AppData\\Local"}, Build::Windows, "C:\\Users\\u\\AppData\\Local\\Quillon"},
+      {{"/x", "/home/u", ""}, Build::Windows, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Journal::StateFolder(c.environment, c.build), c.folder) << c.folder;
+}
+
+// Names with line breaks, shell syntax and bytes that are no UTF-8 go
+// through the journal and back; a chain needs undoing last to first. Two runs
+// are undone newest first, each once only.
+TEST_F(JournalTest, TwoRunsAreUndoneNewestFirstAndNeverTwice) {
+  const std::vector<std::string> names = {"line\nbreak", "$(touch pwned)", std::string("bad\xff\xfe", 5), "a", "b"};
+  for (const std::string& name : names) Make(name);
+  const auto before = Contents(files);
+  RenameEngine::RenameRun first = Run({{"renamed\n1", "line\nbreak", files},
+                                      {"c", "b", files},
+                                      {"b", "a", files},
+                                      {"`x`", "$(touch pwned)", files},
+                                      {"same", "same", files}});
+  EXPECT_EQ(first.successes, 4u);
+  RenameEngine::RenameRun second = Run({{std::string("\x80z", 2), std::string("bad\xff\xfe", 5), files},
+                                       {"d", "b", files},
+                                       {"missing-new", "missing", files}});
+  EXPECT_EQ(second.successes, 2u);
+  EXPECT_EQ(second.failures, 1u);
+
+  const std::vector<std::string> runs = Journal::RunFiles(state);
+  ASSERT_EQ(runs.size(), 2u);
+  for (const std::string& run : runs) {
+    ASSERT_EQ(Journal::NewestUndoableRun(state), run);
+    const Journal::UndoResult undo = Journal::UndoRun(run);
+    EXPECT_EQ(undo.undone, run == runs[0] ? 2u : 4u);
+    EXPECT_EQ(undo.errors, 0u);
+    EXPECT_EQ(undo.error, "");
+    EXPECT_EQ(Journal::UndoRun(run).error, "this rename was undone already");
+  }
+  EXPECT_EQ(Journal::NewestUndoableRun(state), std::nullopt);
+  EXPECT_EQ(Contents(files), before);
+  EXPECT_FALSE(std::filesystem::exists("pwned"));
+  EXPECT_EQ(RenameEngine::UndoneText(4, 1), "Ready, undone 4 file(s)/folder(s), 1 error(s).");
+}
+
+// After the run the user made a file under an old name and removed a
+// renamed one: those entries fail and stay as they are, nothing is replaced.
+TEST_F(JournalTest, EntriesChangedSinceTheRunFailAndReplaceNothing) {
+  for (const char* name : {"a", "b", "c"}) Make(name);
+  Run({{"A2", "a", files}, {"B2", "b", files}, {"C2", "c", files}});
+  dir.WriteFile("files/a", "user's new a");
+  std::filesystem::remove(files + "/B2");
+  const Journal::UndoResult undo = Journal::UndoRun(Journal::RunFiles(state).at(0));
+  EXPECT_EQ(undo.undone, 1u);
+  EXPECT_EQ(undo.errors, 2u);
+  EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{{"A2", "a"}, {"a", "user's new a"}, {"c", "c"}}));
+}
+
+TEST_F(JournalTest, KeepsTheTwentyNewestRunsAndSaysWhyNoneCanBeCreated) {
+  std::string reason;
+  for (int i = 0; i < 23; ++i) {
+    Journal::Writer journal;
+    ASSERT_TRUE(journal.Open(state, reason)) << reason;
+    ASSERT_TRUE(journal.Finish(reason)) << reason;
+  }
+  const std::vector<std::string> runs = Journal::RunFiles(state);
+  EXPECT_EQ(runs.size(), Journal::kKeptRuns);
+  EXPECT_LT(runs.back(), runs.front());
+
+  dir.WriteFile("plain-file");
+  Journal::Writer underAFile;
+  EXPECT_FALSE(underAFile.Open(dir / "plain-file/quillon", reason));
+  EXPECT_EQ(reason, "Not a directory");
+  ASSERT_TRUE(OpenToOthers(dir.path()) && OpenToOthers(dir / "state"));
+  EXPECT_EQ(AsOtherUser([&] {
+              Journal::Writer journal;
+              std::string why;
+              return !journal.Open(dir / "state/quillon", why) && why == "Permission denied";
+            }),
+            std::optional<bool>(true));
+}
+
+// A journal that stops taking writes stops the run before its next rename.
+TEST_F(JournalTest, ARunStopsWhenItsJournalCannotBeWritten) {
+  Make("a");
+  Journal::Writer journal;
+  std::string reason;
+  ASSERT_TRUE(journal.Open(state, reason)) << reason;
+  RenameEngine::RenameRun run;
+  {
+    FailingWrites full(dir / "state");
+    run = RenameEngine::PerformRenames({{"b", "a", files}}, journal, Build::Linux);
+  }
+  EXPECT_TRUE(run.stopped);
+  EXPECT_EQ(run.error, "Undo information cannot be saved: File too large.");
+  EXPECT_EQ(run.successes + run.failures, 0u);
+  EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{{"a", "a"}}));
+}
+
+// The undo file goes to the program folder, to the state folder where the
+// program folder cannot be written, and reports an error only when neither
+// can be.
+TEST_F(JournalTest, UndoFileGoesWhereItCanBeWritten) {
+  EXPECT_EQ(RenameEngine::UndoFilePlaces("/opt/q", "/s/quillon", Build::Linux),
+            (std::vector<std::string>{"/opt/q/UNDO", "/s/quillon/UNDO"}));
+  EXPECT_EQ(RenameEngine::UndoFilePlaces("C:\\Q\\", "", Build::Windows), std::vector<std::string>{"C:\\Q\\UNDO.BAT"});
+
+  dir.MakeFolder("prog");
+  dir.MakeFolder("home");
+  std::string writtenTo, error;
+  ASSERT_TRUE(RenameEngine::SaveUndoFile(dir / "prog", state, {"1\n"}, writtenTo, error, Build::Linux)) << error;
+  EXPECT_EQ(writtenTo, dir / "prog/UNDO");
+  ASSERT_TRUE(OpenToOthers(dir.path()) && OpenToOthers(dir / "prog") && ::chmod((dir / "home").c_str(), 0777) == 0);
+  const std::optional<bool> placed = AsOtherUser([&] {
+    std::string to, text;
+    return RenameEngine::SaveUndoFile(dir / "prog", dir / "home/state", {"2\n"}, to, text, Build::Linux) &&
+           to == dir / "home/state/UNDO" && text.empty();
+  });
+  const std::optional<bool> refused = AsOtherUser([&] {
+    std::string to, text;
+    return !RenameEngine::SaveUndoFile(dir / "prog", dir / "prog/state", {"3\n"}, to, text, Build::Linux) &&
+           text.rfind("Cannot create file \"" + (dir / "prog/UNDO") + "\". Permission denied", 0) == 0;
+  });
+  EXPECT_EQ(placed, std::optional<bool>(true));
+  EXPECT_EQ(refused, std::optional<bool>(true));
+  EXPECT_EQ(dir.ReadFile("home/state/UNDO"), "2\n");
+}
+
+// A run killed with SIGKILL at several points: the next start finds it with
+// the number of names really changed; Yes gives every name back, No keeps
+// them and leaves the run undoable later.
+TEST_F(JournalTest, ARunKilledAtAnyPointIsFoundAndUndoneOrKept) {
+  const int count = 12000;
+  std::vector<PreviewEntry> entries;
+  // Independent renames mixed with a long chain (c<i> -> c<i+1>, last first).
+  for (int i = 0; i < count / 2; ++i) {
+    Make("f" + std::to_string(i));
+    Make("c" + std::to_string(i));
+    entries.push_back({"g" + std::to_string(i), "f" + std::to_string(i), files});
+    const int link = count / 2 - 1 - i;
+    entries.push_back({"c" + std::to_string(link + 1), "c" + std::to_string(link), files});
+  }
+  const auto before = Contents(files);
+  for (const int killAfter : {0, 2500, 7000}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      Run(entries);
+      ::_exit(0);
+    }
+    // Entry 2k renames f<k> to g<k>.
+    const std::string sign = files + "/g" + std::to_string(killAfter / 2);
+    while (!std::filesystem::exists(sign) && ::waitpid(child, nullptr, WNOHANG) == 0) std::this_thread::yield();
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before the kill at " << killAfter;
+
+    const std::size_t moved = CountMoved(Contents(files));
+    const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state);
+    ASSERT_TRUE(found.has_value()) << killAfter;
+    EXPECT_EQ(found->total, entries.size());
+    EXPECT_EQ(found->changed, moved) << killAfter;
+    if (killAfter == 2500) {  // No: the names are kept
+      std::string reason;
+      ASSERT_TRUE(Journal::KeepRun(found->path, reason)) << reason;
+      EXPECT_EQ(Journal::FindUnfinishedRun(state), std::nullopt);
+      EXPECT_EQ(CountMoved(Contents(files)), moved);
+      ASSERT_EQ(Journal::NewestUndoableRun(state), found->path);
+    }
+    const Journal::UndoResult undo = Journal::UndoRun(found->path);
+    EXPECT_EQ(undo.undone, moved);
+    EXPECT_EQ(undo.errors, 0u);
+    EXPECT_EQ(Contents(files), before) << killAfter;
+  }
+}
+
+// A change of case on a volume that ignores case goes through a temporary
+// name. strace makes the second step (and the moves back) fail, or kills the
+// process between the two steps; the entry is never left unnamed in silence.
+TEST(JournalFaultTest, ACaseChangeStuckUnderItsTemporaryNameIsReportedAndRestored) {
+  ExfatMount volume;
+  if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
+  TempDir state;
+  const auto listing = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(volume.path()))
+      names.push_back(entry.path().filename().string());
+    return names;
+  };
+  // On this volume each step is a failed renameat2 with the no-replace flag,
+  // then renameat: the second renameat is the second step.
+  const struct {
+    const char* inject;
+    bool killed;  // else the run ends and reports the stranded entry (status 1)
+  } faults[] = {{"renameat:error=EIO:when=2+", false}, {"renameat:error=EIO:signal=SIGKILL:when=2", true}};
+  for (const auto& fault : faults) {
+    const std::string file = volume.path() + "/PHOTO.JPG";
+    ASSERT_EQ(std::system(("touch '" + file + "'").c_str()), 0);
+    const std::string command = "QUILLON_HELPER_FOLDER='" + volume.path() + "' QUILLON_HELPER_STATE='" +
+                                state.path() + "' QUILLON_HELPER_OLD=PHOTO.JPG QUILLON_HELPER_NEW=photo.jpg " +
+                                "strace -f -qq -o /dev/null -e trace=renameat -e inject=" + fault.inject +
+                                " /proc/" + std::to_string(::getpid()) + "/exe";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(status) && WEXITSTATUS(status) == 1, !fault.killed) << command;
+
+    // The entry stands under its temporary name; a kill may also leave the
+    // empty file that claimed the new name.
+    const std::vector<std::string> left = listing();
+    ASSERT_EQ(std::count_if(left.begin(), left.end(), [](const std::string& n) { return n.rfind(".quillon-", 0) == 0; }), 1);
+    for (const std::string& name : left) {
+      if (name.rfind(".quillon-", 0) == 0) continue;
+      EXPECT_TRUE(fault.killed && std::filesystem::is_empty(volume.path() + "/" + name)) << name;
+    }
+
+    const std::optional<std::string> run = Journal::NewestUndoableRun(state.path());
+    ASSERT_TRUE(run.has_value()) << fault.inject;
+    if (fault.killed) {
+      const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state.path());
+      ASSERT_TRUE(found.has_value());
+      EXPECT_EQ(found->changed, 1u);
+    }
+    EXPECT_EQ(Journal::UndoRun(*run).undone, 1u);
+    EXPECT_EQ(listing(), std::vector<std::string>{"PHOTO.JPG"}) << fault.inject;
+    std::filesystem::remove(file);
+  }
+}
+
+#endif  // _WIN32
