@@ -27,7 +27,7 @@ TEST(SettingsFile, ACheckMarkIsSetByTheValueOneOnly) {
 TEST(SettingsFile, WrittenSettingsReadBackAndAFailedWriteSaysWhy) {
   TempDir dir;
   Settings written;
-  written.lastDir = "/music/\xFF/";
+  written.lastDir = "/music/\xC3\xBC/";
   written.pattern = "*.mp3";
   written.caseSensitive = true;
   written.undoFile = false;
