@@ -204,7 +204,7 @@ void TfrmMain::FormCreate() {
   folderTree_->ResetHistory(defaultRoot);
 
   const Settings settings = Settings::Read(settingsFileName_, defaultRoot);
-  std::string root = settings.lastDir;
+  std::string root = Paths::MakeAbsolute(settings.lastDir, FileSystem::WorkingFolder());
   if (!FileSystem::IsExistingFolder(root)) root = Paths::FallbackRoot();
 
   fileView_->SetPattern(FromBytes(settings.pattern));

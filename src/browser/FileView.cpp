@@ -22,6 +22,7 @@
 #include "widgets/Dialogs.h"
 #include "widgets/ListColumns.h"
 #include "widgets/ListSelection.h"
+#include "widgets/OwnDrag.h"
 #include "widgets/SearchLock.h"
 #include "widgets/WidgetBridge.h"
 #include "widgets/WidgetFactory.h"
@@ -75,18 +76,21 @@ FileView::FileView(QWidget* area, WindowServices& services, QObject* parent)
   lstvwLocal->setDefaultDropAction(Qt::CopyAction);
   lstvwLocal->setDropIndicatorShown(false);
 
-  // Nothing is ever dropped here: a drag over the file view clears the
-  // entries selected in the rename list.
+  // Nothing is ever dropped here: a drag from the program's own lists over
+  // the file view clears the entries selected in the rename list; a drag
+  // from another program is refused and does nothing.
   new EventHook(lstvwLocal->viewport(), [this](QEvent* event) {
     switch (event->type()) {
-      case QEvent::DragEnter:
+      case QEvent::DragEnter: {
         // Taken, so that the moves that follow arrive here.
-        static_cast<QDragEnterEvent*>(event)->accept();
+        auto* enter = static_cast<QDragEnterEvent*>(event);
+        enter->setAccepted(IsOwnDrag(enter->mimeData()));
         return true;
+      }
       case QEvent::DragMove: {
         auto* move = static_cast<QDragMoveEvent*>(event);
         move->ignore();
-        emit DraggedOver();
+        if (IsOwnDrag(move->mimeData())) emit DraggedOver();
         return true;
       }
       case QEvent::Drop:

@@ -207,7 +207,8 @@ void FolderTree::AddHistoryEntry(const std::string& folderPath) {
 
 void FolderTree::cmdUpClick() {
   const std::optional<std::string> target =
-      Paths::UpTarget(PathBoxText(), files_->CurrentFolder(), [](const std::string& path) {
+      Paths::UpTarget(Paths::MakeAbsolute(PathBoxText(), FileSystem::WorkingFolder()), files_->CurrentFolder(),
+                      [](const std::string& path) {
         return FileSystem::IsExistingFolder(path);
       });
   if (!target) {

@@ -45,6 +45,14 @@ bool ExamineEntry(const std::string& folder, Entry& entry);
 // True when the path names an existing folder (following symbolic links).
 bool IsExistingFolder(const std::string& path);
 
+// True when the folder lies on one of the kernel's own file systems (proc,
+// sysfs, devtmpfs, devpts, cgroup, debugfs, tracefs, ...), whose folders
+// hold no user files and can be endless or block. Always false on Windows.
+bool IsKernelPseudoFolder(const std::string& folder);
+
+// The process's working folder; empty when it cannot be told.
+std::string WorkingFolder();
+
 // True as soon as the folder holds one subfolder (links to folders count).
 bool FolderHasSubfolders(const std::string& folder);
 

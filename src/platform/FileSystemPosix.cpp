@@ -5,10 +5,12 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/syscall.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -346,6 +348,69 @@ bool ExamineEntry(const std::string& folder, Entry& entry) {
 bool IsExistingFolder(const std::string& path) {
   struct stat st;
   return !path.empty() && !HoldsZeroByte(path) && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+namespace {
+
+// The devices of the devtmpfs mounts, which statfs cannot tell from tmpfs.
+std::unordered_set<dev_t> ReadDevtmpfsDevices() {
+  std::unordered_set<dev_t> devices;
+  std::FILE* mounts = std::fopen("/proc/self/mountinfo", "re");
+  if (!mounts) return devices;
+  char line[4096];
+  while (std::fgets(line, sizeof line, mounts)) {
+    // "id parent major:minor root mount-point options [optional...] - type source ..."
+    unsigned major = 0, minor = 0;
+    if (std::sscanf(line, "%*u %*u %u:%u", &major, &minor) != 2) continue;
+    const char* separator = std::strstr(line, " - ");
+    if (separator && std::strncmp(separator + 3, "devtmpfs ", 9) == 0) devices.insert(makedev(major, minor));
+  }
+  std::fclose(mounts);
+  return devices;
+}
+
+}  // namespace
+
+bool IsKernelPseudoFolder(const std::string& folder) {
+  static const std::unordered_set<unsigned long> kPseudoTypes = {
+      0x9fa0,      // proc
+      0x62656572,  // sysfs
+      0x1cd1,      // devpts
+      0x27e0eb,    // cgroup
+      0x63677270,  // cgroup2
+      0x64626720,  // debugfs
+      0x74726163,  // tracefs
+      0x73636673,  // securityfs
+      0x6165676c,  // pstore
+      0xcafe4a11,  // bpf
+      0x62656570,  // configfs
+      0x65735543,  // fusectl
+      0x19800202,  // mqueue
+      0x958458f6,  // hugetlbfs
+      0x42494e4d,  // binfmt_misc
+      0xf97cff8c,  // selinuxfs
+      0xde5e81e4,  // efivarfs
+      0x6e736673,  // nsfs
+  };
+  constexpr unsigned long kTmpfs = 0x01021994;
+  struct statfs fs;
+  if (folder.empty() || HoldsZeroByte(folder) || ::statfs(folder.c_str(), &fs) != 0) return false;
+  const auto type = static_cast<unsigned long>(fs.f_type) & 0xffffffffUL;
+  if (kPseudoTypes.contains(type)) return true;
+  if (type != kTmpfs) return false;
+  static const std::unordered_set<dev_t> devtmpfs = ReadDevtmpfsDevices();
+  struct stat st;
+  return !devtmpfs.empty() && ::stat(folder.c_str(), &st) == 0 && devtmpfs.contains(st.st_dev);
+}
+
+std::string WorkingFolder() {
+  std::string folder(PATH_MAX, '\0');
+  while (::getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE) return {};
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(std::strlen(folder.c_str()));
+  return folder;
 }
 
 bool FolderHasSubfolders(const std::string& folder) {

@@ -132,6 +132,17 @@ bool IsExistingFolder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool IsKernelPseudoFolder(const std::string&) { return false; }
+
+std::string WorkingFolder() {
+  const DWORD length = ::GetCurrentDirectoryW(0, nullptr);
+  if (length == 0) return {};
+  std::wstring folder(length, L'\0');
+  const DWORD written = ::GetCurrentDirectoryW(length, folder.data());
+  if (written == 0 || written >= length) return {};
+  return Narrow(folder.c_str(), static_cast<int>(written));
+}
+
 bool FolderHasSubfolders(const std::string& folder) {
   bool found = false;
   Enumerate(folder, [&](Entry&& entry) {

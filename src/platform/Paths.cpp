@@ -1,5 +1,7 @@
 #include "platform/Paths.h"
 
+#include <algorithm>
+
 namespace Paths {
 
 namespace {
@@ -164,6 +166,39 @@ std::optional<std::string> UpTarget(std::string_view typed, std::string_view cur
     target = ParentPart(target, build);
   }
   return WithTrailingDelimiter(target, build);
+}
+
+namespace {
+
+bool IsAbsolute(std::string_view path, Build build) {
+  if (build == Build::Linux) return path.starts_with('/');
+  const bool driveRoot = path.size() >= 3 && path[1] == ':' && path[2] == '\\';
+  return driveRoot || path.starts_with('\\');
+}
+
+}  // namespace
+
+std::string MakeAbsolute(std::string_view typed, std::string_view workingFolder, Build build) {
+  if (typed.empty() || IsAbsolute(typed, build)) return std::string(typed);
+  const char delimiter = Delimiter(build);
+  std::string result = WithoutTrailingDelimiter(workingFolder, build);
+  // The root's own part ("" on Linux, "C:" on Windows) is never climbed out of.
+  const std::size_t rootLength = build == Build::Linux ? 0 : std::min<std::size_t>(result.find(delimiter), result.size());
+  std::size_t start = 0;
+  while (start <= typed.size()) {
+    std::size_t end = typed.find(delimiter, start);
+    if (end == std::string_view::npos) end = typed.size();
+    const std::string_view part = typed.substr(start, end - start);
+    if (part == "..") {
+      const std::size_t cut = result.rfind(delimiter);
+      result.resize(cut == std::string::npos ? rootLength : std::max(cut, rootLength));
+    } else if (!part.empty() && part != ".") {
+      result += delimiter;
+      result.append(part);
+    }
+    start = end + 1;
+  }
+  return result.size() > rootLength ? result : result + delimiter;
 }
 
 }  // namespace Paths

@@ -52,6 +52,12 @@ bool HoldsDelimiter(std::string_view text, Build build = kThisBuild);
 // not "." or "..", no delimiter, no zero byte (which would cut it short).
 bool IsPlainName(std::string_view name, Build build = kThisBuild);
 
+// A typed path made absolute: a relative one is taken from `workingFolder`
+// (the process's working folder) and its "." and ".." parts are resolved by
+// their text, ".." never above the root. Absolute and empty paths come back
+// unchanged.
+std::string MakeAbsolute(std::string_view typed, std::string_view workingFolder, Build build = kThisBuild);
+
 // The folder the "..." button goes to for the path box text `typed` while
 // `currentFolder` is shown; nullopt when the typed path names no folder (the
 // caller reports the error). The parent step happens only when the typed path

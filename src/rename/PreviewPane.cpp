@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -93,6 +94,39 @@ class CoveredPageGuard : public QObject {
   QPointer<QWidget> focusBefore_;
 };
 
+// The confirmation pane's keys, wherever the focus is in the window: Enter
+// presses Yes (when enabled), Escape presses No. Editors and lists that take
+// these keys themselves (an in-place edit of a new name) keep them; only keys
+// that reach the window unused are taken here. Owned by the pane, so it goes
+// with it.
+class ConfirmationKeys : public QObject {
+ public:
+  ConfirmationKeys(QObject* owner, QWidget* window, QWidget* confirmation, QPushButton* yes, QPushButton* no)
+      : QObject(owner), confirmation_(confirmation), yes_(yes), no_(no) {
+    window->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress || !confirmation_->isVisible()) return QObject::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (yes_->isEnabled()) yes_->click();
+      return true;
+    }
+    if (key == Qt::Key_Escape) {
+      no_->click();
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QWidget* confirmation_;
+  QPushButton* yes_;
+  QPushButton* no_;
+};
+
 }  // namespace
 
 PreviewPane::PreviewPane(QWidget* area, WindowServices& services, const OperationPages& pages, QObject* parent)
@@ -153,6 +187,22 @@ PreviewPane::PreviewPane(QWidget* area, WindowServices& services, const Operatio
   connect(lviRenameModel, &PreviewListModel::Edited, this, [this](int row) { lviRenameEdited(row); });
   connect(lviRename, &QAbstractItemView::doubleClicked, this, [this] { lviRenameDblClick(); });
   lviRename->viewport()->installEventFilter(new PreviewMouseFilter(this));
+
+  new ConfirmationKeys(this, area->window(), grpConfirmation, cmdYes, cmdNo);
+  // Delete in the preview list removes the selected entry, as the popup's
+  // "&Remove from list" does; it goes before any window shortcut on Delete.
+  new EventHook(lviRename, [this](QEvent* event) {
+    const bool press = event->type() == QEvent::KeyPress;
+    if (!press && event->type() != QEvent::ShortcutOverride) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Delete || key->modifiers() != Qt::NoModifier) return false;
+    if (!press) {
+      event->accept();
+      return true;
+    }
+    mnuRemoveFromListClick();
+    return true;
+  });
 
   connect(cmdYes, &QPushButton::clicked, this, [this] { cmdYesClick(); });
   connect(cmdNo, &QPushButton::clicked, this, [this] { cmdNoClick(); });

@@ -37,6 +37,10 @@ bool Search(std::string& path, const DirListing::PatternMatcher& mask, const Fou
     if (!EntersFolder(entry)) continue;
     path.append(entry.name);
     path += delimiter;
+    if (FileSystem::IsKernelPseudoFolder(path)) {
+      path.resize(length);
+      continue;
+    }
     const bool go = Search(path, mask, callback);
     path.resize(length);
     if (!go) return false;

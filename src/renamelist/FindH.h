@@ -20,7 +20,8 @@ using FoundFileCallback = std::function<bool(const std::string& folder, const st
 // before its subfolders, each subfolder finished before the next. The mask
 // filters files only; every subfolder is entered whatever its name, except
 // (Linux) folders whose names begin with "." and symbolic links, and
-// (Windows) hidden and system folders. Unreadable folders give nothing.
+// (Windows) hidden and system folders, and the kernel's pseudo file systems
+// (proc, sysfs, ...) mounted below `folder`. Unreadable folders give nothing.
 // Answers false when the callback stopped the search.
 bool FindFilesRecursive(const std::string& folder, std::string_view mask, const FoundFileCallback& callback);
 

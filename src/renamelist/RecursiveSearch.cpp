@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include <chrono>
+
 #include "browser/DirListing.h"
 #include "platform/Paths.h"
 #include "renamelist/FindH.h"
@@ -12,11 +14,25 @@ RecursiveSearch::RecursiveSearch(QObject* parent) : QObject(parent) {
   poll_->setObjectName(QStringLiteral("tmrRecursivePoll"));
   poll_->setInterval(kPollInterval);
   connect(poll_, &QTimer::timeout, this, &RecursiveSearch::Poll);
+  abandon_ = new QTimer(this);
+  abandon_->setSingleShot(true);
+  abandon_->setInterval(kAbandonAfter);
+  connect(abandon_, &QTimer::timeout, this, &RecursiveSearch::Abandon);
 }
 
+// A worker that is still busy gets a moment to end after the stop; one that
+// is blocked is left to end by itself, the process does not wait for it.
 RecursiveSearch::~RecursiveSearch() {
-  RequestStop();
-  Join();
+  if (!worker_.joinable()) return;
+  state_->stop = true;
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  const bool ended =
+      state_->ended.wait_for(lock, std::chrono::milliseconds(kAbandonAfter), [this] { return state_->done; });
+  lock.unlock();
+  if (ended)
+    worker_.join();
+  else
+    worker_.detach();
 }
 
 void RecursiveSearch::SetHandlers(BatchHandler onBatch, FinishedHandler onFinished) {
@@ -26,58 +42,51 @@ void RecursiveSearch::SetHandlers(BatchHandler onBatch, FinishedHandler onFinish
 
 bool RecursiveSearch::Start(const std::string& folder, const std::string& mask, bool stopAtFirstFile) {
   if (running_) return false;
-  Join();
-  stop_ = stopAtFirstFile;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    pending_.clear();
-    progress_ = {Paths::WithTrailingDelimiter(folder), 0};
-    done_ = false;
-  }
-  lastFolder_.clear();
-  lastPath_.clear();
+  if (worker_.joinable()) worker_.join();  // ended already: it was polled done
+  state_ = std::make_shared<State>();
+  state_->stop = stopAtFirstFile;
+  state_->progress = {Paths::WithTrailingDelimiter(folder), 0};
   running_ = true;
-  worker_ = std::thread([this, folder, mask] {
-    // The search is asked for every file and the mask is applied here, so that
-    // the stop flag is read at every file the search passes, not only at the
-    // matching ones: a search for a rare pattern stops as promptly as any.
-    // An empty mask takes every file, as FindFilesRecursive does.
-    const DirListing::PatternMatcher matcher(mask.empty() ? std::string_view("*") : std::string_view(mask));
-    FindH::FindFilesRecursive(folder, "*", [this, &matcher](const std::string& found, const std::string& name) {
-      return AddFoundFile(found, name, matcher.Matches(name));
-    });
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    // Hand over the rest now rather than at the next tick. The destructor
-    // joins this thread before the object goes, and a call still queued
-    // then is dropped with it.
-    QMetaObject::invokeMethod(this, &RecursiveSearch::Poll, Qt::QueuedConnection);
-  });
+  worker_ = std::thread(&RecursiveSearch::RunWorker, state_, folder, mask);
   poll_->start();
   return true;
 }
 
-void RecursiveSearch::RequestStop() { stop_ = true; }
-
-// The worker's callback: queue a matching entry (name, folder without its
-// trailing delimiter) and go on unless asked to stop.
-bool RecursiveSearch::AddFoundFile(const std::string& folder, const std::string& name, bool matches) {
-  const bool newFolder = folder != lastFolder_;
-  if (newFolder) {
-    lastFolder_ = folder;
-    lastPath_ = Paths::WithoutTrailingDelimiter(folder);
-  }
-  if (matches || newFolder) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (newFolder) progress_.folder = folder;
-    if (matches) {
-      pending_.push_back({name, lastPath_});
-      ++progress_.found;
+// The worker: it reaches nothing but its own copy of the shared state, so it
+// may outlive the search object.
+void RecursiveSearch::RunWorker(const std::shared_ptr<State>& state, const std::string& folder,
+                                const std::string& mask) {
+  // The search is asked for every file and the mask is applied here, so that
+  // the stop flag is read at every file the search passes, not only at the
+  // matching ones: a search for a rare pattern stops as promptly as any.
+  // An empty mask takes every file, as FindFilesRecursive does.
+  const DirListing::PatternMatcher matcher(mask.empty() ? std::string_view("*") : std::string_view(mask));
+  std::string lastFolder;
+  std::string lastPath;
+  FindH::FindFilesRecursive(folder, "*", [&](const std::string& found, const std::string& name) {
+    if (matcher.Matches(name)) {
+      if (found != lastFolder) {
+        lastFolder = found;
+        lastPath = Paths::WithoutTrailingDelimiter(found);
+      }
+      std::lock_guard<std::mutex> lock(state->mutex);
+      state->pending.push_back({name, lastPath});
+      state->progress.folder = found;
+      ++state->progress.found;
     }
+    return !state->stop.load(std::memory_order_relaxed);
+  });
+  {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->done = true;
   }
-  return !stop_.load(std::memory_order_relaxed);
+  state->ended.notify_all();
+}
+
+void RecursiveSearch::RequestStop() {
+  if (!running_) return;
+  state_->stop = true;
+  if (!abandon_->isActive()) abandon_->start();
 }
 
 void RecursiveSearch::Poll() {
@@ -86,20 +95,38 @@ void RecursiveSearch::Poll() {
   Progress progress;
   bool done;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    batch.swap(pending_);
-    progress = progress_;
-    done = done_;
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    batch.swap(state_->pending);
+    progress = state_->progress;
+    done = state_->done;
   }
-  if (onBatch_) onBatch_(batch, progress);
-  if (!done) return;
-
-  poll_->stop();
-  Join();
-  running_ = false;
-  if (onFinished_) onFinished_(stop_.load());
+  if (!done) {
+    if (onBatch_) onBatch_(batch, progress);
+    return;
+  }
+  worker_.join();
+  Finish(batch, progress);
 }
 
-void RecursiveSearch::Join() {
-  if (worker_.joinable()) worker_.join();
+// The stopped worker did not end in time: take what it found so far and let
+// it go.
+void RecursiveSearch::Abandon() {
+  if (!running_) return;
+  std::vector<RenameListEntry> batch;
+  Progress progress;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    batch.swap(state_->pending);
+    progress = state_->progress;
+  }
+  worker_.detach();
+  Finish(batch, progress);
+}
+
+void RecursiveSearch::Finish(std::vector<RenameListEntry>& batch, const Progress& progress) {
+  poll_->stop();
+  abandon_->stop();
+  running_ = false;
+  if (onBatch_) onBatch_(batch, progress);
+  if (onFinished_) onFinished_(state_->stop.load());
 }

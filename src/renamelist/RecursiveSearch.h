@@ -3,8 +3,10 @@
 #include <QObject>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,22 +22,29 @@ class QTimer;
 // worker. Stopping is an atomic flag that the search's callback reads, so a
 // stop ends the search at the next file it passes.
 //
-// Destroying the object stops and joins the worker.
+// A worker that does not end soon after a stop (it may be blocked in a folder
+// read on a stalled network or FUSE mount) is abandoned: the search finishes
+// as stopped, the thread is detached and ends whenever its system call
+// returns. Everything it touches lives in a shared state it co-owns, so
+// nothing is freed under it. The entries found before the stop are kept;
+// whatever the abandoned worker finds later is dropped with its state.
 class RecursiveSearch : public QObject {
   Q_OBJECT
 
  public:
   struct Progress {
-    std::string folder;     // folder being searched, trailing delimiter
+    std::string folder;     // folder of the file found last, trailing delimiter
     std::size_t found = 0;  // files found so far
   };
   // Runs on the GUI thread with the entries found since the last call.
   using BatchHandler = std::function<void(std::vector<RenameListEntry>& batch, const Progress& progress)>;
-  // Runs on the GUI thread once the worker has ended and every entry has been
-  // handed over; `stopped` tells whether the search was stopped early.
+  // Runs on the GUI thread once the worker has ended (or was abandoned) and
+  // every entry has been handed over; `stopped` tells whether the search was
+  // stopped early.
   using FinishedHandler = std::function<void(bool stopped)>;
 
-  static constexpr int kPollInterval = 30;  // ms between batches
+  static constexpr int kPollInterval = 30;     // ms between batches
+  static constexpr int kAbandonAfter = 250;    // ms a stopped worker has to end
 
   explicit RecursiveSearch(QObject* parent = nullptr);
   ~RecursiveSearch() override;
@@ -45,30 +54,33 @@ class RecursiveSearch : public QObject {
   // started) while a search is running. With `stopAtFirstFile` the stop is
   // requested from the start: the search ends at the first file it passes.
   bool Start(const std::string& folder, const std::string& mask, bool stopAtFirstFile = false);
-  // Asks the running search to stop; it ends within a fraction of a second.
+  // Asks the running search to stop; it finishes within kAbandonAfter plus a
+  // poll interval, blocked or not.
   void RequestStop();
   bool IsRunning() const { return running_; }
 
  private:
+  // Shared between the worker and the GUI thread; the worker co-owns it.
+  struct State {
+    std::atomic<bool> stop{false};
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::vector<RenameListEntry> pending;
+    Progress progress;
+    bool done = false;
+  };
+
   void Poll();
-  bool AddFoundFile(const std::string& folder, const std::string& name, bool matches);
-  void Join();
+  void Abandon();
+  void Finish(std::vector<RenameListEntry>& batch, const Progress& progress);
+  static void RunWorker(const std::shared_ptr<State>& state, const std::string& folder, const std::string& mask);
 
   BatchHandler onBatch_;
   FinishedHandler onFinished_;
   QTimer* poll_ = nullptr;
+  QTimer* abandon_ = nullptr;
   bool running_ = false;
 
   std::thread worker_;
-  std::atomic<bool> stop_{false};
-
-  // Shared between the worker and the GUI thread.
-  std::mutex mutex_;
-  std::vector<RenameListEntry> pending_;
-  Progress progress_;
-  bool done_ = false;
-
-  // Worker only: the Path text of the folder last seen.
-  std::string lastFolder_;
-  std::string lastPath_;
+  std::shared_ptr<State> state_;
 };

@@ -6,23 +6,37 @@
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QTreeView>
+
+#include <optional>
 
 #include "app/WindowServices.h"
 #include "browser/FileView.h"
 #include "platform/Paths.h"
 #include "rename/RenameEngine.h"
+#include "renamelist/DroppedItems.h"
 #include "renamelist/RecursiveSearch.h"
 #include "renamelist/RenameListModel.h"
 #include "widgets/ListColumns.h"
 #include "widgets/ListSelection.h"
+#include "widgets/OwnDrag.h"
 #include "widgets/SearchLock.h"
 #include "widgets/WidgetBridge.h"
 #include "widgets/WidgetFactory.h"
 
 namespace {
+
+// The files and folders of a drag from another program; nullopt for anything
+// but a list of local files.
+std::optional<std::vector<RenameListEntry>> DroppedFromOutside(const QMimeData* mime) {
+  const QString uriList = QStringLiteral("text/uri-list");
+  if (!mime || !mime->hasFormat(uriList)) return std::nullopt;
+  const QByteArray bytes = mime->data(uriList);
+  return DroppedItems::FromUriList(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+}
 
 QString SearchingText(const std::string& folder) {
   return QStringLiteral("Searching ") + FromBytes(folder) + QStringLiteral("...");
@@ -58,8 +72,10 @@ RenameList::RenameList(QWidget* area, WindowServices& services, QObject* parent)
   lviFiles->header()->setSectionsMovable(false);
   new ColumnAutoSizer(lviFiles, {150, 85});
 
-  // A drag starts by itself; whatever is dragged over the list is accepted
-  // (lviFilesDragOver), and dropping adds nothing further.
+  // A drag starts by itself. Rows dragged from the program's own lists are
+  // added as the drag moves over the list (lviFilesDragOver) and dropping
+  // adds nothing further; files dragged from another program are added when
+  // they are dropped (lviFilesDropFromOutside).
   lviFiles->setDragEnabled(true);
   lviFiles->setAcceptDrops(true);
   lviFiles->viewport()->setAcceptDrops(true);
@@ -71,20 +87,34 @@ RenameList::RenameList(QWidget* area, WindowServices& services, QObject* parent)
       case QEvent::DragEnter:
       case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
+        const bool own = IsOwnDrag(drag->mimeData());
+        if (!own && !DroppedFromOutside(drag->mimeData())) {
+          drag->ignore();
+          return true;
+        }
         drag->setDropAction(Qt::CopyAction);
         drag->accept();
-        lviFilesDragOver();
+        if (own) lviFilesDragOver();
         return true;
       }
       case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
+        if (!IsOwnDrag(drop->mimeData()) && !lviFilesDropFromOutside(drop->mimeData())) {
+          drop->ignore();
+          return true;
+        }
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
         return true;
       }
       case QEvent::MouseButtonPress: {
+        // Decided once the view has handled the press, so that a right-click
+        // on an entry selects it first and opens the popup at once.
         auto* mouse = static_cast<QMouseEvent*>(event);
-        lviFilesItemMouseDown(mouse->button(), mouse->position().toPoint());
+        const Qt::MouseButton button = mouse->button();
+        const QPoint position = mouse->position().toPoint();
+        QMetaObject::invokeMethod(
+            this, [this, button, position] { lviFilesItemMouseDown(button, position); }, Qt::QueuedConnection);
         return false;
       }
       default:
@@ -192,6 +222,14 @@ void RenameList::mnuAddClick() {
 // Mouse and drags over the rename list
 
 void RenameList::lviFilesDragOver() { Invoke(mnuSelectedFiles); }
+
+bool RenameList::lviFilesDropFromOutside(const QMimeData* mime) {
+  std::optional<std::vector<RenameListEntry>> items = DroppedFromOutside(mime);
+  if (!items) return false;
+  SetKeepRenameList(1);
+  lviFilesModel->AppendBatch(std::move(*items));
+  return true;
+}
 
 void RenameList::lviFilesItemMouseDown(Qt::MouseButton button, const QPoint& position) {
   if (button != Qt::RightButton) return;

@@ -12,6 +12,7 @@ class FileView;
 class QAction;
 class QMenu;
 class QMenuBar;
+class QMimeData;
 class QTimer;
 class QTreeView;
 class RecursiveSearch;
@@ -47,6 +48,9 @@ class RenameList : public QObject {
   void mnuClearClick();
   void mnuAddClick();
   void lviFilesDragOver();
+  // Adds the files and folders of a drop from another program; false (and
+  // nothing changed) when the drop holds anything but local files.
+  bool lviFilesDropFromOutside(const QMimeData* mime);
   void lviFilesItemMouseDown(Qt::MouseButton button, const QPoint& position);
   // The Add menu's items as clicks on them (nothing while disabled).
   void InvokeAllFiles();

@@ -1,8 +1,6 @@
 #include "widgets/Dialogs.h"
 
-#include <QApplication>
 #include <QMessageBox>
-#include <QPixmap>
 
 namespace {
 DialogHandler& InstalledHandler() {
@@ -30,10 +28,6 @@ DialogAnswer ShowMessage(QWidget* parent, const DialogRequest& request) {
   const bool yesNo = request.buttons == DialogButtons::YesNo;
   QMessageBox box(ToQtIcon(request.icon), request.title, request.text,
                   yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, parent);
-  if (request.icon == DialogIcon::None) {
-    const QPixmap logo = QApplication::windowIcon().pixmap(48, 48);
-    if (!logo.isNull()) box.setIconPixmap(logo);
-  }
   const int answer = box.exec();
   if (!yesNo) return DialogAnswer::Ok;
   return answer == QMessageBox::Yes ? DialogAnswer::Yes : DialogAnswer::No;

@@ -197,3 +197,32 @@ TEST(PathsUp, TargetOfTheUpButton) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PathsText, MakeAbsoluteTakesRelativePathsFromTheWorkingFolder) {
+  struct Case {
+    Build build;
+    const char* typed;
+    const char* working;
+    const char* absolute;
+  };
+  const Case cases[] = {
+      {L, "music", "/home/ann", "/home/ann/music"},
+      {L, "./a/../b/", "/home/ann/", "/home/ann/b"},
+      {L, "..", "/home", "/"},
+      {L, "../../..", "/home", "/"},
+      {L, ".", "/", "/"},
+      {L, "/usr/./x", "/home", "/usr/./x"},
+      {L, "", "/home", ""},
+      {W, "Music", "C:\\Users", "C:\\Users\\Music"},
+      {W, "..\\..", "C:\\Users", "C:\\"},
+      {W, "D:\\x", "C:\\", "D:\\x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.typed) + " in " + c.working);
+    EXPECT_EQ(Paths::MakeAbsolute(c.typed, c.working, c.build), c.absolute);
+  }
+}
+
+}  // namespace

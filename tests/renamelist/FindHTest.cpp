@@ -14,6 +14,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 struct Found {
@@ -212,6 +215,33 @@ TEST(FindHSearch, SearchFolderLeavesThePathUnchanged) {
   }));
   EXPECT_EQ(calls, 1u);
   EXPECT_EQ(path, before);
+}
+
+// The kernel's own file systems mounted below the start folder are not
+// entered; an ordinary folder beside them is.
+TEST(FindHSearch, PassesOverTheKernelsPseudoFileSystems) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
+  TempDir dir;
+  dir.WriteFile("plain/b.txt");
+  const char* const kinds[] = {"proc", "sysfs", "devpts"};
+  std::vector<std::string> mounted;
+  for (const char* kind : kinds) {
+    const std::string at = dir.path() + "/" + kind;
+    ::mkdir(at.c_str(), 0755);
+    const std::string command = std::string("mount -t ") + kind + " none '" + at + "' 2>/dev/null";
+    if (std::system(command.c_str()) == 0) mounted.push_back(at);
+  }
+  if (mounted.empty()) GTEST_SKIP() << "no pseudo file system could be mounted";
+  for (const std::string& at : mounted) EXPECT_TRUE(FileSystem::IsKernelPseudoFolder(at + "/")) << at;
+  EXPECT_FALSE(FileSystem::IsKernelPseudoFolder(dir.path() + "/plain/"));
+
+  std::vector<std::string> found;
+  FindH::FindFilesRecursive(dir.path(), "*", [&](const std::string& folder, const std::string& name) {
+    found.push_back(folder + name);
+    return true;
+  });
+  for (const std::string& at : mounted) EXPECT_EQ(std::system(("umount '" + at + "'").c_str()), 0);
+  EXPECT_EQ(found, std::vector<std::string>{dir.path() + "/plain/b.txt"});
 }
 
 }  // namespace

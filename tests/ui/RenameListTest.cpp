@@ -29,6 +29,7 @@
 #include "ui/UiTestSupport.h"
 #include "widgets/ListSelection.h"
 #include "browser/FileView.h"
+#include "browser/FileViewModel.h"
 #include "renamelist/RenameList.h"
 
 namespace {
@@ -486,34 +487,36 @@ TEST(RenameListMenu, DisabledItemsIgnoreShortcutsButNotThePopup) {
   EXPECT_TRUE(w.renameList().RenameListEntries().empty());
 }
 
-TEST(RenameListMenu, PopupOpensOnlyOverAnEntryWithASelection) {
+TEST(RenameListMenu, PopupOpensOnTheFirstRightClickOverAnEntry) {
   TestWindow t;
   TfrmMain& w = t.Open();
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   for (const char* name : {"a", "b"}) w.renameList().AddToRenameList(name, "/f");
   QWidget* viewport = Find<QTreeView>(w, "lviFiles")->viewport();
+  QMenu* popup = Find<QMenu>(w, "mnuPopUpFiles");
   const QPoint onEntry = Find<QTreeView>(w, "lviFiles")->visualRect(Find<QTreeView>(w, "lviFiles")->model()->index(1, 0)).center();
   const QPoint below(onEntry.x(), viewport->height() - 3);
   ASSERT_FALSE(Find<QTreeView>(w, "lviFiles")->indexAt(below).isValid());
 
-  QTest::mousePress(viewport, Qt::RightButton, {}, onEntry);  // nothing selected
-  EXPECT_FALSE(Find<QMenu>(w, "mnuPopUpFiles")->isVisible());
+  // Nothing selected: the press selects the entry, and the popup opens.
+  QTest::mousePress(viewport, Qt::RightButton, {}, onEntry);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return popup->isVisible(); }, 2000));
+  EXPECT_EQ(Find<QTreeView>(w, "lviFiles")->selectionModel()->selectedRows().size(), 1);
+  popup->close();
   QTest::mouseRelease(viewport, Qt::RightButton, {}, onEntry);
 
   SelectRows(Find<QTreeView>(w, "lviFiles"), {0});
   QTest::mousePress(viewport, Qt::RightButton, {}, below);  // empty area
-  EXPECT_FALSE(Find<QMenu>(w, "mnuPopUpFiles")->isVisible());
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(popup->isVisible());
   QTest::mouseRelease(viewport, Qt::RightButton, {}, below);
 
   SelectRows(Find<QTreeView>(w, "lviFiles"), {0});
   QTest::mousePress(viewport, Qt::LeftButton, {}, onEntry);  // other buttons
-  EXPECT_FALSE(Find<QMenu>(w, "mnuPopUpFiles")->isVisible());
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(popup->isVisible());
   QTest::mouseRelease(viewport, Qt::LeftButton, {}, onEntry);
-
-  QTest::mousePress(viewport, Qt::RightButton, {}, onEntry);
-  EXPECT_TRUE(Find<QMenu>(w, "mnuPopUpFiles")->isVisible());
-  Find<QMenu>(w, "mnuPopUpFiles")->close();
 }
 
 // ---------------------------------------------------------------------------
@@ -611,7 +614,8 @@ TEST(RenameListFromFileView, TheAddMenuStatesGovernDragsButNotThePopupOrTheDoubl
   for (const char* name : {"a.txt", "b.txt", "c.txt"}) t.files.WriteFile(name);
   ShowFolder(t, "");
   const std::vector<std::string> rows = FileViewNames(w);
-  QMimeData mime;
+  QMimeData mime;  // rows of the program's own file view
+  mime.setData(QString::fromLatin1(FileViewModel::kMimeType), QByteArray("x"));
   auto dragOver = [&] {
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(Find<QTreeView>(w, "lviFiles")->viewport(), &enter);
