@@ -101,6 +101,7 @@ TEST(DropsFromOtherPrograms, AddExactlyTheDroppedItemsAndRefuseAnythingElse) {
   // Over the file view the same drag is refused and removes nothing.
   Find<QTreeView>(w, "lviFiles")->selectAll();
   emit Find<QMenu>(w, "mnuAdd")->aboutToShow();
+  ASSERT_TRUE(Find<QAction>(w, "mnuClearSelected")->isEnabled());
   EXPECT_FALSE(DropOn(Find<QTreeView>(w, "lstvwLocal")->viewport(), *two));
   EXPECT_EQ(w.renameList().RenameListEntries(), expected);
 }
