@@ -198,31 +198,15 @@ TEST(PathsUp, TargetOfTheUpButton) {
 
 }  // namespace
 
-namespace {
-
 TEST(PathsText, MakeAbsoluteTakesRelativePathsFromTheWorkingFolder) {
-  struct Case {
+  const struct {
     Build build;
-    const char* typed;
-    const char* working;
-    const char* absolute;
+    const char *typed, *working, *absolute;
+  } cases[] = {
+      {Build::Linux, "music", "/home/ann", "/home/ann/music"}, {Build::Linux, "./a/../b/", "/home/ann/", "/home/ann/b"},
+      {Build::Linux, "../../..", "/home", "/"},                {Build::Linux, "/usr/./x", "/home", "/usr/./x"},
+      {Build::Linux, "", "/home", ""},                         {Build::Windows, "Music", "C:\\Users", "C:\\Users\\Music"},
+      {Build::Windows, "..\\..", "C:\\Users", "C:\\"},   {Build::Windows, "D:\\x", "C:\\", "D:\\x"},
   };
-  const Case cases[] = {
-      {L, "music", "/home/ann", "/home/ann/music"},
-      {L, "./a/../b/", "/home/ann/", "/home/ann/b"},
-      {L, "..", "/home", "/"},
-      {L, "../../..", "/home", "/"},
-      {L, ".", "/", "/"},
-      {L, "/usr/./x", "/home", "/usr/./x"},
-      {L, "", "/home", ""},
-      {W, "Music", "C:\\Users", "C:\\Users\\Music"},
-      {W, "..\\..", "C:\\Users", "C:\\"},
-      {W, "D:\\x", "C:\\", "D:\\x"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.typed) + " in " + c.working);
-    EXPECT_EQ(Paths::MakeAbsolute(c.typed, c.working, c.build), c.absolute);
-  }
+  for (const auto& c : cases) EXPECT_EQ(Paths::MakeAbsolute(c.typed, c.working, c.build), c.absolute) << c.typed;
 }
-
-}  // namespace
