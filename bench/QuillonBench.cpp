@@ -38,8 +38,12 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/Dialogs.h"
 #include "app/Main.h"
+#include "browser/FileView.h"
+#include "rename/PreviewPane.h"
+#include "renamelist/RenameList.h"
+#include "widgets/Dialogs.h"
+#include "widgets/WidgetBridge.h"
 #include "rename/StringH.h"
 
 namespace stdfs = std::filesystem;
@@ -56,6 +60,18 @@ struct Options {
 [[noreturn]] void Fail(const std::string& what) {
   std::cerr << "quillon-bench: " << what << "\n";
   std::exit(1);
+}
+
+// A widget or menu item of the window by its name.
+template <typename T>
+T* Find(const QObject& window, const QString& name) {
+  T* found = window.findChild<T*>(name);
+  if (!found) Fail("no object named " + name.toStdString());
+  return found;
+}
+template <typename T>
+T* Find(const QObject& window, const char* name) {
+  return Find<T>(window, QString::fromLatin1(name));
 }
 
 double Seconds(const std::function<void()>& work) {
@@ -234,10 +250,11 @@ class Bench {
   }
 
   void StartPreview() {
-    w().mnuRename_[0]->trigger();
-    w().txtReplaceFrom->setText(QStringLiteral("file"));
-    w().txtReplaceTo->setText(QStringLiteral("item"));
-    w().cmdRename[0]->click();
+    TfrmMain& w = this->w();
+    Find<QAction>(w, "mnuRename_0")->trigger();
+    Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("file"));
+    Find<QLineEdit>(w, "txtReplaceTo")->setText(QStringLiteral("item"));
+    Find<QPushButton>(w, "cmdRename_0")->click();
     // The button puts up the busy text and arms the preview timer.
     WaitForReady("preview");
   }
@@ -295,22 +312,22 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
   // list
   RemoveTree(folder);
   MakeFiles(folder, n);
-  w.txtPattern->setText(QStringLiteral("*"));
+  Find<QLineEdit>(w, "txtPattern")->setText(QStringLiteral("*"));
   for (int r = 0; r < bench.options_.runs; ++r) {
-    times.push_back(Seconds([&] { w.ListFiles(folder); }));
+    times.push_back(Seconds([&] { w.fileView().ListFiles(folder); }));
     baselines.push_back(BaselineList(folder));
   }
-  if (w.FileViewRowCount() != n) Fail("list: " + std::to_string(w.FileViewRowCount()) + " rows, expected " + std::to_string(n));
+  if (w.fileView().FileViewRowCount() != n) Fail("list: " + std::to_string(w.fileView().FileViewRowCount()) + " rows, expected " + std::to_string(n));
   Report({"list", n, fs, Median(times), Median(baselines), ""});
 
   // add all
   times.clear(), baselines.clear();
   for (int r = 0; r < bench.options_.runs; ++r) {
-    w.mnuClearClick();
-    times.push_back(Seconds([&] { TfrmMain::Invoke(w.mnuAllFiles); }));
+    w.renameList().mnuClearClick();
+    times.push_back(Seconds([&] { Invoke(Find<QAction>(w, "mnuAllFiles")); }));
     baselines.push_back(BaselineAddAll(names, folder));
   }
-  if (int(w.RenameListEntries().size()) != n) Fail("add all: wrong number of entries");
+  if (int(w.renameList().RenameListEntries().size()) != n) Fail("add all: wrong number of entries");
   Report({"add all", n, fs, Median(times), Median(baselines), ""});
 
   // recursive: a tree of n/1000 folders of 1000 files
@@ -320,17 +337,17 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
   for (int f = 0; f < folders; ++f) MakeFiles(tree + "/folder" + std::to_string(f), n / folders, f * (n / folders));
   times.clear(), baselines.clear();
   for (int r = 0; r < bench.options_.runs; ++r) {
-    w.mnuClearClick();
-    w.ListFiles(tree);
+    w.renameList().mnuClearClick();
+    w.fileView().ListFiles(tree);
     times.push_back(Seconds([&] {
-      TfrmMain::Invoke(w.mnuAllFilesRecursive);
+      Invoke(Find<QAction>(w, "mnuAllFilesRecursive"));
       bench.WaitForReady("recursive");
     }));
     baselines.push_back(BaselineRecursive(tree));
   }
-  if (int(w.RenameListEntries().size()) != folders * (n / folders)) Fail("recursive: wrong number of entries");
+  if (int(w.renameList().RenameListEntries().size()) != folders * (n / folders)) Fail("recursive: wrong number of entries");
   Report({"recursive", n, fs, Median(times), Median(baselines), ""});
-  w.mnuClearClick();
+  w.renameList().mnuClearClick();
   RemoveTree(tree);
 
   // preview, validate and rename, each run on a fresh folder
@@ -339,26 +356,26 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
   for (int r = 0; r < bench.options_.runs; ++r) {
     RemoveTree(folder);
     MakeFiles(folder, n);
-    w.ListFiles(folder);
-    w.mnuClearClick();
-    TfrmMain::Invoke(w.mnuAllFiles);
+    w.fileView().ListFiles(folder);
+    w.renameList().mnuClearClick();
+    Invoke(Find<QAction>(w, "mnuAllFiles"));
     previewTimes.push_back(Seconds([&] { bench.StartPreview(); }));
     previewBase.push_back(BaselineReplace(names));
     // The same build once more, timing the preview timer's handler alone,
     // without the designed 50 ms pause before it runs.
-    w.cmdNoClick();
-    w.cmdRename[0]->click();
-    handlerTimes.push_back(Seconds([&] { w.tmrMakeListsTimer(); }));
-    if (int(w.RenameListEntries().size()) != n) Fail("preview: the rename list lost entries");
-    if (!w.cmdYes->isEnabled()) Fail("preview: Yes is not enabled");
-    validateTimes.push_back(Seconds([&] { w.CheckFileNames(false); }));
+    w.previewPane().cmdNoClick();
+    Find<QPushButton>(w, "cmdRename_0")->click();
+    handlerTimes.push_back(Seconds([&] { w.previewPane().tmrMakeListsTimer(); }));
+    if (int(w.renameList().RenameListEntries().size()) != n) Fail("preview: the rename list lost entries");
+    if (!Find<QPushButton>(w, "cmdYes")->isEnabled()) Fail("preview: Yes is not enabled");
+    validateTimes.push_back(Seconds([&] { w.previewPane().CheckFileNames(false); }));
     validateBase.push_back(BaselineValidate(names, folder));
     peakKiB = std::max(peakKiB, PeakResidentKiB());
 
     const std::string undo = bench.programFolder_ + "/UNDO";
     std::remove(undo.c_str());
     renameTimes.push_back(Seconds([&] {
-      w.cmdYes->click();
+      Find<QPushButton>(w, "cmdYes")->click();
       bench.WaitForReady("rename");
     }));
     bench.ExpectNoDialogs("rename");
