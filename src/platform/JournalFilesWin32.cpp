@@ -1,16 +1,8 @@
 #include "platform/JournalFiles.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/WinText.h"
 
 #include <algorithm>
-
-#include "platform/WinText.h"
 
 namespace JournalFiles {
 
