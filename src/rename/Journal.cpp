@@ -232,7 +232,6 @@ bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names
   return true;
 }
 
-
 // An open journal that this process holds alone; closed (and so released)
 // when the object goes.
 class HeldJournal {
