@@ -15,6 +15,7 @@
 // windows.h maps DeleteFile to DeleteFileW; this file defines the program's own.
 #undef DeleteFile
 
+#include <cstdio>
 #include <random>
 
 namespace FileSystem {
@@ -152,8 +153,42 @@ bool FolderHasSubfolders(const std::string& folder) {
   return found;
 }
 
-RenameResult RenameNoReplace(const std::string& folder, const std::string& oldName,
-                             const std::string& newName) {
+namespace {
+
+// A change of letter case alone: move the entry aside under a unique name,
+// then give it the new name; put the old name back (tried once more) if the
+// second step fails. `notice` hears the temporary name before the first step;
+// `stranded` gets it when the entry could be given neither name.
+RenameResult RenameThroughTemporary(const std::string& folder, const std::wstring& from, const std::wstring& to,
+                                    const std::function<bool(const std::string&)>& notice,
+                                    std::string& stranded) {
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  std::string temporaryName;
+  std::wstring temporary;
+  RenameResult moved = RenameResult::TargetExists;
+  for (int attempt = 0; attempt < 20 && moved == RenameResult::TargetExists; ++attempt) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, ".quillon-%lu-%016llx.tmp", static_cast<unsigned long>(::GetCurrentProcessId()),
+                  static_cast<unsigned long long>(random()));
+    temporaryName = buffer;
+    temporary = Wide(Paths::Join(folder, temporaryName, Build::Windows));
+    if (Exists(temporary)) continue;
+    if (notice && !notice(temporaryName)) return RenameResult::Failed;
+    moved = MoveOnce(from, temporary);
+  }
+  if (moved != RenameResult::Renamed) return RenameResult::Failed;
+  const RenameResult result = MoveOnce(temporary, to);
+  if (result == RenameResult::Renamed) return result;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (MoveOnce(temporary, from) == RenameResult::Renamed) return result;
+  }
+  stranded = temporaryName;
+  return RenameResult::Failed;
+}
+
+RenameResult RenameEntry(const std::string& folder, const std::string& oldName, const std::string& newName,
+                         const std::function<bool(const std::string&)>& notice, std::string& stranded) {
   if (!Paths::IsPlainName(oldName, Build::Windows) || !Paths::IsPlainName(newName, Build::Windows)) {
     return RenameResult::Failed;
   }
@@ -164,34 +199,29 @@ RenameResult RenameNoReplace(const std::string& folder, const std::string& oldNa
   const std::wstring& to = *systemTo;
   if (oldName == newName) return Exists(from) ? RenameResult::Renamed : RenameResult::Failed;
 
-  RenameResult result = MoveOnce(from, to);
+  const RenameResult result = MoveOnce(from, to);
   if (result == RenameResult::Failed || !SameNameIgnoringCase(from, to)) return result;
   // A change of letter case only: the target found may be the entry itself,
   // and a rename reported done is not taken on trust (some systems report it
   // done without changing the name). The listing tells.
   if (ListingHoldsExactly(folder, newName)) return result;
+  return RenameThroughTemporary(folder, from, to, notice, stranded);
+}
 
-  // The new name differs from the old in letter case only: go through a
-  // temporary name, and back to the old name if the second step fails.
-  std::random_device seed;
-  std::mt19937_64 random(seed());
-  std::wstring temporary;
-  RenameResult moved = RenameResult::TargetExists;
-  for (int attempt = 0; attempt < 20 && moved == RenameResult::TargetExists; ++attempt) {
-    temporary = Wide(Paths::Join(folder, ".quillon-" + std::to_string(random()) + ".tmp", Build::Windows));
-    moved = MoveOnce(from, temporary);
-  }
-  if (moved != RenameResult::Renamed) return RenameResult::Failed;
-  result = MoveOnce(temporary, to);
-  if (result != RenameResult::Renamed) MoveOnce(temporary, from);
-  return result;
+}  // namespace
+
+RenameResult RenameNoReplace(const std::string& folder, const std::string& oldName,
+                             const std::string& newName) {
+  std::string stranded;
+  return RenameEntry(folder, oldName, newName, nullptr, stranded);
 }
 
 RenameSession::~RenameSession() = default;
 
 RenameResult RenameSession::Rename(const std::string& folder, const std::string& oldName,
                                    const std::string& newName) {
-  return RenameNoReplace(folder, oldName, newName);
+  stranded_.clear();
+  return RenameEntry(folder, oldName, newName, temporaryNotice_, stranded_);
 }
 
 bool DeleteFile(const std::string& path) {

@@ -6,19 +6,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <unordered_map>
-
-#ifndef _WIN32
-#include <ctime>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace Journal {
 
@@ -72,10 +63,7 @@ std::size_t Run::Changed() const {
   }));
 }
 
-#ifndef _WIN32
-
 namespace {
-
 
 constexpr char kMagic[] = "QUILLON-JOURNAL-1";
 constexpr std::uint32_t kSameFolder = 0xFFFFFFFFu;
@@ -167,8 +155,10 @@ bool CaseOnly(const Entry& entry) { return StringH::MayDifferInCaseOnly(entry.ol
 
 // With `names` false the entries are only counted (states, marks and
 // temporaries are read all the same): enough to tell whether a finished run
-// can be undone, at a fraction of the cost.
-bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names = true) {
+// can be undone, at a fraction of the cost. `readableEnd` gets the end of the
+// last record that counts.
+bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names = true,
+              std::size_t* readableEnd = nullptr) {
   std::size_t pos = 0;
   bool sawHeader = false;
   std::string folder;
@@ -238,99 +228,36 @@ bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names
     }
   }
   if (!sawHeader) return reason = "not a rename journal", false;
+  if (readableEnd) *readableEnd = pos;
   return true;
-}
-
-
-std::string SystemReason(int error) { return std::strerror(error); }
-
-bool WriteAll(int fd, const std::string& data, std::string& reason) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      reason = SystemReason(n < 0 ? errno : EIO);
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-bool ReadAll(int fd, std::string& data) {
-  data.clear();
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) data.reserve(static_cast<std::size_t>(st.st_size));
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    data.append(buffer, static_cast<std::size_t>(n));
-  }
-}
-
-// Creates the folder and the missing folders above it, for this user only.
-bool MakeFolders(const std::string& folder, std::string& reason) {
-  for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-    const std::string part = folder.substr(0, slash);
-    if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-      reason = SystemReason(errno);
-      return false;
-    }
-    if (slash == std::string::npos) break;
-  }
-  struct stat st;
-  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    reason = SystemReason(ENOTDIR);
-    return false;
-  }
-  return true;
-}
-
-void SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
 }
 
 // An open journal that this process holds alone; closed (and so released)
 // when the object goes.
 class HeldJournal {
  public:
-  explicit HeldJournal(const std::string& path, int flags = O_RDONLY) {
-    fd_ = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd_ < 0) {
-      reason_ = SystemReason(errno);
-      return;
-    }
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+  using Mode = JournalFiles::File::Mode;
+  explicit HeldJournal(const std::string& path, Mode mode = Mode::Read) {
+    if (file_.Open(path, mode, reason_) && !file_.Lock(false)) {
       reason_ = "the journal is in use by another Quillon";
-      ::close(fd_);
-      fd_ = -1;
+      file_.Close();
     }
   }
-  ~HeldJournal() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  HeldJournal(const HeldJournal&) = delete;
-  HeldJournal& operator=(const HeldJournal&) = delete;
-  int fd() const { return fd_; }
+  JournalFiles::File& file() { return file_; }
   const std::string& reason() const { return reason_; }
+  // Set by ReadHeld: a record torn by a crash or power cut at the end.
+  std::size_t readableEnd = 0;
+  bool torn = false;
 
  private:
-  int fd_ = -1;
+  JournalFiles::File file_;
   std::string reason_;
 };
 
 // Whether `name` stands in the folder with exactly these bytes. Only a
 // change of case needs the listing: there the other spelling answers too.
 bool StandsExactly(const Entry& entry, const std::string& name) {
-  struct stat st;
-  if (::lstat((entry.folder + name).c_str(), &st) != 0) return false;
+  if (!JournalFiles::Exists(entry.folder + name)) return false;
   if (!CaseOnly(entry)) return true;
   std::vector<FileSystem::Entry> listing;
   if (!FileSystem::ReadFolderKinds(entry.folder, [&](std::string_view n) { return n == name; }, listing))
@@ -342,38 +269,43 @@ bool StandsExactly(const Entry& entry, const std::string& name) {
 // entry; the names it had before and after may be held by a claim left by a
 // killed run.
 EntryState StateOnDisk(const Entry& entry, const std::string& temporary) {
-  struct stat st;
-  if (!temporary.empty() && ::lstat((entry.folder + temporary).c_str(), &st) == 0) return EntryState::Stranded;
+  if (!temporary.empty() && JournalFiles::Exists(entry.folder + temporary)) return EntryState::Stranded;
   if (StandsExactly(entry, entry.oldName)) return EntryState::Failed;
   if (StandsExactly(entry, entry.newName)) return EntryState::Renamed;
   return EntryState::Failed;
 }
 
 // Appends one record to a held journal and makes it durable.
-bool AppendMark(int fd, RecordType type, std::string& reason) {
+bool AppendMark(JournalFiles::File& file, RecordType type, std::string& reason) {
   std::string record;
   EndRecord(record, BeginRecord(record, type));
-  if (!WriteAll(fd, record, reason)) return false;
-  if (::fdatasync(fd) != 0) return reason = SystemReason(errno), false;
-  return true;
+  return file.WriteAll(record, reason) && file.Sync(false, reason);
+}
+
+// A mark written after a torn record could never be read: the torn bytes go
+// first.
+bool AppendMark(HeldJournal& held, RecordType type, std::string& reason) {
+  if (held.torn && !held.file().Truncate(held.readableEnd, reason)) return false;
+  held.torn = false;
+  return AppendMark(held.file(), type, reason);
 }
 
 bool IsHeldElsewhere(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-  ::close(fd);
-  return held;
+  JournalFiles::File file;
+  std::string reason;
+  return file.Open(path, JournalFiles::File::Mode::Read, reason) && !file.Lock(false);
 }
 
 // Reads a journal that this process holds; with `names` false as ParseRun.
-bool ReadHeld(const HeldJournal& held, const std::string& path, Run& run, std::string& reason, bool names = true) {
+bool ReadHeld(HeldJournal& held, const std::string& path, Run& run, std::string& reason, bool names = true) {
   std::string data;
-  if (held.fd() < 0) return reason = held.reason(), false;
-  if (::lseek(held.fd(), 0, SEEK_SET) < 0 || !ReadAll(held.fd(), data)) return reason = SystemReason(errno), false;
+  if (!held.file().IsOpen()) return reason = held.reason(), false;
+  if (!held.file().ReadAll(data, reason)) return false;
   run = Run{};
   run.path = path;
-  return ParseRun(data, run, reason, names);
+  if (!ParseRun(data, run, reason, names, &held.readableEnd)) return false;
+  held.torn = held.readableEnd < data.size();
+  return true;
 }
 
 bool HasPending(const Run& run) {
@@ -383,54 +315,47 @@ bool HasPending(const Run& run) {
 }  // namespace
 
 bool CreateStateFolder(const std::string& stateFolder, std::string& reason) {
-  return MakeFolders(stateFolder, reason);
+  return JournalFiles::MakeFolders(stateFolder, reason);
 }
 
-Writer::~Writer() {
-  if (fd_ >= 0) ::close(fd_);
-}
+Writer::~Writer() = default;
 
 bool Writer::Open(const std::string& stateFolder, std::string& reason) {
   if (stateFolder.empty()) return reason = "no state folder is known", false;
-  if (!MakeFolders(stateFolder, reason)) return false;
-  struct timespec now {};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  auto stamp = static_cast<unsigned long long>(now.tv_sec) * 1000000000ull + static_cast<unsigned long long>(now.tv_nsec);
-  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt, ++stamp) {
+  if (!JournalFiles::MakeFolders(stateFolder, reason)) return false;
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  auto stamp = static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+  const auto pid = static_cast<unsigned long long>(JournalFiles::ProcessId());
+  for (int attempt = 0; attempt < 100 && !file_.IsOpen(); ++attempt, ++stamp) {
     char name[96];
-    std::snprintf(name, sizeof name, "%s%020llu-%ld%s", kPrefix, stamp, static_cast<long>(::getpid()), kSuffix);
-    path_ = Paths::Join(stateFolder, name, Build::Linux);
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
-    if (fd_ < 0 && errno != EEXIST) break;
+    std::snprintf(name, sizeof name, "%s%020llu-%llu%s", kPrefix, stamp, pid, kSuffix);
+    path_ = Paths::Join(stateFolder, name);
+    if (!file_.Open(path_, JournalFiles::File::Mode::CreateNew, reason) && !file_.NameTaken()) break;
   }
-  if (fd_ < 0) return reason = SystemReason(errno), false;
-  ::flock(fd_, LOCK_EX);
+  if (!file_.IsOpen()) return false;
+  file_.Lock(true);
 
   std::string header;
   const std::size_t start = BeginRecord(header, kHeader);
   header += kMagic;
-  PutU64(header, static_cast<std::uint64_t>(::getpid()));
+  PutU64(header, pid);
   EndRecord(header, start);
-  const bool durable = WriteAll(fd_, header, reason) && (::fsync(fd_) == 0 || (reason = SystemReason(errno), false));
-  if (!durable) {
-    ::unlink(path_.c_str());
-    ::close(fd_);
-    fd_ = -1;
+  if (!file_.WriteAll(header, reason) || !file_.Sync(true, reason)) {
+    file_.Close();
+    FileSystem::DeleteFile(path_);
     return false;
   }
-  SyncFolder(stateFolder);
+  JournalFiles::SyncFolder(stateFolder);
 
   const std::vector<std::string> runs = RunFiles(stateFolder);
   for (std::size_t i = kKeptRuns; i < runs.size(); ++i)
-    if (!IsHeldElsewhere(runs[i])) ::unlink(runs[i].c_str());
+    if (!IsHeldElsewhere(runs[i])) FileSystem::DeleteFile(runs[i]);
   return true;
 }
 
 bool Writer::Append(const std::string& record, bool sync, std::string& reason) {
-  if (fd_ < 0) return reason = "the journal is not open", false;
-  if (!WriteAll(fd_, record, reason)) return false;
-  if (sync && ::fdatasync(fd_) != 0) return reason = SystemReason(errno), false;
-  return true;
+  if (!file_.IsOpen()) return reason = "the journal is not open", false;
+  return file_.WriteAll(record, reason) && (!sync || file_.Sync(false, reason));
 }
 
 bool Writer::WriteIntent(const std::vector<Entry>& batch, std::string& reason) {
@@ -490,21 +415,16 @@ bool Writer::WriteTemporary(std::size_t index, const std::string& temporary, std
 }
 
 bool Writer::Finish(std::string& reason) {
-  if (fd_ < 0) return reason = "the journal is not open", false;
-  const bool ok = AppendMark(fd_, kFinished, reason);
-  ::close(fd_);
-  fd_ = -1;
+  if (!file_.IsOpen()) return reason = "the journal is not open", false;
+  const bool ok = AppendMark(file_, kFinished, reason);
+  file_.Close();
   return ok;
 }
 
 bool ReadRun(const std::string& path, Run& run, std::string& reason) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return reason = SystemReason(errno), false;
+  JournalFiles::File file;
   std::string data;
-  const bool read = ReadAll(fd, data);
-  const int error = errno;
-  ::close(fd);
-  if (!read) return reason = SystemReason(error), false;
+  if (!file.Open(path, JournalFiles::File::Mode::Read, reason) || !file.ReadAll(data, reason)) return false;
   run = Run{};
   run.path = path;
   return ParseRun(data, run, reason);
@@ -550,7 +470,7 @@ std::vector<std::string> RunFiles(const std::string& stateFolder) {
   for (const FileSystem::Entry& entry : listing)
     if (!entry.isFolder && !entry.isSymlink) names.push_back(entry.name);
   std::sort(names.rbegin(), names.rend());
-  for (std::string& name : names) name = Paths::Join(stateFolder, name, Build::Linux);
+  for (std::string& name : names) name = Paths::Join(stateFolder, name);
   return names;
 }
 
@@ -589,14 +509,13 @@ std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
 void ClearLeftoverClaim(const Entry& entry) {
   for (const std::string* name : {&entry.oldName, &entry.newName}) {
     const std::string path = entry.folder + *name;
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) ::unlink(path.c_str());
+    if (JournalFiles::IsEmptyFile(path)) FileSystem::DeleteFile(path);
   }
 }
 
 UndoResult UndoRun(const std::string& path) {
   UndoResult result;
-  HeldJournal held(path, O_RDWR | O_APPEND);
+  HeldJournal held(path, HeldJournal::Mode::Append);
   Run run;
   if (!ReadHeld(held, path, run, result.error)) return result;
   if (run.undone) return result.error = "this rename was undone already", result;
@@ -617,12 +536,12 @@ UndoResult UndoRun(const std::string& path) {
     }
   }
   std::string reason;
-  if (!AppendMark(held.fd(), kUndone, reason)) result.error = "the undo could not be recorded: " + reason;
+  if (!AppendMark(held, kUndone, reason)) result.error = "the undo could not be recorded: " + reason;
   return result;
 }
 
 bool KeepRun(const std::string& path, std::string& reason) {
-  HeldJournal held(path, O_RDWR | O_APPEND);
+  HeldJournal held(path, HeldJournal::Mode::Append);
   Run run;
   if (!ReadHeld(held, path, run, reason)) return false;
   ResolvePending(run);
@@ -634,36 +553,7 @@ bool KeepRun(const std::string& path, std::string& reason) {
     if (session.Rename(entry.folder, run.temporaries[i], entry.newName) != FileSystem::RenameResult::Renamed)
       session.Rename(entry.folder, run.temporaries[i], entry.oldName);
   }
-  return AppendMark(held.fd(), kFinished, reason);
+  return AppendMark(held, kFinished, reason);
 }
-
-#else
-
-// The Windows build keeps no journal yet: a run asks before it renames
-// without one, and there is nothing to undo or recover.
-namespace {
-constexpr char kNotInThisBuild[] = "the rename journal is not available in this build";
-}
-
-bool CreateStateFolder(const std::string&, std::string& reason) { return reason = kNotInThisBuild, false; }
-Writer::~Writer() = default;
-bool Writer::Open(const std::string&, std::string& reason) { return reason = kNotInThisBuild, false; }
-bool Writer::Append(const std::string&, bool, std::string& reason) { return reason = kNotInThisBuild, false; }
-bool Writer::WriteIntent(const std::vector<Entry>&, std::string& reason) { return Append({}, false, reason); }
-bool Writer::WriteResults(std::size_t, const std::vector<EntryState>&, const std::vector<std::string>&,
-                          std::string& reason) {
-  return Append({}, false, reason);
-}
-bool Writer::WriteTemporary(std::size_t, const std::string&, std::string& reason) { return Append({}, false, reason); }
-bool Writer::Finish(std::string& reason) { return Append({}, false, reason); }
-bool ReadRun(const std::string&, Run&, std::string& reason) { return reason = kNotInThisBuild, false; }
-void ResolvePending(Run&) {}
-std::vector<std::string> RunFiles(const std::string&) { return {}; }
-std::optional<std::string> NewestUndoableRun(const std::string&) { return std::nullopt; }
-std::optional<UnfinishedRun> FindUnfinishedRun(const std::string&) { return std::nullopt; }
-UndoResult UndoRun(const std::string&) { return UndoResult{0, 0, {}, kNotInThisBuild}; }
-bool KeepRun(const std::string&, std::string& reason) { return reason = kNotInThisBuild, false; }
-
-#endif
 
 }  // namespace Journal

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Build.h"
+#include "platform/JournalFiles.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,8 +28,8 @@
 // known: from the journal, and for entries of the one unconfirmed batch from
 // what is on disk.
 //
-// A journal is locked (flock) while a run writes it or an undo works on it;
-// other processes leave a locked journal alone.
+// A journal is locked (flock; LockFileEx in the Windows build) while a run
+// writes it or an undo works on it; other processes leave it alone then.
 namespace Journal {
 
 // The environment values the state folder depends on.
@@ -86,7 +87,7 @@ class Writer {
   // system's reason (for "Undo information cannot be saved: <reason>. Rename
   // anyway?") when the journal cannot be created.
   bool Open(const std::string& stateFolder, std::string& reason);
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return file_.IsOpen(); }
   const std::string& Path() const { return path_; }
 
   // The number of renames the run will attempt, recorded with the first
@@ -107,7 +108,7 @@ class Writer {
 
  private:
   bool Append(const std::string& record, bool sync, std::string& reason);
-  int fd_ = -1;
+  JournalFiles::File file_;
   std::string path_;
   std::string lastFolder_;  // the folder of the last entry written
   std::size_t written_ = 0;  // entries written so far

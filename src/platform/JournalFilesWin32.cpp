@@ -1,0 +1,142 @@
+#include "platform/JournalFiles.h"
+
+#include "platform/WinText.h"
+
+#include <algorithm>
+
+namespace JournalFiles {
+
+namespace {
+
+HANDLE Handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+std::string LastReason() { return WinText::SystemMessage(::GetLastError()); }
+std::string InvalidNameReason() { return WinText::SystemMessage(ERROR_INVALID_NAME); }
+
+// The lock covers one byte far beyond any journal's end: Windows locks keep
+// others from reading what they cover, and readers must not be kept out.
+OVERLAPPED LockPlace() {
+  OVERLAPPED place{};
+  place.OffsetHigh = 0x40000000;
+  return place;
+}
+
+bool CreateFolderAndParents(const std::wstring& folder) {
+  if (::CreateDirectoryW(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS) return true;
+  if (::GetLastError() != ERROR_PATH_NOT_FOUND) return false;
+  const std::size_t cut = folder.find_last_of(L"\\/");
+  const bool atDrive = cut == 2 && folder[1] == L':';
+  if (cut == std::wstring::npos || cut == 0 || atDrive || !CreateFolderAndParents(folder.substr(0, cut)))
+    return false;
+  return ::CreateDirectoryW(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+}  // namespace
+
+bool File::Open(const std::string& path, Mode mode, std::string& reason) {
+  Close();
+  nameTaken_ = false;
+  const auto systemPath = WinText::SystemPath(path);
+  if (path.empty() || !systemPath) return reason = InvalidNameReason(), false;
+  // Others may open, lock-test and delete the file meanwhile.
+  DWORD access = GENERIC_READ;
+  if (mode == Mode::CreateNew) access = GENERIC_WRITE;
+  if (mode == Mode::Append) access |= GENERIC_WRITE;
+  const HANDLE file =
+      ::CreateFileW(systemPath->c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    mode == Mode::CreateNew ? CREATE_NEW : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    nameTaken_ = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+    return reason = WinText::SystemMessage(error), false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  return true;
+}
+
+void File::Close() {
+  if (handle_ != -1) ::CloseHandle(Handle(handle_));
+  handle_ = -1;
+}
+
+bool File::Lock(bool wait) {
+  if (handle_ == -1) return false;
+  OVERLAPPED place = LockPlace();
+  const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
+  return ::LockFileEx(Handle(handle_), flags, 0, 1, 0, &place) != 0;
+}
+
+// Every write goes to the end, as with O_APPEND.
+bool File::WriteAll(const std::string& data, std::string& reason) {
+  const LARGE_INTEGER none{};
+  if (!::SetFilePointerEx(Handle(handle_), none, nullptr, FILE_END)) return reason = LastReason(), false;
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(Handle(handle_), data.data() + done, chunk, &written, nullptr)) return reason = LastReason(), false;
+    if (written == 0) return reason = WinText::SystemMessage(ERROR_WRITE_FAULT), false;
+    done += written;
+  }
+  return true;
+}
+
+bool File::Sync(bool, std::string& reason) {
+  if (!::FlushFileBuffers(Handle(handle_))) return reason = LastReason(), false;
+  return true;
+}
+
+bool File::ReadAll(std::string& data, std::string& reason) {
+  data.clear();
+  LARGE_INTEGER start{};
+  if (!::SetFilePointerEx(Handle(handle_), start, nullptr, FILE_BEGIN)) return reason = LastReason(), false;
+  LARGE_INTEGER size{};
+  if (::GetFileSizeEx(Handle(handle_), &size) && size.QuadPart > 0) data.reserve(static_cast<std::size_t>(size.QuadPart));
+  char buffer[1 << 16];
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(Handle(handle_), buffer, sizeof buffer, &got, nullptr)) return reason = LastReason(), false;
+    if (got == 0) return true;
+    data.append(buffer, got);
+  }
+}
+
+bool File::Truncate(std::uint64_t size, std::string& reason) {
+  LARGE_INTEGER end{};
+  end.QuadPart = static_cast<LONGLONG>(size);
+  if (!::SetFilePointerEx(Handle(handle_), end, nullptr, FILE_BEGIN) || !::SetEndOfFile(Handle(handle_)))
+    return reason = LastReason(), false;
+  return true;
+}
+
+bool MakeFolders(const std::string& folder, std::string& reason) {
+  const auto systemPath = WinText::SystemPath(folder);
+  if (folder.empty() || !systemPath) return reason = InvalidNameReason(), false;
+  if (!CreateFolderAndParents(*systemPath)) return reason = LastReason(), false;
+  const DWORD attributes = ::GetFileAttributesW(systemPath->c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    return reason = WinText::SystemMessage(ERROR_DIRECTORY), false;
+  return true;
+}
+
+// NTFS records a folder's new entries in its own log; there is no folder
+// handle to flush.
+void SyncFolder(const std::string&) {}
+
+bool Exists(const std::string& path) {
+  const auto systemPath = WinText::SystemPath(path);
+  return !path.empty() && systemPath && ::GetFileAttributesW(systemPath->c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsEmptyFile(const std::string& path) {
+  const auto systemPath = WinText::SystemPath(path);
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (path.empty() || !systemPath || !::GetFileAttributesExW(systemPath->c_str(), GetFileExInfoStandard, &data))
+    return false;
+  return (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+         data.nFileSizeHigh == 0 && data.nFileSizeLow == 0;
+}
+
+std::uint64_t ProcessId() { return ::GetCurrentProcessId(); }
+
+}  // namespace JournalFiles
