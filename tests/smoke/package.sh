@@ -27,6 +27,7 @@ cleanup() {
   rm -rf "$scratch" "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
 
 root=$work/root home=$work/home files=$work/home/files
 main_window=''
@@ -132,7 +133,7 @@ find_main_window() {
   [ -n "$main_window" ]
 }
 wait_for 60 'main window "Quillon! v7.2"' find_main_window
-xdotool windowfocus --sync "$main_window"
+timeout 20 xdotool windowfocus --sync "$main_window" || fail "the main window took no keyboard focus"
 
 # Page "Replace" is shown at start. Its boxes lie at design positions inside
 # the right-hand column, whose left edge follows the window's width; the
@@ -160,7 +161,7 @@ press_yes_until_renamed() {
 }
 wait_for 60 "renamed files (expected $renamed)" press_yes_until_renamed
 [ -z "$(ls -A "$root/usr/bin" | grep -vx quillon)" ] || fail "the run wrote into the program folder"
-[ -f "$home/state/quillon/UNDO" ] || fail "no undo file in the state folder"
+grep -q "item1.txt" "$home/state/quillon/UNDO" 2>/dev/null || fail "no undo file of this run in the state folder"
 
 xdotool key alt+f
 xdotool key u
