@@ -38,8 +38,14 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/Dialogs.h"
 #include "app/Main.h"
+#include "browser/FileView.h"
+#include "rename/Journal.h"
+#include "rename/PreviewPane.h"
+#include "rename/RenameEngine.h"
+#include "renamelist/RenameList.h"
+#include "widgets/Dialogs.h"
+#include "widgets/WidgetBridge.h"
 #include "rename/StringH.h"
 
 namespace stdfs = std::filesystem;
@@ -56,6 +62,18 @@ struct Options {
 [[noreturn]] void Fail(const std::string& what) {
   std::cerr << "quillon-bench: " << what << "\n";
   std::exit(1);
+}
+
+// A widget or menu item of the window by its name.
+template <typename T>
+T* Find(const QObject& window, const QString& name) {
+  T* found = window.findChild<T*>(name);
+  if (!found) Fail("no object named " + name.toStdString());
+  return found;
+}
+template <typename T>
+T* Find(const QObject& window, const char* name) {
+  return Find<T>(window, QString::fromLatin1(name));
 }
 
 double Seconds(const std::function<void()>& work) {
@@ -171,6 +189,30 @@ double BaselineValidate(const std::vector<std::string>& names, const std::string
   });
 }
 
+// The core's renames of file_<i> to item_<i>, with a journal in
+// `stateFolder` or (empty) without one; the files are then given their names
+// back.
+double CoreRename(const std::string& folder, const std::vector<std::string>& names, const std::string& stateFolder) {
+  std::vector<PreviewEntry> entries;
+  entries.reserve(names.size());
+  for (const std::string& name : names) entries.push_back({"item" + name.substr(4), name, folder});
+  Journal::Writer journal;
+  std::string reason;
+  if (!stateFolder.empty() && !journal.Open(stateFolder, reason)) Fail("journal: " + reason);
+  RenameEngine::RenameRun run;
+  const double seconds = Seconds([&] {
+    run = stateFolder.empty() ? RenameEngine::PerformRenames(entries) : RenameEngine::PerformRenames(entries, journal);
+  });
+  if (run.successes != names.size()) Fail("journal: the core renamed " + std::to_string(run.successes));
+  if (stateFolder.empty()) {
+    for (PreviewEntry& entry : entries) std::swap(entry.newName, entry.oldName);
+    RenameEngine::PerformRenames(entries);
+  } else if (Journal::UndoRun(*Journal::NewestUndoableRun(stateFolder)).undone != names.size()) {
+    Fail("journal: the run was not undone");
+  }
+  return seconds;
+}
+
 double BaselineRename(const std::string& folder, const std::vector<std::string>& names) {
   return Seconds([&] {
     const int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
@@ -205,8 +247,8 @@ double ToolRename(const std::string& folder, const std::string& command) {
 
 class Bench {
  public:
-  Bench(const Options& options, std::string programFolder, std::string home)
-      : options_(options) {
+  Bench(const Options& options, std::string programFolder, std::string home, std::string stateFolder)
+      : options_(options), stateFolder_(stateFolder) {
     SetDialogHandler([this](const DialogRequest& request) {
       dialogs_.push_back(request.title.toStdString() + ": " + request.text.toStdString());
       return DialogAnswer::Ok;
@@ -214,6 +256,7 @@ class Bench {
     AppEnvironment environment;
     environment.programFolder = programFolder + "/";
     environment.home = home;
+    environment.stateFolder = stateFolder;
     programFolder_ = programFolder;
     window_ = std::make_unique<TfrmMain>(environment);
   }
@@ -234,15 +277,17 @@ class Bench {
   }
 
   void StartPreview() {
-    w().mnuRename_[0]->trigger();
-    w().txtReplaceFrom->setText(QStringLiteral("file"));
-    w().txtReplaceTo->setText(QStringLiteral("item"));
-    w().cmdRename[0]->click();
+    TfrmMain& w = this->w();
+    Find<QAction>(w, "mnuRename_0")->trigger();
+    Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("file"));
+    Find<QLineEdit>(w, "txtReplaceTo")->setText(QStringLiteral("item"));
+    Find<QPushButton>(w, "cmdRename_0")->click();
     // The button puts up the busy text and arms the preview timer.
     WaitForReady("preview");
   }
 
   const Options& options_;
+  std::string stateFolder_;
   std::string programFolder_;
   std::vector<std::string> dialogs_;
   std::unique_ptr<TfrmMain> window_;
@@ -295,22 +340,22 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
   // list
   RemoveTree(folder);
   MakeFiles(folder, n);
-  w.txtPattern->setText(QStringLiteral("*"));
+  Find<QLineEdit>(w, "txtPattern")->setText(QStringLiteral("*"));
   for (int r = 0; r < bench.options_.runs; ++r) {
-    times.push_back(Seconds([&] { w.ListFiles(folder); }));
+    times.push_back(Seconds([&] { w.fileView().ListFiles(folder); }));
     baselines.push_back(BaselineList(folder));
   }
-  if (w.FileViewRowCount() != n) Fail("list: " + std::to_string(w.FileViewRowCount()) + " rows, expected " + std::to_string(n));
+  if (w.fileView().FileViewRowCount() != n) Fail("list: " + std::to_string(w.fileView().FileViewRowCount()) + " rows, expected " + std::to_string(n));
   Report({"list", n, fs, Median(times), Median(baselines), ""});
 
   // add all
   times.clear(), baselines.clear();
   for (int r = 0; r < bench.options_.runs; ++r) {
-    w.mnuClearClick();
-    times.push_back(Seconds([&] { TfrmMain::Invoke(w.mnuAllFiles); }));
+    w.renameList().mnuClearClick();
+    times.push_back(Seconds([&] { Invoke(Find<QAction>(w, "mnuAllFiles")); }));
     baselines.push_back(BaselineAddAll(names, folder));
   }
-  if (int(w.RenameListEntries().size()) != n) Fail("add all: wrong number of entries");
+  if (int(w.renameList().RenameListEntries().size()) != n) Fail("add all: wrong number of entries");
   Report({"add all", n, fs, Median(times), Median(baselines), ""});
 
   // recursive: a tree of n/1000 folders of 1000 files
@@ -320,45 +365,46 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
   for (int f = 0; f < folders; ++f) MakeFiles(tree + "/folder" + std::to_string(f), n / folders, f * (n / folders));
   times.clear(), baselines.clear();
   for (int r = 0; r < bench.options_.runs; ++r) {
-    w.mnuClearClick();
-    w.ListFiles(tree);
+    w.renameList().mnuClearClick();
+    w.fileView().ListFiles(tree);
     times.push_back(Seconds([&] {
-      TfrmMain::Invoke(w.mnuAllFilesRecursive);
+      Invoke(Find<QAction>(w, "mnuAllFilesRecursive"));
       bench.WaitForReady("recursive");
     }));
     baselines.push_back(BaselineRecursive(tree));
   }
-  if (int(w.RenameListEntries().size()) != folders * (n / folders)) Fail("recursive: wrong number of entries");
+  if (int(w.renameList().RenameListEntries().size()) != folders * (n / folders)) Fail("recursive: wrong number of entries");
   Report({"recursive", n, fs, Median(times), Median(baselines), ""});
-  w.mnuClearClick();
+  w.renameList().mnuClearClick();
   RemoveTree(tree);
 
   // preview, validate and rename, each run on a fresh folder
   std::vector<double> previewTimes, handlerTimes, previewBase, validateTimes, validateBase, renameTimes, renameBase;
+  std::vector<double> undoTimes, journalTimes, plainTimes;
   long peakKiB = 0;
   for (int r = 0; r < bench.options_.runs; ++r) {
     RemoveTree(folder);
     MakeFiles(folder, n);
-    w.ListFiles(folder);
-    w.mnuClearClick();
-    TfrmMain::Invoke(w.mnuAllFiles);
+    w.fileView().ListFiles(folder);
+    w.renameList().mnuClearClick();
+    Invoke(Find<QAction>(w, "mnuAllFiles"));
     previewTimes.push_back(Seconds([&] { bench.StartPreview(); }));
     previewBase.push_back(BaselineReplace(names));
     // The same build once more, timing the preview timer's handler alone,
     // without the designed 50 ms pause before it runs.
-    w.cmdNoClick();
-    w.cmdRename[0]->click();
-    handlerTimes.push_back(Seconds([&] { w.tmrMakeListsTimer(); }));
-    if (int(w.RenameListEntries().size()) != n) Fail("preview: the rename list lost entries");
-    if (!w.cmdYes->isEnabled()) Fail("preview: Yes is not enabled");
-    validateTimes.push_back(Seconds([&] { w.CheckFileNames(false); }));
+    w.previewPane().cmdNoClick();
+    Find<QPushButton>(w, "cmdRename_0")->click();
+    handlerTimes.push_back(Seconds([&] { w.previewPane().tmrMakeListsTimer(); }));
+    if (int(w.renameList().RenameListEntries().size()) != n) Fail("preview: the rename list lost entries");
+    if (!Find<QPushButton>(w, "cmdYes")->isEnabled()) Fail("preview: Yes is not enabled");
+    validateTimes.push_back(Seconds([&] { w.previewPane().CheckFileNames(false); }));
     validateBase.push_back(BaselineValidate(names, folder));
     peakKiB = std::max(peakKiB, PeakResidentKiB());
 
     const std::string undo = bench.programFolder_ + "/UNDO";
     std::remove(undo.c_str());
     renameTimes.push_back(Seconds([&] {
-      w.cmdYes->click();
+      Find<QPushButton>(w, "cmdYes")->click();
       bench.WaitForReady("rename");
     }));
     bench.ExpectNoDialogs("rename");
@@ -369,6 +415,14 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
     const int undoLines = int(std::count(std::istreambuf_iterator<char>(undoFile), std::istreambuf_iterator<char>(), '\n'));
     if (undoLines != n) Fail("rename: undo file has " + std::to_string(undoLines) + " lines");
 
+    undoTimes.push_back(Seconds([&] { Invoke(Find<QAction>(w, "mnuUndoLastRename")); }));
+    bench.ExpectNoDialogs("undo");
+    if (w.StatusText() != QStringLiteral("Ready, undone %1 file(s)/folder(s), 0 error(s).").arg(n))
+      Fail("undo: status \"" + w.StatusText().toStdString() + "\"");
+    if (CountFilesStartingWith(folder, "file_") != n) Fail("undo: files on disk not renamed back");
+    journalTimes.push_back(CoreRename(folder, names, bench.stateFolder_));
+    plainTimes.push_back(CoreRename(folder, names, {}));
+
     RemoveTree(folder);
     MakeFiles(folder, n);
     renameBase.push_back(BaselineRename(folder, names));
@@ -376,7 +430,9 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
   Report({"preview", n, fs, Median(previewTimes), Median(previewBase), "Replace file -> item, button to Ready."});
   Report({"preview*", n, fs, Median(handlerTimes), Median(previewBase), "the preview timer's handler alone"});
   Report({"validate", n, fs, Median(validateTimes), Median(validateBase), ""});
-  Report({"rename", n, fs, Median(renameTimes), Median(renameBase), "Yes to counts text, undo file written"});
+  Report({"rename", n, fs, Median(renameTimes), Median(renameBase), "Yes to counts text, journal and undo file written"});
+  Report({"undo", n, fs, Median(undoTimes), Median(renameBase), "Undo last rename to counts text"});
+  Report({"journal", n, fs, Median(journalTimes), Median(plainTimes), "the core's renames with the journal, against without"});
   Report({"memory", n, fs, double(peakKiB) / 1024.0, -1, "MiB peak resident"});
 
   // Other tools doing the same renames
@@ -452,10 +508,11 @@ int main(int argc, char** argv) {
   const std::string scratch = MakeTempFolder("/var/tmp");
   const std::string programFolder = scratch + "/program";
   const std::string home = scratch + "/home";
+  const std::string stateFolder = home + "/.local/state/quillon";
   stdfs::create_directories(programFolder);
   stdfs::create_directories(home);
   {
-    Bench bench(options, programFolder, home);
+    Bench bench(options, programFolder, home, stateFolder);
     std::cerr << "phase            N  fs       seconds (median of " << options.runs << ")\n";
     for (const auto& [fs, parent] : fileSystems) {
       const std::string base = MakeTempFolder(parent);

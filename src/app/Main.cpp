@@ -1,143 +1,33 @@
 #include "app/Main.h"
-#include "app/WidgetBridge.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QFontMetrics>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QRadioButton>
+#include <QShortcut>
 #include <QStatusBar>
-#include <QStyle>
-#include <QStyleOptionComboBox>
 #include <QTimer>
-#include <QTreeView>
-#include <QTreeWidget>
-#include <QVariant>
 
-#include "app/Dialogs.h"
-#include "app/IniFile.h"
+#include "app/Settings.h"
+#include "browser/FileView.h"
+#include "browser/FolderTree.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "rename/OperationPages.h"
+#include "rename/PreviewPane.h"
+#include "renamelist/RenameList.h"
+#include "widgets/Dialogs.h"
+#include "widgets/SearchLock.h"
+#include "widgets/WidgetBridge.h"
+#include "widgets/WidgetFactory.h"
 
 TfrmMain* frmMain = nullptr;
-
-namespace {
-
-const char* const kTagProperty = "tag";
-const char* const kOptions = "Options";
-
-// Line edits and combo boxes are a little taller in the Linux build.
-constexpr int kEditHeight = kThisBuild == Build::Linux ? 23 : 21;
-constexpr int kPageWidth = 241;
-constexpr int kPageHeight = 177;
-
-template <typename Widget>
-Widget* Make(QWidget* parent, const char* name, int left, int top, int width, int height) {
-  auto* widget = new Widget(parent);
-  widget->setObjectName(QString::fromLatin1(name));
-  widget->setGeometry(left, top, width, height);
-  return widget;
-}
-
-QLabel* MakeLabel(QWidget* page, const char* name, const QString& caption, int left, int top,
-                  int width, int height) {
-  auto* label = Make<QLabel>(page, name, left, top, width, height);
-  label->setText(caption);
-  return label;
-}
-
-QLineEdit* MakeEdit(QWidget* page, const char* name, const QString& text, int left, int top,
-                    int width, QLabel* label = nullptr) {
-  auto* edit = Make<QLineEdit>(page, name, left, top, width, kEditHeight);
-  edit->setText(text);
-  if (label) label->setBuddy(edit);
-  return edit;
-}
-
-QComboBox* MakeCombo(QWidget* page, const char* name, const QStringList& items, const QString& text,
-                     int left, int top, int width, const QString& accessibleName) {
-  auto* combo = Make<QComboBox>(page, name, left, top, width, kEditHeight);
-  combo->setEditable(true);
-  combo->setInsertPolicy(QComboBox::NoInsert);
-  combo->addItems(items);
-  combo->setCurrentText(text);
-  combo->setAccessibleName(accessibleName);
-  return combo;
-}
-
-QGroupBox* MakePane(QWidget* parent, const char* name, const QString& caption, int left) {
-  auto* pane = Make<QGroupBox>(parent, name, left, 0, kPageWidth, kPageHeight);
-  pane->setTitle(caption);
-  return pane;
-}
-
-QAction* MakeItem(QMenu* menu, const char* name, const QString& caption,
-                  const QKeySequence& shortcut = {}) {
-  QAction* item = menu->addAction(caption);
-  item->setObjectName(QString::fromLatin1(name));
-  if (!shortcut.isEmpty()) item->setShortcut(shortcut);
-  return item;
-}
-
-QAction* MakeCheckItem(QMenu* menu, const char* name, const QString& caption) {
-  QAction* item = MakeItem(menu, name, caption);
-  item->setCheckable(true);
-  return item;
-}
-
-QMenu* MakeMenu(QMenuBar* bar, const char* name, const QString& caption) {
-  QMenu* menu = bar->addMenu(caption);
-  menu->setObjectName(QString::fromLatin1(name));
-  return menu;
-}
-
-// The pages keep their fixed design geometry; where the desktop's font is
-// wider than the design's, a caption is set a little smaller rather than cut.
-void FitCaptionsToWidth(QWidget* page) {
-  for (QWidget* child : page->findChildren<QWidget*>()) {
-    QString text;
-    int room = child->width();
-    if (auto* label = qobject_cast<QLabel*>(child)) {
-      if (label->wordWrap()) continue;
-      text = label->text();
-    } else if (auto* button = qobject_cast<QAbstractButton*>(child)) {
-      if (qobject_cast<QPushButton*>(button)) continue;
-      text = button->text();
-      room -= 24;  // the check or radio indicator
-    } else if (auto* combo = qobject_cast<QComboBox*>(child)) {
-      // The longest choice, in the edit field beside the drop-down arrow
-      // (less the line edit's own margins).
-      const QFontMetrics metrics(combo->font());
-      for (int i = 0; i < combo->count(); ++i)
-        if (metrics.horizontalAdvance(combo->itemText(i)) > metrics.horizontalAdvance(text)) text = combo->itemText(i);
-      QStyleOptionComboBox option;
-      option.initFrom(combo);
-      option.editable = combo->isEditable();
-      room = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo).width() - 6;
-    } else {
-      continue;
-    }
-    text.remove(QLatin1Char('&'));
-    QFont font = child->font();
-    while (QFontMetrics(font).horizontalAdvance(text) > room && font.pointSizeF() > 6.5)
-      font.setPointSizeF(font.pointSizeF() - 0.5);
-    if (font != child->font()) child->setFont(font);
-  }
-}
-
-
-}  // namespace
 
 TfrmMain::TfrmMain(const AppEnvironment& environment, QWidget* parent)
     : QMainWindow(parent), environment_(environment) {
@@ -158,20 +48,33 @@ TfrmMain::TfrmMain(const AppEnvironment& environment, QWidget* parent)
   QApplication::setWindowIcon(windowIcon());
   resize(681, 481);
 
-  CreateWidgets();
-  CreateMenus();
-  CreatePopupMenus();
-  CreateTimers();
+  centralArea = new QWidget(this);
+  centralArea->setObjectName(QStringLiteral("centralArea"));
+  setCentralWidget(centralArea);
 
-  SetupFolderTree();
-  SetupFileView();
-  SetupRenameList();
-  SetupOperationPages();
-  SetupPreviewList();
+  // The rooms make their widgets on the central area. This order keeps the
+  // keyboard's tab order of the design; the stacking is set after.
+  pages_ = new OperationPages(centralArea, this);
+  preview_ = new PreviewPane(centralArea, *this, *pages_, this);
+  CreateBusyPane();
+  stbStatus = new QStatusBar(this);
+  stbStatus->setObjectName(QStringLiteral("stbStatus"));
+  stbStatus->setSizeGripEnabled(true);
+  statusText_ = new QLabel(QStringLiteral("Ready."), stbStatus);
+  statusText_->setObjectName(QStringLiteral("stbStatusText"));
+  stbStatus->addWidget(statusText_, 1);
+  setStatusBar(stbStatus);
+  renameList_ = new RenameList(centralArea, *this, this);
+  folderTree_ = new FolderTree(centralArea, *this, this);
+  fileView_ = new FileView(centralArea, *this, this);
+  ArrangeStackingAndTabOrder();
+
+  CreateMenus();
+  ConnectRooms();
 
   FormCreate();
   FormResize();
-  txtPattern->setFocus();
+  fileView_->FocusPattern();
 }
 
 TfrmMain::~TfrmMain() {
@@ -181,211 +84,26 @@ TfrmMain::~TfrmMain() {
 // ---------------------------------------------------------------------------
 // Construction
 
-void TfrmMain::CreateWidgets() {
-  centralArea = new QWidget(this);
-  centralArea->setObjectName(QStringLiteral("centralArea"));
-  setCentralWidget(centralArea);
-  QWidget* area = centralArea;
+// Later panes lie above earlier ones, and the keyboard's tab order follows
+// the screen from left to right, top to bottom, as the design has them.
+void TfrmMain::ArrangeStackingAndTabOrder() {
+  static const char* const kStacking[] = {
+      "grpRename_0", "grpRename_2", "grpRename_3", "grpRename_4", "grpRename_5", "grpRename_6",
+      "grpRename_1", "grpRename_7", "grpConfirmation", "grpLoading", "trvwLocal", "lstvwLocal",
+      "txtPattern", "lviRename", "lviFiles", "cmdUp", "cboPath"};
+  for (const char* name : kStacking)
+    if (auto* pane = centralArea->findChild<QWidget*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly))
+      pane->raise();
 
-  grpRename_0 = MakePane(area, "grpRename_0", QStringLiteral("Replace"), 424);
-  grpRename_2 = MakePane(area, "grpRename_2", QStringLiteral("Auto-number"), 424);
-  grpRename_3 = MakePane(area, "grpRename_3", QStringLiteral("Change case"), 424);
-  grpRename_4 = MakePane(area, "grpRename_4", QStringLiteral("Trim"), 424);
-  grpRename_5 = MakePane(area, "grpRename_5", QStringLiteral("Extension"), 424);
-  grpRename_6 = MakePane(area, "grpRename_6", QStringLiteral("Advanced add"), 424);
-  grpRename_1 = MakePane(area, "grpRename_1", QStringLiteral("Add"), 424);
-  grpRename_7 = MakePane(area, "grpRename_7", QStringLiteral("ID3-tag"), 432);
-  grpRename_7->hide();
-  CreatePages();
-
-  grpConfirmation = MakePane(area, "grpConfirmation", QStringLiteral("Confirm rename"), 424);
-  CreateConfirmationPane();
-  grpConfirmation->hide();
-
-  grpLoading = MakePane(area, "grpLoading", QStringLiteral("Please wait, working..."), 424);
-  grpLoading->setAutoFillBackground(true);  // it lies over the page below it
-  CreateBusyPane();
-  grpLoading->hide();
-
-  trvwLocal = Make<QTreeWidget>(area, "trvwLocal", 8, 32, 185, 377);
-  trvwLocal->setAccessibleName(QStringLiteral("Folders"));
-
-  lstvwLocal = Make<QTreeView>(area, "lstvwLocal", 192, 32, 225, 377);
-  lstvwLocal->setAccessibleName(QStringLiteral("Files"));
-  lstvwLocal->setRootIsDecorated(false);
-  lstvwLocal->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  lstvwLocal->setSelectionBehavior(QAbstractItemView::SelectRows);
-  lstvwLocal->setUniformRowHeights(true);
-
-  txtPattern = Make<QLineEdit>(area, "txtPattern", 192, 8, 225, kEditHeight);
-  txtPattern->setText(QStringLiteral("*"));
-  txtPattern->setAccessibleName(QStringLiteral("File pattern"));
-
-  lviRename = Make<QTreeView>(area, "lviRename", 8, 8, 249, 249);
-  lviRename->setAccessibleName(QStringLiteral("Preview of the new names"));
-  lviRename->setRootIsDecorated(false);
-  lviRename->setSelectionMode(QAbstractItemView::SingleSelection);
-  lviRename->setSelectionBehavior(QAbstractItemView::SelectRows);
-  lviRename->setUniformRowHeights(true);
-  lviRename->hide();
-
-  stbStatus = new QStatusBar(this);
-  stbStatus->setObjectName(QStringLiteral("stbStatus"));
-  stbStatus->setSizeGripEnabled(true);
-  statusText_ = new QLabel(QStringLiteral("Ready."), stbStatus);
-  statusText_->setObjectName(QStringLiteral("stbStatusText"));
-  stbStatus->addWidget(statusText_, 1);
-  setStatusBar(stbStatus);
-
-  lviFiles = Make<QTreeView>(area, "lviFiles", 424, 184, 241, 225);
-  lviFiles->setAccessibleName(QStringLiteral("Rename list"));
-  lviFiles->setRootIsDecorated(false);
-  lviFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  lviFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
-  lviFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  lviFiles->setUniformRowHeights(true);
-  SetTag(lviFiles, 0);
-
-  cmdUp = Make<QPushButton>(area, "cmdUp", 8, 8, 25, 25);
-  cmdUp->setText(QStringLiteral("..."));
-  cmdUp->setAccessibleName(QStringLiteral("Go to the typed path"));
-  cmdUp->setToolTip(QStringLiteral("Go to the typed path, or one folder up"));
-
-  cboPath = Make<QComboBox>(area, "cboPath", 32, 8, 161, kEditHeight);
-  cboPath->setEditable(true);
-  cboPath->setInsertPolicy(QComboBox::NoInsert);
-  cboPath->setCurrentText(QStringLiteral("/"));
-  cboPath->setAccessibleName(QStringLiteral("Path"));
-
-  // Tab order follows the screen from left to right, top to bottom.
-  setTabOrder(cboPath, cmdUp);
-  setTabOrder(cmdUp, trvwLocal);
-  setTabOrder(trvwLocal, txtPattern);
-  setTabOrder(txtPattern, lstvwLocal);
-  setTabOrder(lstvwLocal, lviRename);
-}
-
-void TfrmMain::CreatePages() {
-  QGroupBox* pages[8] = {grpRename_0, grpRename_1, grpRename_2, grpRename_3,
-                         grpRename_4, grpRename_5, grpRename_6, grpRename_7};
-
-  // Page 0: Replace
-  QWidget* page = grpRename_0;
-  lblReplace1 = MakeLabel(page, "lblReplace1", QStringLiteral("Replace this string from the filenames:"), 8, 24, 225, 21);
-  txtReplaceFrom = MakeEdit(page, "txtReplaceFrom", {}, 8, 48, 225, lblReplace1);
-  lblReplace2 = MakeLabel(page, "lblReplace2", QStringLiteral("...with this string (empty = delete string):"), 8, 80, 225, 21);
-  txtReplaceTo = MakeEdit(page, "txtReplaceTo", {}, 8, 104, 225, lblReplace2);
-
-  // Page 1: Add
-  page = grpRename_1;
-  lblAdd1 = MakeLabel(page, "lblAdd1", QStringLiteral("Add this string to the filenames:"), 8, 16, 225, 21);
-  txtAddText = MakeEdit(page, "txtAddText", {}, 8, 40, 225, lblAdd1);
-  lblAdd2 = MakeLabel(page, "lblAdd2", QStringLiteral("Position:"), 8, 72, 225, 21);
-  cboAddPosition = MakeCombo(page, "cboAddPosition",
-                             {QStringLiteral("to start"), QStringLiteral("to end"), QStringLiteral("to this position")},
-                             QStringLiteral("to start"), 8, 96, 105, QStringLiteral("Position"));
-  lblAdd2->setBuddy(cboAddPosition);
-  txtAddPosition = MakeEdit(page, "txtAddPosition", QStringLiteral("5"), 128, 96, 105);
-  txtAddPosition->setAlignment(Qt::AlignCenter);
-  txtAddPosition->setEnabled(false);
-  txtAddPosition->setAccessibleName(QStringLiteral("Character position"));
-
-  // Page 2: Auto-number
-  page = grpRename_2;
-  lblAutonumber1 = MakeLabel(page, "lblAutonumber1", QStringLiteral("Before number text:"), 8, 24, 121, 21);
-  txtAutonumberBefore = MakeEdit(page, "txtAutonumberBefore", {}, 136, 24, 97, lblAutonumber1);
-  lblAutoNumber2 = MakeLabel(page, "lblAutoNumber2", QStringLiteral("Start from number:"), 8, 56, 121, 21);
-  txtAutonumberStart = MakeEdit(page, "txtAutonumberStart", QStringLiteral("0"), 136, 56, 97, lblAutoNumber2);
-  lblAutoNumber3 = MakeLabel(page, "lblAutoNumber3", QStringLiteral("After number text:"), 8, 88, 121, 21);
-  txtAutonumberAfter = MakeEdit(page, "txtAutonumberAfter", {}, 136, 88, 97, lblAutoNumber3);
-  chkAutonumberZero = Make<QCheckBox>(page, "chkAutonumberZero", 8, 112, 225, 25);
-  chkAutonumberZero->setText(QStringLiteral("&Add zeros before numbers"));
-  chkAutonumberZero->setChecked(true);
-
-  // Page 3: Change case
-  page = grpRename_3;
-  const struct {
-    QRadioButton** button;
-    const char* name;
-    const char* caption;
-  } caseButtons[] = {
-      {&optChangeCaseAllUpperCase, "optChangeCaseAllUpperCase", "ALL &UPPERCASE"},
-      {&optChangeCaseAllLowercase, "optChangeCaseAllLowercase", "all &lowercase"},
-      {&optChangeCaseFirstUpperCase, "optChangeCaseFirstUpperCase", "&First Letter Uppercase"},
-      {&optChangeCaseFirstLowerCase, "optChangeCaseFirstLowerCase", "f&IRST lETTER lOWERCASE"},
-      {&optChangeCaseOpposite, "optChangeCaseOpposite", "&Opposite case (a -> A, A -> a)"},
-  };
-  int top = 16;
-  for (const auto& entry : caseButtons) {
-    *entry.button = Make<QRadioButton>(page, entry.name, 8, top, 225, 25);
-    (*entry.button)->setText(QString::fromLatin1(entry.caption));
-    top += 24;
-  }
-  optChangeCaseFirstUpperCase->setChecked(true);
-
-  // Page 4: Trim
-  page = grpRename_4;
-  txtTrimAmount = MakeEdit(page, "txtTrimAmount", QStringLiteral("3"), 8, 32, 225);
-  txtTrimAmount->setAccessibleName(QStringLiteral("Number of characters"));
-  cboTrimFrom = MakeCombo(page, "cboTrimFrom", {QStringLiteral("from start"), QStringLiteral("from end")},
-                          QStringLiteral("from end"), 8, 72, 225, QStringLiteral("Trim from"));
-  cboTrimAmount = MakeCombo(page, "cboTrimAmount",
-                            {QStringLiteral("trim the selected amount"), QStringLiteral("make filenames this long")},
-                            QStringLiteral("trim the selected amount"), 8, 104, 225, QStringLiteral("Trim mode"));
-
-  // Page 5: Extension
-  page = grpRename_5;
-  Label1 = MakeLabel(page, "Label1", QStringLiteral("Change extension to:"), 8, 56, 225, 25);
-  txtExtension = MakeEdit(page, "txtExtension", {}, 8, 80, 225, Label1);
-
-  // Page 6: Advanced add
-  page = grpRename_6;
-  lblAdvancedAdd1 = MakeLabel(page, "lblAdvancedAdd1", QStringLiteral("If the ASCII-code of a character is between:"), 8, 16, 225, 25);
-  txtAdvancedAddASCII1 = MakeEdit(page, "txtAdvancedAddASCII1", QStringLiteral("65"), 8, 40, 225, lblAdvancedAdd1);
-  lblAdvancedAdd2 = MakeLabel(page, "lblAdvancedAdd2", QStringLiteral("...and:"), 8, 64, 225, 25);
-  txtAdvancedAddASCII2 = MakeEdit(page, "txtAdvancedAddASCII2", QStringLiteral("91"), 8, 88, 225, lblAdvancedAdd2);
-  lblAdvancedAdd3 = MakeLabel(page, "lblAdvancedAdd3", QStringLiteral("...add:"), 8, 112, 57, 25);
-  txtAdvancedAddNew = MakeEdit(page, "txtAdvancedAddNew", QStringLiteral("_"), 64, 112, 73, lblAdvancedAdd3);
-  cboAdvancedAddPosition = MakeCombo(page, "cboAdvancedAddPosition",
-                                     {QStringLiteral("before char"), QStringLiteral("after char")},
-                                     QStringLiteral("before char"), 144, 112, 89, QStringLiteral("Where to add"));
-
-  // Page 7: ID3-tag
-  page = grpRename_7;
-  lblGetFileNames = MakeLabel(page, "lblGetFileNames", QStringLiteral("Make filenames from ID3-tags in format:"), 8, 64, 225, 21);
-  const QString id3Hint = QStringLiteral("%artist%, %title%, %album%, %year%, %genre%, %comment%");
-  lblGetFileNames->setToolTip(id3Hint);
-  txtID3Format = MakeEdit(page, "txtID3Format", QStringLiteral("%artist% - %title%"), 8, 80, 225, lblGetFileNames);
-  txtID3Format->setToolTip(id3Hint);
-
-  for (int n = 0; n < 8; ++n) {
-    const QByteArray name = "cmdRename_" + QByteArray::number(n);
-    cmdRename[n] = Make<QPushButton>(pages[n], name.constData(), 8, 144, 225, 25);
-    cmdRename[n]->setText(QStringLiteral("&Quillon!"));
-    cmdRename[n]->setDefault(true);
-    cmdRename[n]->setAutoDefault(true);
-    SetTag(cmdRename[n], n);
-    FitCaptionsToWidth(pages[n]);
-  }
-}
-
-void TfrmMain::CreateConfirmationPane() {
-  lblConfirmation = MakeLabel(grpConfirmation, "lblConfirmation",
-                              QStringLiteral("This is how the files would be renamed. You can view more info by "
-                                             "double-clicking a filename, edit the names or remove any files from "
-                                             "the renaming list by right-clicking. Continue?"),
-                              8, 24, 225, 113);
-  lblConfirmation->setWordWrap(true);
-  lblConfirmation->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  cmdYes = Make<QPushButton>(grpConfirmation, "cmdYes", 8, 136, 105, 25);
-  cmdYes->setText(QStringLiteral("&Yes"));
-  cmdYes->setDefault(true);
-  cmdYes->setEnabled(false);
-  cmdNo = Make<QPushButton>(grpConfirmation, "cmdNo", 128, 136, 105, 25);
-  cmdNo->setText(QStringLiteral("&No"));
+  std::vector<QWidget*> stops = folderTree_->TabStops();
+  for (const auto& more : {fileView_->TabStops(), preview_->TabStops()}) stops.insert(stops.end(), more.begin(), more.end());
+  for (std::size_t i = 1; i < stops.size(); ++i) setTabOrder(stops[i - 1], stops[i]);
 }
 
 void TfrmMain::CreateBusyPane() {
+  grpLoading = MakePane(centralArea, "grpLoading", QStringLiteral("Please wait, working..."), 424);
+  grpLoading->setAutoFillBackground(true);  // it lies over the page below it
+
   lblLoading = MakeLabel(grpLoading, "lblLoading", QStringLiteral("Please wait, working..."), 8, 72, 225, 41);
   lblLoading->setAlignment(Qt::AlignCenter);
   lblLoading->setWordWrap(true);
@@ -401,6 +119,7 @@ void TfrmMain::CreateBusyPane() {
   cmdCancel->hide();
   SetTag(cmdCancel, 0);
   connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancelClick(); });
+  grpLoading->hide();
 }
 
 void TfrmMain::CreateMenus() {
@@ -410,9 +129,15 @@ void TfrmMain::CreateMenus() {
   mnuFile = MakeMenu(mnuMain, "mnuFile", QStringLiteral("&File"));
   mnuRefresh = MakeItem(mnuFile, "mnuRefresh", QStringLiteral("&Refresh"), QKeySequence(Qt::Key_F5));
   mnuRefresh->setShortcutContext(Qt::ApplicationShortcut);
+  // Ctrl+Z in a text box still undoes the typing there: an editable box
+  // takes the standard undo key before the menu sees it.
+  mnuUndoLastRename = MakeItem(mnuFile, "mnuUndoLastRename", QStringLiteral("&Undo last rename"),
+                               QKeySequence(Qt::CTRL | Qt::Key_Z));
+  mnuUndoLastRename->setEnabled(false);
   mnuFile->addSeparator()->setObjectName(QStringLiteral("N1"));
   mnuExit = MakeItem(mnuFile, "mnuExit", QStringLiteral("&Exit"));
-  connect(mnuRefresh, &QAction::triggered, this, [this] { mnuRefreshClick(); });
+  connect(mnuRefresh, &QAction::triggered, this, [this] { fileView_->mnuRefreshClick(); });
+  connect(mnuUndoLastRename, &QAction::triggered, this, [this] { mnuUndoLastRenameClick(); });
   connect(mnuExit, &QAction::triggered, this, [this] { mnuExitClick(); });
 
   mnuOptions = MakeMenu(mnuMain, "mnuOptions", QStringLiteral("&Options"));
@@ -422,22 +147,7 @@ void TfrmMain::CreateMenus() {
   // A click on a checkable item inverts its check mark by itself, which is
   // all the three option handlers do; they stay for calls from code.
 
-  mnuAdd = MakeMenu(mnuMain, "mnuAdd", QStringLiteral("&Add"));
-  mnuSelectedFiles = MakeItem(mnuAdd, "mnuSelectedFiles", QStringLiteral("&Selected files"));
-  mnuAllFiles = MakeItem(mnuAdd, "mnuAllFiles", QStringLiteral("&All files"), QKeySequence(Qt::CTRL | Qt::Key_A));
-  mnuAdd->addSeparator()->setObjectName(QStringLiteral("N3"));
-  mnuFolderName = MakeItem(mnuAdd, "mnuFolderName", QStringLiteral("Add current &folder name"));
-  mnuAllFilesRecursive = MakeItem(mnuAdd, "mnuAllFilesRecursive", QStringLiteral("All files with &subfolders"));
-  mnuAdd->addSeparator()->setObjectName(QStringLiteral("N4"));
-  mnuClearSelected = MakeItem(mnuAdd, "mnuClearSelected", QStringLiteral("C&lear selected"), QKeySequence(Qt::Key_Delete));
-  mnuClear = MakeItem(mnuAdd, "mnuClear", QStringLiteral("&Clear all"), QKeySequence(Qt::SHIFT | Qt::Key_Delete));
-  connect(mnuAdd, &QMenu::aboutToShow, this, [this] { mnuAddClick(); });
-  connect(mnuSelectedFiles, &QAction::triggered, this, [this] { mnuSelectedFilesClick(); });
-  connect(mnuAllFiles, &QAction::triggered, this, [this] { mnuAllFilesClick(); });
-  connect(mnuFolderName, &QAction::triggered, this, [this] { mnuFolderNameClick(); });
-  connect(mnuAllFilesRecursive, &QAction::triggered, this, [this] { mnuAllFilesRecursiveClick(); });
-  connect(mnuClearSelected, &QAction::triggered, this, [this] { mnuClearSelectedClick(); });
-  connect(mnuClear, &QAction::triggered, this, [this] { mnuClearClick(); });
+  renameList_->CreateAddMenu(mnuMain);
 
   mnuRename = MakeMenu(mnuMain, "mnuRename", QStringLiteral("&Rename"));
   // One page at a time: the items are drawn as a set of choices. The handler
@@ -461,105 +171,90 @@ void TfrmMain::CreateMenus() {
   connect(About2, &QAction::triggered, this, [this] { About2Click(); });
 }
 
-void TfrmMain::CreatePopupMenus() {
-  mnuPopUpFiles = new QMenu(this);
-  mnuPopUpFiles->setObjectName(QStringLiteral("mnuPopUpFiles"));
-  mnuClearSelected2 = MakeItem(mnuPopUpFiles, "mnuClearSelected2", QStringLiteral("&Clear"));
-  mnuPopUpFiles->addSeparator();
-  mnuClearAll2 = MakeItem(mnuPopUpFiles, "mnuClearAll2", QStringLiteral("Clear &all"));
-  connect(mnuClearSelected2, &QAction::triggered, this, [this] { mnuClearSelectedClick(); });
-  connect(mnuClearAll2, &QAction::triggered, this, [this] { mnuClearClick(); });
+void TfrmMain::ConnectRooms() {
+  folderTree_->SetFileView(fileView_);
+  renameList_->SetFileView(fileView_);
+  preview_->SetRenameList(renameList_);
+  connect(folderTree_, &FolderTree::FolderChosen, fileView_, &FileView::ListFiles);
+  connect(fileView_, &FileView::FolderListed, folderTree_, &FolderTree::ShowListedFolder);
+  connect(fileView_, &FileView::AddSelectedFilesRequested, renameList_, &RenameList::mnuSelectedFilesClick);
+  connect(fileView_, &FileView::DraggedOver, renameList_, &RenameList::InvokeClearSelected);
+  connect(pages_, &OperationPages::RenameRequested, preview_, &PreviewPane::StartPreview);
+  // The pages learn of it directly: the pane reports its hiding also while
+  // the window is torn down.
+  connect(preview_, &PreviewPane::PageCovered, pages_, &OperationPages::SetCovered);
+  connect(preview_, &PreviewPane::UndoableRunsChanged, this, [this] { UpdateUndoLastRename(true); });
 
-  mnuPopUpLocal = new QMenu(this);
-  mnuPopUpLocal->setObjectName(QStringLiteral("mnuPopUpLocal"));
-  mnuAddFile2 = MakeItem(mnuPopUpLocal, "mnuAddFile2", QStringLiteral("&Add"));
-  mnuPopUpLocal->addSeparator();
-  mnuDeleteFile = MakeItem(mnuPopUpLocal, "mnuDeleteFile", QStringLiteral("&Delete"));
-  connect(mnuAddFile2, &QAction::triggered, this, [this] { mnuSelectedFilesClick(); });
-  connect(mnuDeleteFile, &QAction::triggered, this, [this] { mnuDeleteFileClick(); });
-
-  mnuPopUpRename = new QMenu(this);
-  mnuPopUpRename->setObjectName(QStringLiteral("mnuPopUpRename"));
-  mnuRemoveFromList = MakeItem(mnuPopUpRename, "mnuRemoveFromList", QStringLiteral("&Remove from list"));
-  connect(mnuRemoveFromList, &QAction::triggered, this, [this] { mnuRemoveFromListClick(); });
-}
-
-void TfrmMain::CreateTimers() {
-  const struct {
-    QTimer** timer;
-    const char* name;
-    int interval;
-    void (TfrmMain::*handler)();
-  } timers[] = {
-      {&tmrCheckFileNames, "tmrCheckFileNames", 50, &TfrmMain::tmrCheckFileNamesTimer},
-      {&tmrMakeLists, "tmrMakeLists", 50, &TfrmMain::tmrMakeListsTimer},
-      {&tmrDoRename, "tmrDoRename", 50, &TfrmMain::tmrDoRenameTimer},
-      {&tmrRecursive, "tmrRecursive", 50, &TfrmMain::tmrRecursiveTimer},
-      {&tmrRefresh, "tmrRefresh", 100, &TfrmMain::tmrRefreshTimer},
-  };
-  for (const auto& entry : timers) {
-    auto* timer = new QTimer(this);
-    timer->setObjectName(QString::fromLatin1(entry.name));
-    timer->setInterval(entry.interval);
-    connect(timer, &QTimer::timeout, this, entry.handler);
-    *entry.timer = timer;
-  }
-  SetTag(tmrMakeLists, 0);
+  connect(cmdCancel, &QPushButton::clicked, renameList_, &RenameList::StopRecursiveSearch);
+  // Escape cancels a running search, as in any progress dialog; it is a
+  // shortcut only while the search runs, so it never takes Escape from an
+  // editor.
+  escapeCancelsSearch = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escapeCancelsSearch->setObjectName(QStringLiteral("escapeCancelsSearch"));
+  escapeCancelsSearch->setContext(Qt::WindowShortcut);
+  escapeCancelsSearch->setEnabled(false);
+  connect(escapeCancelsSearch, &QShortcut::activated, this, [this] {
+    if (cmdCancel->isVisible() && cmdCancel->isEnabled()) cmdCancel->click();
+  });
 }
 
 // ---------------------------------------------------------------------------
 // Start-up and shut-down
 
 void TfrmMain::FormCreate() {
-  TreeRebuilding = false;
   ShowStatus(QStringLiteral("Loading settings..."));
 
-  ProgramFolder = Paths::WithTrailingDelimiter(environment_.programFolder);
-  SettingsFileName = Paths::SettingsFileName(ProgramFolder, environment_.home);
-  RemoveInterruptedWrites(SettingsFileName);
+  programFolder_ = Paths::WithTrailingDelimiter(environment_.programFolder);
+  settingsFileName_ = Paths::SettingsFileName(programFolder_, environment_.home);
+  RemoveInterruptedWrites(settingsFileName_);
 
-  RootFolder = Paths::DefaultLastDir(ProgramFolder);
-  cboPath->clear();
-  for (const std::string& entry : Paths::InitialHistory()) cboPath->addItem(FromBytes(entry));
-  cboPath->setCurrentText(kThisBuild == Build::Windows ? FromBytes(RootFolder) : QStringLiteral("/"));
+  const std::string defaultRoot = Paths::DefaultLastDir(programFolder_);
+  folderTree_->ResetHistory(defaultRoot);
 
-  RootFolder = ReadIniString(SettingsFileName, kOptions, "LastDir", RootFolder);
-  if (!FileSystem::IsExistingFolder(RootFolder)) RootFolder = Paths::FallbackRoot();
+  const Settings settings = Settings::Read(settingsFileName_, defaultRoot);
+  std::string root = settings.lastDir;
+  if (!FileSystem::IsExistingFolder(root)) root = Paths::FallbackRoot();
 
-  txtPattern->setText(FromBytes(ReadIniString(SettingsFileName, kOptions, "Pattern", "*")));
-  mnuCaseSensitive->setChecked(ReadIniInteger(SettingsFileName, kOptions, "CaseSensitive", 0) == 1);
-  mnuIncludeExtension->setChecked(ReadIniInteger(SettingsFileName, kOptions, "IncludeExtension", 0) == 1);
-  mnuUndo->setChecked(ReadIniInteger(SettingsFileName, kOptions, "UndoFile", 1) == 1);
+  fileView_->SetPattern(FromBytes(settings.pattern));
+  mnuCaseSensitive->setChecked(settings.caseSensitive);
+  mnuIncludeExtension->setChecked(settings.includeExtension);
+  mnuUndo->setChecked(settings.undoFile);
 
   ShowStatus(QStringLiteral("Loading folder view..."));
-  CurrentFolder = RootFolder;
-  cboPath->setCurrentText(FromBytes(RootFolder));
-  FillFolderTree();
-  ListFiles(CurrentFolder);
+  fileView_->SetCurrentFolder(root);
+  folderTree_->ShowTree(root);
+  fileView_->ListFiles(root);
   ShowStatus(QStringLiteral("Ready."));
 
   setWindowState(windowState() | Qt::WindowMaximized);
   Invoke(mnuRename_[0]);
+  UpdateUndoLastRename(true);
+  // Asked once the window is up, so that the question has a window to belong to.
+  QTimer::singleShot(0, this, [this] { preview_->OfferUndoOfUnfinishedRun(); });
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+  // Closing the window stops a running search; the worker is joined when the
+  // window goes.
+  renameList_->StopRecursiveSearch();
   FormClose();
   event->accept();
 }
 
 void TfrmMain::FormClose() {
+  Settings settings;
+  settings.lastDir = folderTree_->PathBoxText();
+  settings.pattern = ToBytes(fileView_->Pattern());
+  const Options options = CurrentOptions();
+  settings.caseSensitive = options.caseSensitive;
+  settings.includeExtension = options.includeExtension;
+  settings.undoFile = options.undoFile;
   std::string error;
-  const bool written =
-      WriteIniString(SettingsFileName, kOptions, "LastDir", PathBoxText(), error) &&
-      WriteIniString(SettingsFileName, kOptions, "Pattern", ToBytes(txtPattern->text()), error) &&
-      WriteIniInteger(SettingsFileName, kOptions, "CaseSensitive", mnuCaseSensitive->isChecked() ? 1 : 0, error) &&
-      WriteIniInteger(SettingsFileName, kOptions, "IncludeExtension", mnuIncludeExtension->isChecked() ? 1 : 0, error) &&
-      WriteIniInteger(SettingsFileName, kOptions, "UndoFile", mnuUndo->isChecked() ? 1 : 0, error);
-  if (!written) {
+  if (!settings.Write(settingsFileName_, error)) {
     // The window closes anyway: a read-only home must not keep the user in it.
     ShowMessage(this, {QStringLiteral("Error"),
                        QStringLiteral("The settings could not be saved to \"%1\". %2")
-                           .arg(FromBytes(SettingsFileName), FromBytes(error)),
+                           .arg(FromBytes(settingsFileName_), FromBytes(error)),
                        DialogIcon::Error, DialogButtons::Ok});
   }
 }
@@ -573,41 +268,43 @@ void TfrmMain::resizeEvent(QResizeEvent* event) {
 }
 
 void TfrmMain::FormResize() {
-  if (!grpRename_0) return;
+  if (!fileView_) return;  // resized while the rooms are being made
   const int W = width();
   const int H = height();
-  const int P = grpRename_0->width();
-  const int half = W / 2 - P / 2 - 10;
+  const QRect page = pages_->PageGeometry();
+  const int half = W / 2 - page.width() / 2 - 10;
 
-  trvwLocal->resize(half, H - 80);
-  lstvwLocal->setGeometry(trvwLocal->x() + trvwLocal->width(), lstvwLocal->y(), half, trvwLocal->height());
-  grpRename_0->move(lstvwLocal->x() + lstvwLocal->width() + 5, grpRename_0->y());
-  cboPath->resize(trvwLocal->width() - cmdUp->width(), cboPath->height());
-  txtPattern->setGeometry(trvwLocal->x() + trvwLocal->width(), txtPattern->y(), lstvwLocal->width(),
-                          txtPattern->height());
-  lviFiles->setGeometry(lstvwLocal->x() + lstvwLocal->width() + 5, lviFiles->y(), lviFiles->width(),
-                        H - grpRename_0->height() - 55);
-
-  for (int n = 1; n <= 7; ++n) {
-    auto* page = centralArea->findChild<QWidget*>(QStringLiteral("grpRename_%1").arg(n));
-    if (page) page->move(grpRename_0->x(), page->y());
-  }
-  grpConfirmation->move(grpRename_0->x(), grpConfirmation->y());
-  grpLoading->move(grpRename_0->x(), grpLoading->y());
+  folderTree_->LayOut(half, H - 80);
+  const QRect tree = folderTree_->TreeGeometry();
+  fileView_->LayOut(tree.x() + tree.width(), half, tree.height());
+  const QRect files = fileView_->ListGeometry();
+  const int right = files.x() + files.width() + 5;
+  pages_->MoveTo(right);
+  renameList_->LayOut(right, H - page.height() - 55);
+  preview_->MoveTo(right);
+  grpLoading->move(right, grpLoading->y());
 }
 
 void TfrmMain::HideViewControls(bool browse) {
+  previewShown_ = !browse;
+  UpdateUndoLastRename(false);
   SetMenuEnabled(mnuRename, browse);
-  SetMenuEnabled(mnuAdd, browse);
+  renameList_->SetMenuEnabled(browse);
   SetMenuEnabled(mnuOptions, browse);
-  for (QWidget* widget : {static_cast<QWidget*>(cmdUp), static_cast<QWidget*>(trvwLocal),
-                          static_cast<QWidget*>(lstvwLocal), static_cast<QWidget*>(cboPath),
-                          static_cast<QWidget*>(txtPattern), static_cast<QWidget*>(lviFiles)})
-    widget->setVisible(browse);
-  lviRename->setVisible(!browse);
+  folderTree_->SetShown(browse);
+  fileView_->SetShown(browse);
+  renameList_->SetShown(browse);
+  preview_->SetListShown(!browse);
   FormResize();
-  lviRename->setGeometry(trvwLocal->x(), cboPath->y(), trvwLocal->width() + lstvwLocal->width(),
-                         trvwLocal->height());
+  const QRect tree = folderTree_->TreeGeometry();
+  preview_->PlaceList(QRect(tree.x(), folderTree_->PathBoxTop(), tree.width() + fileView_->ListGeometry().width(),
+                            tree.height()));
+}
+
+void TfrmMain::UpdateUndoLastRename(bool recheckRuns) {
+  if (!mnuUndoLastRename) return;  // the rooms switch the layout while they are made
+  if (recheckRuns) undoableRun_ = preview_->HasUndoableRun();
+  if (!searchLocked_) mnuUndoLastRename->setEnabled(undoableRun_ && !previewShown_);
 }
 
 void TfrmMain::SetMenuEnabled(QMenu* menu, bool enabled) {
@@ -620,17 +317,15 @@ void TfrmMain::SetMenuEnabled(QMenu* menu, bool enabled) {
 
 void TfrmMain::HideOperationPages() {
   grpLoading->hide();
-  for (int n = 0; n <= 7; ++n) {
-    if (auto* page = centralArea->findChild<QWidget*>(QStringLiteral("grpRename_%1").arg(n))) page->hide();
-    if (auto* item = findChild<QAction*>(QStringLiteral("mnuRename_%1").arg(n))) item->setChecked(false);
-  }
+  pages_->HidePages();
+  for (QAction* item : mnuRename_) item->setChecked(false);
 }
 
 void TfrmMain::mnuRename_0Click(QObject* sender) {
   HideOperationPages();
   const int n = Tag(sender);
-  if (auto* item = findChild<QAction*>(QStringLiteral("mnuRename_%1").arg(n))) item->setChecked(true);
-  if (auto* page = centralArea->findChild<QWidget*>(QStringLiteral("grpRename_%1").arg(n))) page->show();
+  if (n >= 0 && n < OperationPages::kPageCount) mnuRename_[n]->setChecked(true);
+  pages_->ShowPage(n);
 }
 
 // ---------------------------------------------------------------------------
@@ -642,7 +337,7 @@ void TfrmMain::ShowStatus(const QString& text) {
   if (!ready) {
     setCursor(Qt::WaitCursor);
     grpLoading->setCursor(Qt::WaitCursor);
-    lviRename->setCursor(Qt::WaitCursor);
+    preview_->SetWaitCursor(true);
     grpLoading->show();
     grpLoading->raise();
     lblLoading->setText(text);
@@ -650,7 +345,7 @@ void TfrmMain::ShowStatus(const QString& text) {
   } else {
     unsetCursor();
     grpLoading->unsetCursor();
-    lviRename->unsetCursor();
+    preview_->SetWaitCursor(false);
     grpLoading->hide();
   }
 }
@@ -658,6 +353,53 @@ void TfrmMain::ShowStatus(const QString& text) {
 QString TfrmMain::StatusText() const { return statusText_->text(); }
 
 bool TfrmMain::CancelRequested() const { return Tag(cmdCancel) != 0; }
+
+void TfrmMain::ShowBusyProgress(const QString& firstLine, const QString& secondLine) {
+  const QString first = lblLoading->fontMetrics().elidedText(firstLine, Qt::ElideMiddle, lblLoading->width() - 4);
+  const QString shown = first + QLatin1Char('\n') + secondLine;
+  if (lblLoading->text() != shown) lblLoading->setText(shown);
+}
+
+// Disables (or restores) every menu item and pane that could change the lists.
+void TfrmMain::LockForRecursiveSearch(bool lock) {
+  if (searchLocked_ == lock) return;
+  searchLocked_ = lock;
+
+  // Cancel is the one thing the busy pane offers meanwhile; it keeps the
+  // normal pointer under the window's wait cursor, takes the keyboard focus
+  // and answers Escape too.
+  if (lock) focusBeforeSearch_ = QApplication::focusWidget();
+  cmdCancel->setVisible(lock);
+  if (lock)
+    cmdCancel->setCursor(Qt::ArrowCursor);
+  else
+    cmdCancel->unsetCursor();
+  escapeCancelsSearch->setEnabled(lock);
+
+  HoldForSearch(mnuRename, lock);
+  HoldForSearch(mnuOptions, lock);
+  HoldForSearch(mnuRefresh, lock);
+  HoldForSearch(mnuUndoLastRename, lock);
+  folderTree_->SetSearchLocked(lock);
+  fileView_->SetSearchLocked(lock);
+  renameList_->SetSearchLocked(lock);
+  preview_->SetSearchLocked(lock);
+  pages_->SetSearchLocked(lock);
+
+  if (lock) {
+    cmdCancel->setFocus(Qt::OtherFocusReason);
+  } else {
+    QWidget* before = focusBeforeSearch_;
+    if (before && before->isVisible() && before->isEnabled()) before->setFocus(Qt::OtherFocusReason);
+    focusBeforeSearch_.clear();
+  }
+}
+
+void TfrmMain::RefreshFiles() { Invoke(mnuRefresh); }
+
+WindowServices::Options TfrmMain::CurrentOptions() const {
+  return {mnuCaseSensitive->isChecked(), mnuIncludeExtension->isChecked(), mnuUndo->isChecked()};
+}
 
 // ---------------------------------------------------------------------------
 // Menu and button handlers
@@ -667,6 +409,9 @@ void TfrmMain::mnuExitClick() { close(); }
 void TfrmMain::mnuCaseSensitiveClick() { mnuCaseSensitive->setChecked(!mnuCaseSensitive->isChecked()); }
 void TfrmMain::mnuIncludeExtensionClick() { mnuIncludeExtension->setChecked(!mnuIncludeExtension->isChecked()); }
 void TfrmMain::mnuUndoClick() { mnuUndo->setChecked(!mnuUndo->isChecked()); }
+void TfrmMain::mnuUndoLastRenameClick() {
+  if (mnuUndoLastRename->isEnabled()) preview_->UndoLastRename();
+}
 
 void TfrmMain::About2Click() {
   const QString text = QStringLiteral("Quillon v7.2\r\nby the Quillon developers\r\n\r\n%1\r\n%2")
@@ -676,14 +421,3 @@ void TfrmMain::About2Click() {
 }
 
 void TfrmMain::cmdCancelClick() { SetTag(cmdCancel, 1); }
-
-// ---------------------------------------------------------------------------
-// Small helpers
-
-void TfrmMain::Invoke(QAction* item) {
-  if (item && item->isEnabled()) item->trigger();
-}
-
-int TfrmMain::Tag(const QObject* object) { return object ? object->property(kTagProperty).toInt() : 0; }
-
-void TfrmMain::SetTag(QObject* object, int value) { object->setProperty(kTagProperty, value); }

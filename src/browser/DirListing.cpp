@@ -2,6 +2,8 @@
 
 #include "platform/Paths.h"
 
+#include <algorithm>
+
 #ifndef _WIN32
 #include <fnmatch.h>
 #include <locale.h>
@@ -256,6 +258,26 @@ std::vector<FileSystem::Entry> ListMatchingFiles(const std::string& folder, std:
   if (!read) return {};
   std::erase_if(entries, [](const FileSystem::Entry& e) { return e.isFolder; });
   return entries;
+}
+
+void SortByName(std::vector<FileSystem::Entry>& entries) {
+  std::sort(entries.begin(), entries.end(),
+            [](const FileSystem::Entry& a, const FileSystem::Entry& b) { return a.name < b.name; });
+}
+
+std::vector<Subfolder> ListSubfolders(const std::string& folder) {
+  std::vector<Subfolder> subfolders;
+  std::vector<FileSystem::Entry> entries;
+  if (!FileSystem::ReadFolderKinds(folder, entries)) return subfolders;
+  std::erase_if(entries, [](const FileSystem::Entry& entry) { return !entry.isFolder; });
+  SortByName(entries);
+  subfolders.reserve(entries.size());
+  for (FileSystem::Entry& entry : entries) {
+    std::string path = Paths::Join(folder, entry.name);
+    const bool hasSubfolders = FileSystem::FolderHasSubfolders(path);
+    subfolders.push_back({std::move(entry.name), std::move(path), hasSubfolders});
+  }
+  return subfolders;
 }
 
 }  // namespace DirListing

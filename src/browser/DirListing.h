@@ -49,4 +49,20 @@ std::vector<FileSystem::Entry> ListMatchingFiles(const std::string& folder, std:
                                                  Build build = kThisBuild,
                                                  Detail detail = Detail::SizesAndTimes);
 
+// Ascending by name: byte order of UTF-8 is code point order, and names that
+// are not valid UTF-8 still get one stable place. The one order of the file
+// view's rows and of the folder tree's siblings.
+void SortByName(std::vector<FileSystem::Entry>& entries);
+
+// One subfolder as the folder tree shows it.
+struct Subfolder {
+  std::string name;
+  std::string path;            // the folder's full path
+  bool hasSubfolders = false;  // it gets a placeholder child, so it can be opened
+};
+
+// The folders of `folder` (links to folders count), sorted by name, each
+// probed for subfolders of its own. Empty when the folder cannot be read.
+std::vector<Subfolder> ListSubfolders(const std::string& folder);
+
 }  // namespace DirListing

@@ -1,6 +1,4 @@
-// File view: listing, pattern, refresh, in-place rename, delete, popup, drags.
-#include "app/Main.h"
-#include "app/WidgetBridge.h"
+#include "browser/FileView.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -13,28 +11,52 @@
 #include <QTimer>
 #include <QTreeView>
 
-#include <algorithm>
 #include <functional>
 
-#include "app/Dialogs.h"
-#include "app/ListColumns.h"
+#include "app/WindowServices.h"
 #include "browser/DirListing.h"
 #include "browser/FileViewModel.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "rename/RenameEngine.h"
+#include "widgets/Dialogs.h"
+#include "widgets/ListColumns.h"
+#include "widgets/ListSelection.h"
+#include "widgets/SearchLock.h"
+#include "widgets/WidgetBridge.h"
+#include "widgets/WidgetFactory.h"
 
 namespace {
-
-
 
 const QString kRenameFailed = QStringLiteral(
     "Renaming failed. Make sure the file is not in use and that you have appropriate permissions.");
 
 }  // namespace
 
-void TfrmMain::SetupFileView() {
+FileView::FileView(QWidget* area, WindowServices& services, QObject* parent)
+    : QObject(parent), services_(services) {
+  lstvwLocal = MakeList(area, "lstvwLocal", 192, 32, 225, 377, QStringLiteral("Files"),
+                        QAbstractItemView::ExtendedSelection);
+
+  txtPattern = Make<QLineEdit>(area, "txtPattern", 192, 8, 225, kEditHeight);
+  txtPattern->setText(QStringLiteral("*"));
+  txtPattern->setAccessibleName(QStringLiteral("File pattern"));
+
+  QWidget* window = area->window();
+  mnuPopUpLocal = MakePopup(window, "mnuPopUpLocal");
+  mnuAddFile2 = MakeItem(mnuPopUpLocal, "mnuAddFile2", QStringLiteral("&Add"));
+  mnuPopUpLocal->addSeparator();
+  mnuDeleteFile = MakeItem(mnuPopUpLocal, "mnuDeleteFile", QStringLiteral("&Delete"));
+  connect(mnuAddFile2, &QAction::triggered, this, [this] { emit AddSelectedFilesRequested(); });
+  connect(mnuDeleteFile, &QAction::triggered, this, [this] { mnuDeleteFileClick(); });
+
+  tmrRefresh = new QTimer(this);
+  tmrRefresh->setObjectName(QStringLiteral("tmrRefresh"));
+  tmrRefresh->setInterval(100);
+  connect(tmrRefresh, &QTimer::timeout, this, &FileView::tmrRefreshTimer);
+
   lstvwLocalModel = new FileViewModel(
-      style()->standardIcon(QStyle::SP_FileIcon),
+      area->style()->standardIcon(QStyle::SP_FileIcon),
       [this](int row, const std::string& newName) { return lstvwLocalEdited(row, newName); }, this);
   lstvwLocal->setModel(lstvwLocalModel);
   lstvwLocal->setSortingEnabled(false);
@@ -64,7 +86,7 @@ void TfrmMain::SetupFileView() {
       case QEvent::DragMove: {
         auto* move = static_cast<QDragMoveEvent*>(event);
         move->ignore();
-        Invoke(mnuClearSelected);
+        emit DraggedOver();
         return true;
       }
       case QEvent::Drop:
@@ -87,91 +109,101 @@ void TfrmMain::SetupFileView() {
   connect(txtPattern, &QLineEdit::textChanged, this, [this] { txtPatternChange(); });
 }
 
-void TfrmMain::ListFiles(const std::string& folderPath) {
-  ShowStatus(QStringLiteral("Loading files..."));
-  CurrentFolder = Paths::WithTrailingDelimiter(folderPath);
-  cboPath->setCurrentText(FromBytes(CurrentFolder));
-  AddHistoryEntry(CurrentFolder);
+void FileView::ListFiles(const std::string& folderPath) {
+  services_.ShowStatus(QStringLiteral("Loading files..."));
+  currentFolder_ = Paths::WithTrailingDelimiter(folderPath);
+  emit FolderListed(currentFolder_);
 
   // Only the rows on screen need their size and time, so a large folder is
   // read by name and kind alone and each row is examined when it is shown.
   std::vector<FileSystem::Entry> rows = DirListing::ListMatchingFiles(
-      CurrentFolder, ToBytes(txtPattern->text()), kThisBuild, DirListing::Detail::KindsOnly);
-  FileViewModel::SortByName(rows);
-  lstvwLocalModel->SetFolder(CurrentFolder);
+      currentFolder_, ToBytes(txtPattern->text()), kThisBuild, DirListing::Detail::KindsOnly);
+  DirListing::SortByName(rows);
+  lstvwLocalModel->SetFolder(currentFolder_);
   lstvwLocalModel->SetRows(std::move(rows));
 
-  ShowStatus(QStringLiteral("Ready."));
+  services_.ShowStatus(QStringLiteral("Ready."));
 }
 
-void TfrmMain::mnuRefreshClick() {
+void FileView::mnuRefreshClick() {
   // ListFiles leaves the rows sorted: that is the Refresh command's one sort.
-  ListFiles(CurrentFolder);
+  ListFiles(currentFolder_);
 }
 
-void TfrmMain::tmrRefreshTimer() {
+void FileView::tmrRefreshTimer() {
   tmrRefresh->stop();
   mnuRefreshClick();
 }
 
-void TfrmMain::txtPatternChange() {
+void FileView::txtPatternChange() {
   // Start-up sets the pattern before there is a folder to list; it lists
   // the folder itself right after.
-  if (CurrentFolder.empty()) return;
-  ListFiles(CurrentFolder);
+  if (currentFolder_.empty()) return;
+  ListFiles(currentFolder_);
 }
 
-bool TfrmMain::lstvwLocalEdited(int row, const std::string& newName) {
+bool FileView::lstvwLocalEdited(int row, const std::string& newName) {
   if (row < 0 || row >= lstvwLocalModel->RowCount()) return false;
   const std::string oldName = lstvwLocalModel->Name(row);
   if (newName == oldName) return true;
 
   // Every row must name a file of CurrentFolder, so a name that would leave
   // the folder (or is empty) is refused like any failed rename.
-  const bool plain = Paths::IsPlainName(newName) && newName.find('\0') == std::string::npos;
-  if (plain && FileSystem::RenameNoReplace(CurrentFolder, oldName, newName) == FileSystem::RenameResult::Renamed) {
+  if (Paths::IsPlainName(newName) &&
+      FileSystem::RenameNoReplace(currentFolder_, oldName, newName) == FileSystem::RenameResult::Renamed) {
     lstvwLocalModel->SetName(row, newName);
     tmrRefresh->start();
     return true;
   }
-  ShowMessage(this, {QStringLiteral("Error"), kRenameFailed, DialogIcon::Error, DialogButtons::Ok});
+  ShowMessage(services_.DialogParent(), {QStringLiteral("Error"), kRenameFailed, DialogIcon::Error, DialogButtons::Ok});
   return false;
 }
 
-void TfrmMain::mnuDeleteFileClick() {
+void FileView::mnuDeleteFileClick() {
   const DialogAnswer answer =
-      ShowMessage(this, {QStringLiteral("Delete file"),
-                         QStringLiteral("Are you sure you want to delete the selected files?"),
-                         DialogIcon::Question, DialogButtons::YesNo});
-  int failures = 0;
+      ShowMessage(services_.DialogParent(), {QStringLiteral("Delete file"),
+                                             QStringLiteral("Are you sure you want to delete the selected files?"),
+                                             DialogIcon::Question, DialogButtons::YesNo});
+  std::size_t failures = 0;
   if (answer == DialogAnswer::Yes) {
     for (int row : FileViewSelectedRows())
-      if (!FileSystem::DeleteFile(Paths::Join(CurrentFolder, lstvwLocalModel->Name(row)))) ++failures;
+      if (!FileSystem::DeleteFile(Paths::Join(currentFolder_, lstvwLocalModel->Name(row)))) ++failures;
   }
   // The refresh ends with "Ready." itself, so the result line comes after it;
   // the other way round the failure count would never be seen.
   mnuRefreshClick();
-  if (failures > 0)
-    ShowStatus(QStringLiteral("Ready, failed to delete %1 of the selected files.").arg(failures));
-  else
-    ShowStatus(QStringLiteral("Ready."));
+  services_.ShowStatus(FromBytes(RenameEngine::DeleteResultText(failures)));
 }
 
-void TfrmMain::lstvwLocalDblClick() { mnuSelectedFilesClick(); }
+void FileView::lstvwLocalDblClick() { emit AddSelectedFilesRequested(); }
 
-int TfrmMain::FileViewRowCount() const { return lstvwLocalModel->RowCount(); }
+int FileView::FileViewRowCount() const { return lstvwLocalModel->RowCount(); }
 
-const std::string& TfrmMain::FileViewName(int row) const { return lstvwLocalModel->Name(row); }
+const std::string& FileView::FileViewName(int row) const { return lstvwLocalModel->Name(row); }
 
-std::vector<int> TfrmMain::FileViewSelectedRows() const {
-  std::vector<int> rows;
-  const QItemSelectionModel* selection = lstvwLocal->selectionModel();
-  if (!selection) return rows;
-  for (const QItemSelectionRange& range : selection->selection()) {
-    if (range.parent().isValid()) continue;
-    for (int row = range.top(); row <= range.bottom(); ++row) rows.push_back(row);
-  }
-  std::sort(rows.begin(), rows.end());
-  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-  return rows;
+std::vector<int> FileView::FileViewSelectedRows() const { return SelectedRows(lstvwLocal); }
+
+QString FileView::Pattern() const { return txtPattern->text(); }
+
+void FileView::SetPattern(const QString& pattern) { txtPattern->setText(pattern); }
+
+void FileView::LayOut(int left, int width, int height) {
+  lstvwLocal->setGeometry(left, lstvwLocal->y(), width, height);
+  txtPattern->setGeometry(left, txtPattern->y(), lstvwLocal->width(), txtPattern->height());
 }
+
+QRect FileView::ListGeometry() const { return lstvwLocal->geometry(); }
+
+void FileView::SetShown(bool shown) {
+  lstvwLocal->setVisible(shown);
+  txtPattern->setVisible(shown);
+}
+
+void FileView::SetSearchLocked(bool lock) {
+  HoldForSearch(txtPattern, lock);
+  HoldForSearch(lstvwLocal, lock);
+}
+
+std::vector<QWidget*> FileView::TabStops() const { return {txtPattern, lstvwLocal}; }
+
+void FileView::FocusPattern() { txtPattern->setFocus(); }

@@ -1,14 +1,11 @@
 #include "browser/FileViewModel.h"
-#include "app/WidgetBridge.h"
+#include "widgets/WidgetBridge.h"
 
 #include <QDateTime>
 #include <QMimeData>
 
 #include <algorithm>
 #include <set>
-
-namespace {
-}  // namespace
 
 FileViewModel::FileViewModel(QIcon fileIcon, RenameHandler renameHandler, QObject* parent)
     : QAbstractTableModel(parent), fileIcon_(std::move(fileIcon)), renameHandler_(std::move(renameHandler)) {}
@@ -18,13 +15,6 @@ void FileViewModel::SetRows(std::vector<FileSystem::Entry> rows) {
   rows_ = std::move(rows);
   locale_ = QLocale();
   endResetModel();
-}
-
-void FileViewModel::SortByName(std::vector<FileSystem::Entry>& rows) {
-  // Byte order of UTF-8 is code point order; names that are not valid UTF-8
-  // still get one stable place.
-  std::sort(rows.begin(), rows.end(),
-            [](const FileSystem::Entry& a, const FileSystem::Entry& b) { return a.name < b.name; });
 }
 
 void FileViewModel::SetName(int row, std::string name) {

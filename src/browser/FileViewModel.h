@@ -31,8 +31,6 @@ class FileViewModel : public QAbstractTableModel {
   // Replaces every row at once (one model reset). Rows read without sizes
   // and times get them from the file system when first shown.
   void SetRows(std::vector<FileSystem::Entry> rows);
-  // Puts rows into the view's one-time order: ascending by name.
-  static void SortByName(std::vector<FileSystem::Entry>& rows);
   void SetName(int row, std::string name);
   // The folder the rows belong to; goes into dragged data.
   void SetFolder(std::string folder) { folder_ = std::move(folder); }

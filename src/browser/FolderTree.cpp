@@ -1,6 +1,4 @@
-// Folder tree, path box and the "..." button.
-#include "app/Main.h"
-#include "app/WidgetBridge.h"
+#include "browser/FolderTree.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -11,19 +9,22 @@
 #include <QStyle>
 #include <QTreeWidget>
 
-#include <algorithm>
 #include <functional>
 #include <optional>
 
-#include "app/Dialogs.h"
-#include "app/ListColumns.h"
+#include "app/WindowServices.h"
+#include "browser/DirListing.h"
+#include "browser/FileView.h"
 #include "browser/TreeFolderData.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "widgets/Dialogs.h"
+#include "widgets/ListColumns.h"
+#include "widgets/SearchLock.h"
+#include "widgets/WidgetBridge.h"
+#include "widgets/WidgetFactory.h"
 
 namespace {
-
-
 
 // Holds off the tree's painting for one operation; nested holds count, and
 // the tree repaints once the outermost ends.
@@ -60,9 +61,24 @@ bool IsLineBreakKey(const QKeyEvent* key) {
 
 }  // namespace
 
-void TfrmMain::SetupFolderTree() {
-  imglstTreeView[0] = style()->standardIcon(QStyle::SP_DirClosedIcon);
-  imglstTreeView[1] = style()->standardIcon(QStyle::SP_DirOpenIcon);
+FolderTree::FolderTree(QWidget* area, WindowServices& services, QObject* parent)
+    : QObject(parent), services_(services) {
+  trvwLocal = Make<QTreeWidget>(area, "trvwLocal", 8, 32, 185, 377);
+  trvwLocal->setAccessibleName(QStringLiteral("Folders"));
+
+  cmdUp = Make<QPushButton>(area, "cmdUp", 8, 8, 25, 25);
+  cmdUp->setText(QStringLiteral("..."));
+  cmdUp->setAccessibleName(QStringLiteral("Go to the typed path"));
+  cmdUp->setToolTip(QStringLiteral("Go to the typed path, or one folder up"));
+
+  cboPath = Make<QComboBox>(area, "cboPath", 32, 8, 161, kEditHeight);
+  cboPath->setEditable(true);
+  cboPath->setInsertPolicy(QComboBox::NoInsert);
+  cboPath->setCurrentText(QStringLiteral("/"));
+  cboPath->setAccessibleName(QStringLiteral("Path"));
+
+  imglstTreeView[0] = area->style()->standardIcon(QStyle::SP_DirClosedIcon);
+  imglstTreeView[1] = area->style()->standardIcon(QStyle::SP_DirOpenIcon);
 
   trvwLocal->setColumnCount(1);
   trvwLocal->setHeaderHidden(true);
@@ -97,65 +113,57 @@ void TfrmMain::SetupFolderTree() {
   if (cboPath->lineEdit()) new EventHook(cboPath->lineEdit(), pathKey);
 }
 
-void TfrmMain::FillFolderTree() {
+void FolderTree::FillFolderTree() {
   BulkUpdate bulk(trvwLocal);
   trvwLocal->clear();
 
-  auto data = std::make_unique<TTreeFolderData>(RootFolder);
+  auto data = std::make_unique<TTreeFolderData>(rootFolder_);
   data->Loaded = true;
   auto* top = new TFolderNode(std::move(data));
-  top->setText(0, FromBytes(RootFolder));
+  top->setText(0, FromBytes(rootFolder_));
   top->setIcon(0, imglstTreeView[0]);
   top->setData(0, TFolderNode::kImageRole, 0);
   trvwLocal->addTopLevelItem(top);
 
-  FillFolderNode(RootFolder, top);
+  FillFolderNode(rootFolder_, top);
   top->setExpanded(true);
 }
 
-void TfrmMain::FillFolderNode(const std::string& folderPath, QTreeWidgetItem* node) {
-  ShowStatus(QStringLiteral("Loading folder..."));
+void FolderTree::FillFolderNode(const std::string& folderPath, QTreeWidgetItem* node) {
+  services_.ShowStatus(QStringLiteral("Loading folder..."));
   {
     BulkUpdate bulk(trvwLocal);
     qDeleteAll(node->takeChildren());
 
-    std::vector<FileSystem::Entry> entries;
-    if (FileSystem::ReadFolderKinds(folderPath, entries)) {
-      std::erase_if(entries, [](const FileSystem::Entry& entry) { return !entry.isFolder; });
-      // Siblings in ascending order (byte order of UTF-8 is code point
-      // order), sorted here once rather than item by item in the widget.
-      std::sort(entries.begin(), entries.end(),
-                [](const FileSystem::Entry& a, const FileSystem::Entry& b) { return a.name < b.name; });
-      QList<QTreeWidgetItem*> children;
-      children.reserve(qsizetype(entries.size()));
-      for (const FileSystem::Entry& entry : entries) {
-        auto data = std::make_unique<TTreeFolderData>(Paths::Join(folderPath, entry.name));
-        const bool hasSubfolders = FileSystem::FolderHasSubfolders(data->Path);
-        data->HasSubfolders = hasSubfolders;
-        auto* child = new TFolderNode(std::move(data));
-        child->setText(0, FromBytes(entry.name));
-        child->setIcon(0, imglstTreeView[0]);
-        child->setData(0, TFolderNode::kImageRole, 0);
-        if (hasSubfolders) {
-          auto* placeholder = new TFolderNode;
-          placeholder->setIcon(0, imglstTreeView[0]);
-          placeholder->setData(0, TFolderNode::kImageRole, 0);
-          child->addChild(placeholder);
-        }
-        children.append(child);
+    const std::vector<DirListing::Subfolder> subfolders = DirListing::ListSubfolders(folderPath);
+    QList<QTreeWidgetItem*> children;
+    children.reserve(qsizetype(subfolders.size()));
+    for (const DirListing::Subfolder& subfolder : subfolders) {
+      auto data = std::make_unique<TTreeFolderData>(subfolder.path);
+      data->HasSubfolders = subfolder.hasSubfolders;
+      auto* child = new TFolderNode(std::move(data));
+      child->setText(0, FromBytes(subfolder.name));
+      child->setIcon(0, imglstTreeView[0]);
+      child->setData(0, TFolderNode::kImageRole, 0);
+      if (subfolder.hasSubfolders) {
+        auto* placeholder = new TFolderNode;
+        placeholder->setIcon(0, imglstTreeView[0]);
+        placeholder->setData(0, TFolderNode::kImageRole, 0);
+        child->addChild(placeholder);
       }
-      node->addChildren(children);
+      children.append(child);
     }
+    node->addChildren(children);
   }
-  ShowStatus(QStringLiteral("Ready."));
+  services_.ShowStatus(QStringLiteral("Ready."));
 }
 
-void TfrmMain::trvwLocalChange(QTreeWidgetItem* node) {
-  if (TreeRebuilding) return;
-  if (TTreeFolderData* data = FolderData(node)) ListFiles(data->Path);
+void FolderTree::trvwLocalChange(QTreeWidgetItem* node) {
+  if (treeRebuilding_) return;
+  if (TTreeFolderData* data = FolderData(node)) emit FolderChosen(data->Path);
 }
 
-void TfrmMain::trvwLocalExpanded(QTreeWidgetItem* node) {
+void FolderTree::trvwLocalExpanded(QTreeWidgetItem* node) {
   if (TTreeFolderData* data = FolderData(node); data && !data->Loaded) {
     data->Loaded = true;
     const std::string path = data->Path;
@@ -165,14 +173,15 @@ void TfrmMain::trvwLocalExpanded(QTreeWidgetItem* node) {
   node->setData(0, TFolderNode::kImageRole, 1);
 }
 
-void TfrmMain::trvwLocalCollapsed(QTreeWidgetItem* node) {
+void FolderTree::trvwLocalCollapsed(QTreeWidgetItem* node) {
   node->setIcon(0, imglstTreeView[0]);
   node->setData(0, TFolderNode::kImageRole, 0);
 }
 
-std::string TfrmMain::PathBoxText() const {
+std::string FolderTree::PathBoxText() const {
   const QString text = cboPath->currentText();
-  if (text == FromBytes(CurrentFolder)) return CurrentFolder;
+  const std::string& current = files_->CurrentFolder();
+  if (text == FromBytes(current)) return current;
   for (int i = 0; i < cboPath->count(); ++i) {
     if (cboPath->itemText(i) != text) continue;
     const QVariant bytes = cboPath->itemData(i);
@@ -182,7 +191,7 @@ std::string TfrmMain::PathBoxText() const {
   return ToBytes(text);
 }
 
-void TfrmMain::AddHistoryEntry(const std::string& folderPath) {
+void FolderTree::AddHistoryEntry(const std::string& folderPath) {
   const std::string entry = Paths::HistoryEntry(folderPath);
   std::vector<std::string> history;
   history.reserve(std::size_t(cboPath->count()));
@@ -196,29 +205,69 @@ void TfrmMain::AddHistoryEntry(const std::string& folderPath) {
   if (cboPath->currentText() != text) cboPath->setCurrentText(text);
 }
 
-void TfrmMain::cmdUpClick() {
+void FolderTree::cmdUpClick() {
   const std::optional<std::string> target =
-      Paths::UpTarget(PathBoxText(), CurrentFolder, [](const std::string& path) {
+      Paths::UpTarget(PathBoxText(), files_->CurrentFolder(), [](const std::string& path) {
         return FileSystem::IsExistingFolder(path);
       });
   if (!target) {
-    ShowMessage(this, {QStringLiteral("Error"), QStringLiteral("The specified path does not exist!"),
-                       DialogIcon::Error, DialogButtons::Ok});
-    cboPath->setCurrentText(FromBytes(CurrentFolder));
+    ShowMessage(services_.DialogParent(), {QStringLiteral("Error"), QStringLiteral("The specified path does not exist!"),
+                                           DialogIcon::Error, DialogButtons::Ok});
+    cboPath->setCurrentText(FromBytes(files_->CurrentFolder()));
     return;
   }
   const std::string folder = *target;
   AddHistoryEntry(folder);
   cboPath->setCurrentText(FromBytes(folder));
-  CurrentFolder = folder;
-  RootFolder = folder;
+  files_->SetCurrentFolder(folder);
+  rootFolder_ = folder;
   {
-    RebuildingFlag rebuilding(TreeRebuilding);
+    RebuildingFlag rebuilding(treeRebuilding_);
     FillFolderTree();
   }
-  mnuRefreshClick();
+  files_->mnuRefreshClick();
   cboPath->setCurrentText(FromBytes(folder));
-  CurrentFolder = folder;
+  files_->SetCurrentFolder(folder);
 }
 
-void TfrmMain::cboPathClick() { cmdUpClick(); }
+void FolderTree::cboPathClick() { cmdUpClick(); }
+
+void FolderTree::ResetHistory(const std::string& defaultRoot) {
+  cboPath->clear();
+  for (const std::string& entry : Paths::InitialHistory()) cboPath->addItem(FromBytes(entry));
+  cboPath->setCurrentText(kThisBuild == Build::Windows ? FromBytes(defaultRoot) : QStringLiteral("/"));
+}
+
+void FolderTree::ShowTree(const std::string& root) {
+  rootFolder_ = root;
+  cboPath->setCurrentText(FromBytes(root));
+  FillFolderTree();
+}
+
+void FolderTree::ShowListedFolder(const std::string& folder) {
+  cboPath->setCurrentText(FromBytes(folder));
+  AddHistoryEntry(folder);
+}
+
+void FolderTree::LayOut(int width, int height) {
+  trvwLocal->resize(width, height);
+  cboPath->resize(trvwLocal->width() - cmdUp->width(), cboPath->height());
+}
+
+QRect FolderTree::TreeGeometry() const { return trvwLocal->geometry(); }
+
+int FolderTree::PathBoxTop() const { return cboPath->y(); }
+
+void FolderTree::SetShown(bool shown) {
+  cmdUp->setVisible(shown);
+  trvwLocal->setVisible(shown);
+  cboPath->setVisible(shown);
+}
+
+void FolderTree::SetSearchLocked(bool lock) {
+  for (QWidget* widget : {static_cast<QWidget*>(cmdUp), static_cast<QWidget*>(cboPath),
+                          static_cast<QWidget*>(trvwLocal)})
+    HoldForSearch(widget, lock);
+}
+
+std::vector<QWidget*> FolderTree::TabStops() const { return {cboPath, cmdUp, trvwLocal}; }

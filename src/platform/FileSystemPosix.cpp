@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 
 #include <cerrno>
 #include <climits>
@@ -360,10 +361,7 @@ bool FolderHasSubfolders(const std::string& folder) {
 RenameResult RenameNoReplace(const std::string& folder, const std::string& oldName,
                              const std::string& newName) {
   // Both names stay inside the folder: nothing is ever moved elsewhere.
-  auto plain = [](const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           !HoldsZeroByte(name);
-  };
+  const auto plain = [](const std::string& name) { return Paths::IsPlainName(name, Build::Linux); };
   if (!plain(oldName) || !plain(newName) || HoldsZeroByte(folder)) return RenameResult::Failed;
 
   // The usual case costs the rename call alone: full paths, no folder opened.
@@ -419,10 +417,7 @@ RenameResult RenameSession::Rename(const std::string& folder, const std::string&
                   ? -1
                   : ::open(folder.empty() ? "/" : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   }
-  const auto plain = [](const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           !HoldsZeroByte(name);
-  };
+  const auto plain = [](const std::string& name) { return Paths::IsPlainName(name, Build::Linux); };
   if (handle_ < 0 || !plain(oldName) || !plain(newName)) return RenameNoReplace(folder, oldName, newName);
 
   const int dirFd = static_cast<int>(handle_);

@@ -146,7 +146,8 @@ bool HoldsDelimiter(std::string_view text, Build build) {
 }
 
 bool IsPlainName(std::string_view name, Build build) {
-  return !name.empty() && name != "." && name != ".." && !HoldsDelimiter(name, build);
+  return !name.empty() && name != "." && name != ".." && !HoldsDelimiter(name, build) &&
+         name.find('\0') == std::string_view::npos;
 }
 
 std::optional<std::string> UpTarget(std::string_view typed, std::string_view currentFolder,

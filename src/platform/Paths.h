@@ -48,7 +48,8 @@ bool SamePath(std::string_view a, std::string_view b, Build build = kThisBuild);
 // True when the text holds a path delimiter: "/" on Linux; backslash, "/" or ":" on
 // Windows.
 bool HoldsDelimiter(std::string_view text, Build build = kThisBuild);
-// A name that stays inside its folder: not empty, not "." or "..", no delimiter.
+// The one plain-name rule: a name that stays inside its folder. Not empty,
+// not "." or "..", no delimiter, no zero byte (which would cut it short).
 bool IsPlainName(std::string_view name, Build build = kThisBuild);
 
 // The folder the "..." button goes to for the path box text `typed` while

@@ -1,29 +1,60 @@
-#include "app/Main.h"
-#include "app/WidgetBridge.h"
+#include "rename/OperationPages.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
-#include <QTreeView>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include <functional>
 #include <utility>
 
-#include "app/Dialogs.h"
-#include "rename/Preview.h"
-#include "rename/PreviewListModel.h"
 #include "rename/StringH.h"
+#include "widgets/SearchLock.h"
+#include "widgets/WidgetBridge.h"
+#include "widgets/WidgetFactory.h"
 
 namespace {
 
+// The pages keep their fixed design geometry; where the desktop's font is
+// wider than the design's, a caption is set a little smaller rather than cut.
+void FitCaptionsToWidth(QWidget* page) {
+  for (QWidget* child : page->findChildren<QWidget*>()) {
+    QString text;
+    int room = child->width();
+    if (auto* label = qobject_cast<QLabel*>(child)) {
+      if (label->wordWrap()) continue;
+      text = label->text();
+    } else if (auto* button = qobject_cast<QAbstractButton*>(child)) {
+      if (qobject_cast<QPushButton*>(button)) continue;
+      text = button->text();
+      room -= 24;  // the check or radio indicator
+    } else if (auto* combo = qobject_cast<QComboBox*>(child)) {
+      // The longest choice, in the edit field beside the drop-down arrow
+      // (less the line edit's own margins).
+      const QFontMetrics metrics(combo->font());
+      for (int i = 0; i < combo->count(); ++i)
+        if (metrics.horizontalAdvance(combo->itemText(i)) > metrics.horizontalAdvance(text)) text = combo->itemText(i);
+      QStyleOptionComboBox option;
+      option.initFrom(combo);
+      option.editable = combo->isEditable();
+      room = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo).width() - 6;
+    } else {
+      continue;
+    }
+    text.remove(QLatin1Char('&'));
+    QFont font = child->font();
+    while (QFontMetrics(font).horizontalAdvance(text) > room && font.pointSizeF() > 6.5)
+      font.setPointSizeF(font.pointSizeF() - 0.5);
+    if (font != child->font()) child->setFont(font);
+  }
+}
 
 // The character a key press types into a line edit, or -1 for a key that
 // types nothing there: navigation and editing keys, Tab and Enter, and
@@ -88,7 +119,125 @@ class DefaultButtonKey : public QObject {
 
 }  // namespace
 
-void TfrmMain::SetupOperationPages() {
+OperationPages::OperationPages(QWidget* area, QObject* parent) : QObject(parent) {
+  CreatePages(area);
+  ConnectPages();
+}
+
+void OperationPages::CreatePages(QWidget* area) {
+  grpRename_0 = MakePane(area, "grpRename_0", QStringLiteral("Replace"), 424);
+  grpRename_2 = MakePane(area, "grpRename_2", QStringLiteral("Auto-number"), 424);
+  grpRename_3 = MakePane(area, "grpRename_3", QStringLiteral("Change case"), 424);
+  grpRename_4 = MakePane(area, "grpRename_4", QStringLiteral("Trim"), 424);
+  grpRename_5 = MakePane(area, "grpRename_5", QStringLiteral("Extension"), 424);
+  grpRename_6 = MakePane(area, "grpRename_6", QStringLiteral("Advanced add"), 424);
+  grpRename_1 = MakePane(area, "grpRename_1", QStringLiteral("Add"), 424);
+  grpRename_7 = MakePane(area, "grpRename_7", QStringLiteral("ID3-tag"), 432);
+  grpRename_7->hide();
+
+  pages_ = {grpRename_0, grpRename_1, grpRename_2, grpRename_3, grpRename_4, grpRename_5, grpRename_6, grpRename_7};
+
+  // Page 0: Replace
+  QWidget* page = grpRename_0;
+  lblReplace1 = MakeLabel(page, "lblReplace1", QStringLiteral("Replace this string from the filenames:"), 8, 24, 225, 21);
+  txtReplaceFrom = MakeEdit(page, "txtReplaceFrom", {}, 8, 48, 225, lblReplace1);
+  lblReplace2 = MakeLabel(page, "lblReplace2", QStringLiteral("...with this string (empty = delete string):"), 8, 80, 225, 21);
+  txtReplaceTo = MakeEdit(page, "txtReplaceTo", {}, 8, 104, 225, lblReplace2);
+
+  // Page 1: Add
+  page = grpRename_1;
+  lblAdd1 = MakeLabel(page, "lblAdd1", QStringLiteral("Add this string to the filenames:"), 8, 16, 225, 21);
+  txtAddText = MakeEdit(page, "txtAddText", {}, 8, 40, 225, lblAdd1);
+  lblAdd2 = MakeLabel(page, "lblAdd2", QStringLiteral("Position:"), 8, 72, 225, 21);
+  cboAddPosition = MakeCombo(page, "cboAddPosition",
+                             {QStringLiteral("to start"), QStringLiteral("to end"), QStringLiteral("to this position")},
+                             QStringLiteral("to start"), 8, 96, 105, QStringLiteral("Position"));
+  lblAdd2->setBuddy(cboAddPosition);
+  txtAddPosition = MakeEdit(page, "txtAddPosition", QStringLiteral("5"), 128, 96, 105);
+  txtAddPosition->setAlignment(Qt::AlignCenter);
+  txtAddPosition->setEnabled(false);
+  txtAddPosition->setAccessibleName(QStringLiteral("Character position"));
+
+  // Page 2: Auto-number
+  page = grpRename_2;
+  lblAutonumber1 = MakeLabel(page, "lblAutonumber1", QStringLiteral("Before number text:"), 8, 24, 121, 21);
+  txtAutonumberBefore = MakeEdit(page, "txtAutonumberBefore", {}, 136, 24, 97, lblAutonumber1);
+  lblAutoNumber2 = MakeLabel(page, "lblAutoNumber2", QStringLiteral("Start from number:"), 8, 56, 121, 21);
+  txtAutonumberStart = MakeEdit(page, "txtAutonumberStart", QStringLiteral("0"), 136, 56, 97, lblAutoNumber2);
+  lblAutoNumber3 = MakeLabel(page, "lblAutoNumber3", QStringLiteral("After number text:"), 8, 88, 121, 21);
+  txtAutonumberAfter = MakeEdit(page, "txtAutonumberAfter", {}, 136, 88, 97, lblAutoNumber3);
+  chkAutonumberZero = Make<QCheckBox>(page, "chkAutonumberZero", 8, 112, 225, 25);
+  chkAutonumberZero->setText(QStringLiteral("&Add zeros before numbers"));
+  chkAutonumberZero->setChecked(true);
+
+  // Page 3: Change case
+  page = grpRename_3;
+  const struct {
+    QRadioButton** button;
+    const char* name;
+    const char* caption;
+  } caseButtons[] = {
+      {&optChangeCaseAllUpperCase, "optChangeCaseAllUpperCase", "ALL &UPPERCASE"},
+      {&optChangeCaseAllLowercase, "optChangeCaseAllLowercase", "all &lowercase"},
+      {&optChangeCaseFirstUpperCase, "optChangeCaseFirstUpperCase", "&First Letter Uppercase"},
+      {&optChangeCaseFirstLowerCase, "optChangeCaseFirstLowerCase", "f&IRST lETTER lOWERCASE"},
+      {&optChangeCaseOpposite, "optChangeCaseOpposite", "&Opposite case (a -> A, A -> a)"},
+  };
+  int top = 16;
+  for (const auto& entry : caseButtons) {
+    *entry.button = Make<QRadioButton>(page, entry.name, 8, top, 225, 25);
+    (*entry.button)->setText(QString::fromLatin1(entry.caption));
+    top += 24;
+  }
+  optChangeCaseFirstUpperCase->setChecked(true);
+
+  // Page 4: Trim
+  page = grpRename_4;
+  txtTrimAmount = MakeEdit(page, "txtTrimAmount", QStringLiteral("3"), 8, 32, 225);
+  txtTrimAmount->setAccessibleName(QStringLiteral("Number of characters"));
+  cboTrimFrom = MakeCombo(page, "cboTrimFrom", {QStringLiteral("from start"), QStringLiteral("from end")},
+                          QStringLiteral("from end"), 8, 72, 225, QStringLiteral("Trim from"));
+  cboTrimAmount = MakeCombo(page, "cboTrimAmount",
+                            {QStringLiteral("trim the selected amount"), QStringLiteral("make filenames this long")},
+                            QStringLiteral("trim the selected amount"), 8, 104, 225, QStringLiteral("Trim mode"));
+
+  // Page 5: Extension
+  page = grpRename_5;
+  Label1 = MakeLabel(page, "Label1", QStringLiteral("Change extension to:"), 8, 56, 225, 25);
+  txtExtension = MakeEdit(page, "txtExtension", {}, 8, 80, 225, Label1);
+
+  // Page 6: Advanced add
+  page = grpRename_6;
+  lblAdvancedAdd1 = MakeLabel(page, "lblAdvancedAdd1", QStringLiteral("If the ASCII-code of a character is between:"), 8, 16, 225, 25);
+  txtAdvancedAddASCII1 = MakeEdit(page, "txtAdvancedAddASCII1", QStringLiteral("65"), 8, 40, 225, lblAdvancedAdd1);
+  lblAdvancedAdd2 = MakeLabel(page, "lblAdvancedAdd2", QStringLiteral("...and:"), 8, 64, 225, 25);
+  txtAdvancedAddASCII2 = MakeEdit(page, "txtAdvancedAddASCII2", QStringLiteral("91"), 8, 88, 225, lblAdvancedAdd2);
+  lblAdvancedAdd3 = MakeLabel(page, "lblAdvancedAdd3", QStringLiteral("...add:"), 8, 112, 57, 25);
+  txtAdvancedAddNew = MakeEdit(page, "txtAdvancedAddNew", QStringLiteral("_"), 64, 112, 73, lblAdvancedAdd3);
+  cboAdvancedAddPosition = MakeCombo(page, "cboAdvancedAddPosition",
+                                     {QStringLiteral("before char"), QStringLiteral("after char")},
+                                     QStringLiteral("before char"), 144, 112, 89, QStringLiteral("Where to add"));
+
+  // Page 7: ID3-tag
+  page = grpRename_7;
+  lblGetFileNames = MakeLabel(page, "lblGetFileNames", QStringLiteral("Make filenames from ID3-tags in format:"), 8, 64, 225, 21);
+  const QString id3Hint = QStringLiteral("%artist%, %title%, %album%, %year%, %genre%, %comment%");
+  lblGetFileNames->setToolTip(id3Hint);
+  txtID3Format = MakeEdit(page, "txtID3Format", QStringLiteral("%artist% - %title%"), 8, 80, 225, lblGetFileNames);
+  txtID3Format->setToolTip(id3Hint);
+
+  for (int n = 0; n < 8; ++n) {
+    const QByteArray name = "cmdRename_" + QByteArray::number(n);
+    cmdRename[n] = Make<QPushButton>(pages_[n], name.constData(), 8, 144, 225, 25);
+    cmdRename[n]->setText(QStringLiteral("&Quillon!"));
+    cmdRename[n]->setDefault(true);
+    cmdRename[n]->setAutoDefault(true);
+    SetTag(cmdRename[n], n);
+    FitCaptionsToWidth(pages_[n]);
+  }
+}
+
+void OperationPages::ConnectPages() {
   for (int n = 0; n < 8; ++n) {
     QPushButton* button = cmdRename[n];
     connect(button, &QPushButton::clicked, this, [this, button] { cmdRename_0Click(button); });
@@ -119,7 +268,7 @@ void TfrmMain::SetupOperationPages() {
   txtAdvancedAddNew->installEventFilter(dotFilter);
 }
 
-void TfrmMain::CheckComboText(QComboBox* combo) {
+void OperationPages::CheckComboText(QComboBox* combo) {
   if (!combo || combo->count() == 0) return;
   const QString text = combo->currentText();
   for (int i = 0; i < combo->count(); ++i)
@@ -127,61 +276,27 @@ void TfrmMain::CheckComboText(QComboBox* combo) {
   combo->setCurrentText(combo->itemText(0));
 }
 
-void TfrmMain::cboAddPositionSelect() {
+void OperationPages::cboAddPositionSelect() {
   txtAddPosition->setEnabled(cboAddPosition->currentText() == QLatin1String("to this position"));
 }
 
-void TfrmMain::cmdRename_0Click(QObject* sender) {
+void OperationPages::cmdRename_0Click(QObject* sender) {
   const int operation = Tag(sender);
-  // Required boxes, in this order; the first empty one ends the press quietly.
-  std::vector<QLineEdit*> required;
-  switch (operation) {
-    case kOperationReplace: required = {txtReplaceFrom}; break;
-    case kOperationAdd: required = {txtAddText, txtAddPosition}; break;
-    case kOperationTrim: required = {txtTrimAmount}; break;
-    case kOperationAdvancedAdd: required = {txtAdvancedAddASCII1, txtAdvancedAddASCII2, txtAdvancedAddNew}; break;
-    case kOperationID3Tag: required = {txtID3Format}; break;
-    default: break;
-  }
-  for (QLineEdit* box : required)
-    if (box->text().isEmpty()) return;
+  PreviewValues values = Values();
+  values.operation = operation;
+  // A required box left empty ends the press quietly.
+  if (!HasRequiredValues(values)) return;
   if (operation == kOperationAutoNumber && txtAutonumberStart->text().isEmpty())
     txtAutonumberStart->setText(QStringLiteral("0"));
-
-  grpConfirmation->show();
-  HideViewControls(false);
-  ShowStatus(QStringLiteral("Creating preview list..."));
-  SetTag(tmrMakeLists, operation);
-  tmrMakeLists->start();
+  emit RenameRequested(operation);
 }
 
-void TfrmMain::tmrMakeListsTimer() {
-  tmrMakeLists->stop();
-  MakePreviewList(Tag(tmrMakeLists));
-}
-
-void TfrmMain::MakePreviewList(int operation) {
-  if (RenameListEntries().empty()) {
-    Invoke(mnuAllFiles);
-    SetKeepRenameList(0);
-    if (RenameListEntries().empty()) {
-      ShowStatus(QStringLiteral("Ready."));
-      ShowMessage(this, {QStringLiteral("No files selected"),
-                         QStringLiteral("Please select the files and folders you wish to rename by adding them "
-                                        "to the list."),
-                         DialogIcon::Information, DialogButtons::Ok});
-      return;
-    }
-  }
-
+PreviewValues OperationPages::Values() const {
   PreviewValues values;
-  values.operation = operation;
-  values.includeExtension = mnuIncludeExtension->isChecked();
-  values.caseSensitive = mnuCaseSensitive->isChecked();
   values.replaceFrom = ToBytes(txtReplaceFrom->text());
   values.replaceTo = ToBytes(txtReplaceTo->text());
   values.addText = ToBytes(txtAddText->text());
-  values.addPosition = ToBytes(cboAddPosition->currentText());
+  values.addPosition = AddPositionOf(ToBytes(cboAddPosition->currentText()));
   values.addPositionNumber = ToBytes(txtAddPosition->text());
   values.autonumberBefore = ToBytes(txtAutonumberBefore->text());
   values.autonumberStart = ToBytes(txtAutonumberStart->text());
@@ -191,49 +306,37 @@ void TfrmMain::MakePreviewList(int operation) {
                                 optChangeCaseFirstUpperCase->isChecked(), optChangeCaseFirstLowerCase->isChecked(),
                                 optChangeCaseOpposite->isChecked()});
   values.trimAmount = ToBytes(txtTrimAmount->text());
-  values.trimFrom = ToBytes(cboTrimFrom->currentText());
-  values.trimMode = ToBytes(cboTrimAmount->currentText());
+  values.trimFromStart = TrimsFromStart(ToBytes(cboTrimFrom->currentText()));
+  values.makeThisLong = MakesThisLong(ToBytes(cboTrimAmount->currentText()));
   values.extension = ToBytes(txtExtension->text());
   values.advancedLow = ToBytes(txtAdvancedAddASCII1->text());
   values.advancedHigh = ToBytes(txtAdvancedAddASCII2->text());
   values.advancedText = ToBytes(txtAdvancedAddNew->text());
-  values.advancedPosition = ToBytes(cboAdvancedAddPosition->currentText());
+  values.advancedBefore = AddsBefore(ToBytes(cboAdvancedAddPosition->currentText()));
   values.id3Format = ToBytes(txtID3Format->text());
-
-  lviRenameModel->Clear();
-  // An entry that cannot be built (an ID3 file that cannot be opened) ends
-  // the build quietly; the entries made before it are shown and checked.
-  PreviewBuild build = BuildPreview(RenameListEntries(), values);
-  lviRenameModel->SetEntries(std::move(build.entries));
-
-  CheckFileNames(true);
-  ShowStatus(QStringLiteral("Ready."));
-  lviRename->setFocus();
+  return values;
 }
 
-bool TfrmMain::CheckFileNames(bool showMessages) {
-  cmdYes->setEnabled(false);
-  const PreviewCheck check = CheckPreview(lviRenameModel->entries());
-  if (check.passed()) {
-    cmdYes->setEnabled(true);
-    return true;
-  }
-  if (showMessages) {
-    // Point at the entry to mend: the first that fails, selected and in view.
-    const QModelIndex failing = lviRenameModel->index(int(check.index), PreviewListModel::kNewName);
-    lviRename->setCurrentIndex(failing);
-    lviRename->scrollTo(failing);
-    const QString text = check.problem == PreviewProblem::InvalidName
-                             ? QStringLiteral("There are invalid filenames. This rename cannot be completed until "
-                                              "you change them.")
-                             : QStringLiteral("There are conflicting filenames. This rename cannot be completed "
-                                              "until you change them.");
-    ShowMessage(this, {QStringLiteral("Error"), text, DialogIcon::Error, DialogButtons::Ok});
-  }
-  return false;
+void OperationPages::ShowPage(int n) {
+  if (n >= 0 && n < kPageCount && pages_[std::size_t(n)]) pages_[std::size_t(n)]->show();
 }
 
-void TfrmMain::tmrCheckFileNamesTimer() {
-  tmrCheckFileNames->stop();
-  CheckFileNames(false);
+void OperationPages::HidePages() {
+  for (const QPointer<QGroupBox>& page : pages_)
+    if (page) page->hide();
+}
+
+void OperationPages::MoveTo(int left) {
+  for (const QPointer<QGroupBox>& page : pages_) page->move(left, page->y());
+}
+
+QRect OperationPages::PageGeometry() const { return grpRename_0->geometry(); }
+
+void OperationPages::SetCovered(bool covered) {
+  for (const QPointer<QGroupBox>& page : pages_)
+    if (page) page->setEnabled(!covered);
+}
+
+void OperationPages::SetSearchLocked(bool lock) {
+  for (const QPointer<QGroupBox>& page : pages_) HoldForSearch(page, lock);
 }

@@ -47,6 +47,29 @@ int CaseModeOf(const std::array<bool, 5>& checked) {
   return mode;
 }
 
+AddPosition AddPositionOf(std::string_view caption) {
+  if (caption == "to start") return AddPosition::ToStart;
+  if (caption == "to end") return AddPosition::ToEnd;
+  if (caption == "to this position") return AddPosition::ToThisPosition;
+  return AddPosition::Nowhere;
+}
+
+bool TrimsFromStart(std::string_view caption) { return caption == "from start"; }
+bool MakesThisLong(std::string_view caption) { return caption != "trim the selected amount"; }
+bool AddsBefore(std::string_view caption) { return caption == "before char"; }
+
+bool HasRequiredValues(const PreviewValues& values) {
+  switch (values.operation) {
+    case kOperationReplace: return !values.replaceFrom.empty();
+    case kOperationAdd: return !values.addText.empty() && !values.addPositionNumber.empty();
+    case kOperationTrim: return !values.trimAmount.empty();
+    case kOperationAdvancedAdd:
+      return !values.advancedLow.empty() && !values.advancedHigh.empty() && !values.advancedText.empty();
+    case kOperationID3Tag: return !values.id3Format.empty();
+    default: return true;
+  }
+}
+
 PreviewBuild BuildPreview(const std::vector<RenameListEntry>& renameList, const PreviewValues& values) {
   const int operation = values.operation;
 
@@ -54,9 +77,6 @@ PreviewBuild BuildPreview(const std::vector<RenameListEntry>& renameList, const 
   // int so that a start number near the top of the range cannot overflow.
   long long counter = ReadNumber(values.autonumberStart);
   const int caseMode = values.caseMode;
-  const bool fromStart = values.trimFrom == "from start";
-  const bool makeThisLong = values.trimMode != "trim the selected amount";
-  const bool before = values.advancedPosition == "before char";
   const std::string entryCount = std::to_string(renameList.size());
 
   PreviewBuild build;
@@ -73,12 +93,16 @@ PreviewBuild BuildPreview(const std::vector<RenameListEntry>& renameList, const 
           result = StringH::ReplaceText(part, values.replaceFrom, values.replaceTo, values.caseSensitive);
           break;
         case kOperationAdd:
-          if (values.addPosition == "to start")
-            result = StringH::InsertText(part, 0, values.addText);
-          else if (values.addPosition == "to end")
-            result = StringH::InsertText(part, static_cast<int>(Utf8::Decode(name).size()) + 10, values.addText);
-          else if (values.addPosition == "to this position")
-            result = StringH::InsertText(part, ReadNumber(values.addPositionNumber), values.addText);
+          switch (values.addPosition) {
+            case AddPosition::ToStart: result = StringH::InsertText(part, 0, values.addText); break;
+            case AddPosition::ToEnd:
+              result = StringH::InsertText(part, static_cast<int>(Utf8::Decode(name).size()) + 10, values.addText);
+              break;
+            case AddPosition::ToThisPosition:
+              result = StringH::InsertText(part, ReadNumber(values.addPositionNumber), values.addText);
+              break;
+            case AddPosition::Nowhere: break;
+          }
           break;
         case kOperationAutoNumber: {
           std::string number = std::to_string(counter);
@@ -90,14 +114,15 @@ PreviewBuild BuildPreview(const std::vector<RenameListEntry>& renameList, const 
           result = StringH::ChangeCase(part, caseMode);
           break;
         case kOperationTrim:
-          result = StringH::TrimName(part, ReadNumber(values.trimAmount), fromStart, makeThisLong);
+          result = StringH::TrimName(part, ReadNumber(values.trimAmount), values.trimFromStart,
+                                   values.makeThisLong);
           break;
         case kOperationExtension:
           result = StringH::ChangeExtension(name, values.extension);
           break;
         case kOperationAdvancedAdd:
           result = StringH::AddAroundCharacters(part, ReadNumber(values.advancedLow),
-                                                ReadNumber(values.advancedHigh), values.advancedText, before);
+                                                ReadNumber(values.advancedHigh), values.advancedText, values.advancedBefore);
           break;
         case kOperationID3Tag:
           result = StringH::MakeNameFromID3Tag(Paths::Join(folder, name), values.id3Format);
@@ -160,4 +185,9 @@ PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries) {
   if (conflict == entries.size()) return {};
   if (!StringH::IsValidFileName(entries[conflict].newName)) return {PreviewProblem::InvalidName, conflict};
   return {PreviewProblem::Conflict, conflict};
+}
+
+PreviewDetail ClassifyEntry(const PreviewEntry& entry) {
+  if (!StringH::IsValidFileName(entry.newName)) return PreviewDetail::InvalidName;
+  return entry.newName != entry.oldName ? PreviewDetail::Renamed : PreviewDetail::Unchanged;
 }

@@ -30,12 +30,22 @@ enum Operation : int {
   kOperationID3Tag = 7,
 };
 
-// Everything a preview build reads from the window, as the widgets hold it
-// (the defaults are the pages' initial values):
-// texts as shown (number boxes included: they are read by ReadNumber, 0 when
-// a box holds no decimal integer), check marks as booleans. The combo boxes'
-// texts are compared exactly. The Auto-number padding width comes from the
-// number of rename-list entries handed to BuildPreview.
+// Where the Add page puts its text; the captions of cboAddPosition, and
+// Nowhere for a text that is none of them (the name stays as it is).
+enum class AddPosition { ToStart, ToEnd, ToThisPosition, Nowhere };
+
+// The combo boxes' captions mapped to the values the rules take, each by
+// exact comparison with the one caption that selects it.
+AddPosition AddPositionOf(std::string_view caption);  // "to start", "to end", "to this position"
+bool TrimsFromStart(std::string_view caption);        // "from start"; anything else trims from the end
+bool MakesThisLong(std::string_view caption);         // anything but "trim the selected amount"
+bool AddsBefore(std::string_view caption);            // "before char"; anything else adds after
+
+// Everything a preview build reads from the window (the defaults are the
+// pages' initial values): texts as shown (number boxes included: they are
+// read by ReadNumber, 0 when a box holds no decimal integer), check marks and
+// combo choices as booleans and enums. The Auto-number padding width comes
+// from the number of rename-list entries handed to BuildPreview.
 struct PreviewValues {
   int operation = kOperationReplace;
 
@@ -46,9 +56,9 @@ struct PreviewValues {
   std::string replaceFrom;  // txtReplaceFrom
   std::string replaceTo;    // txtReplaceTo
   // 1 Add
-  std::string addText;            // txtAddText
-  std::string addPosition = "to start";  // cboAddPosition: "to start", "to end", "to this position"
-  std::string addPositionNumber = "5";   // txtAddPosition
+  std::string addText;                                // txtAddText
+  AddPosition addPosition = AddPosition::ToStart;     // cboAddPosition
+  std::string addPositionNumber = "5";                // txtAddPosition
   // 2 Auto-number
   std::string autonumberBefore;  // txtAutonumberBefore
   std::string autonumberStart = "0";  // txtAutonumberStart
@@ -57,19 +67,25 @@ struct PreviewValues {
   // 3 Change case: 0 ALL UPPERCASE ... 4 Opposite case (see CaseModeOf)
   int caseMode = 2;
   // 4 Trim
-  std::string trimAmount = "3";                       // txtTrimAmount
-  std::string trimFrom = "from end";                  // cboTrimFrom
-  std::string trimMode = "trim the selected amount";  // cboTrimAmount
+  std::string trimAmount = "3";  // txtTrimAmount
+  bool trimFromStart = false;    // cboTrimFrom
+  bool makeThisLong = false;     // cboTrimAmount
   // 5 Extension
   std::string extension;  // txtExtension
   // 6 Advanced add
-  std::string advancedLow = "65";                // txtAdvancedAddASCII1
-  std::string advancedHigh = "91";               // txtAdvancedAddASCII2
-  std::string advancedText = "_";                // txtAdvancedAddNew
-  std::string advancedPosition = "before char";  // cboAdvancedAddPosition
+  std::string advancedLow = "65";   // txtAdvancedAddASCII1
+  std::string advancedHigh = "91";  // txtAdvancedAddASCII2
+  std::string advancedText = "_";   // txtAdvancedAddNew
+  bool advancedBefore = true;       // cboAdvancedAddPosition
   // 7 ID3-tag
   std::string id3Format = "%artist% - %title%";  // txtID3Format
 };
+
+// True when every box the operation requires holds text: Replace the search
+// text; Add the text and the position; Trim the amount; Advanced add both
+// codes and the text; ID3-tag the format. A press with an empty one does
+// nothing.
+bool HasRequiredValues(const PreviewValues& values);
 
 // A number box's text as a decimal integer (an optional sign, then digits
 // only); 0 when it is not one or lies outside the int range.
@@ -102,3 +118,8 @@ struct PreviewCheck {
 // shares its new name and its path (both exact, case-sensitive) with another
 // entry; for one entry the validity test comes first. An empty list passes.
 PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries);
+
+// What the detail box of one preview entry tells: an invalid new name, the
+// rename to be done, or that the name stays as it is.
+enum class PreviewDetail { InvalidName, Renamed, Unchanged };
+PreviewDetail ClassifyEntry(const PreviewEntry& entry);

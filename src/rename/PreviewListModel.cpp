@@ -1,5 +1,5 @@
 #include "rename/PreviewListModel.h"
-#include "app/WidgetBridge.h"
+#include "widgets/WidgetBridge.h"
 
 #include <QString>
 

@@ -289,6 +289,15 @@ std::string CountsText(std::size_t successes, std::size_t failures) {
          " error(s).";
 }
 
+std::string FoundCountText(std::size_t found) {
+  return found == 1 ? std::string("1 file found") : std::to_string(found) + " files found";
+}
+
+std::string DeleteResultText(std::size_t failures) {
+  if (failures == 0) return "Ready.";
+  return "Ready, failed to delete " + std::to_string(failures) + " of the selected files.";
+}
+
 std::string UndoneText(std::size_t undone, std::size_t errors) {
   return "Ready, undone " + std::to_string(undone) + " file(s)/folder(s), " + std::to_string(errors) +
          " error(s).";

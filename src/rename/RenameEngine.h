@@ -99,4 +99,11 @@ std::string CountsText(std::size_t successes, std::size_t failures);
 // "Ready, undone <undone> file(s)/folder(s), <errors> error(s)."
 std::string UndoneText(std::size_t undone, std::size_t errors);
 
+// The recursive search's progress line: "1 file found", "<found> files found".
+std::string FoundCountText(std::size_t found);
+
+// The status line after a delete: "Ready." or
+// "Ready, failed to delete <failures> of the selected files."
+std::string DeleteResultText(std::size_t failures);
+
 }  // namespace RenameEngine

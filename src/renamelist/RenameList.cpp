@@ -1,121 +1,31 @@
-#include "app/Main.h"
-#include "app/WidgetBridge.h"
+#include "renamelist/RenameList.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QComboBox>
 #include <QDragMoveEvent>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QShortcut>
 #include <QTimer>
 #include <QTreeView>
-#include <QTreeWidget>
 
-#include <functional>
-
-#include "app/ListColumns.h"
+#include "app/WindowServices.h"
+#include "browser/FileView.h"
 #include "platform/Paths.h"
+#include "rename/RenameEngine.h"
 #include "renamelist/RecursiveSearch.h"
 #include "renamelist/RenameListModel.h"
+#include "widgets/ListColumns.h"
+#include "widgets/ListSelection.h"
+#include "widgets/SearchLock.h"
+#include "widgets/WidgetBridge.h"
+#include "widgets/WidgetFactory.h"
 
 namespace {
 
-
-
-const char* const kEnabledBeforeSearch = "enabledBeforeSearch";
-const char* const kSearchLocked = "recursiveSearchLocked";
-
 QString SearchingText(const std::string& folder) {
   return QStringLiteral("Searching ") + FromBytes(folder) + QStringLiteral("...");
-}
-
-void LockForRecursiveSearch(TfrmMain& w, bool lock);
-
-void RecursiveSearchBatch(TfrmMain& w, std::vector<RenameListEntry>& batch, const std::string& folder,
-                          std::size_t found) {
-  // ShowStatus clears CancelRequested, so a request is passed on first.
-  if (w.CancelRequested()) w.recursiveSearch->RequestStop();
-  w.lviFilesModel->AppendBatch(std::move(batch));
-
-  const QString text = SearchingText(folder);
-  if (w.StatusText() != text) w.ShowStatus(text);
-  QLabel* label = w.lblLoading;
-  const QString searching = label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->width() - 4);
-  const QString count = found == 1 ? QStringLiteral("1 file found")
-                                   : QStringLiteral("%1 files found").arg(qulonglong(found));
-  const QString shown = searching + QLatin1Char('\n') + count;
-  if (label->text() != shown) label->setText(shown);
-}
-
-void RecursiveSearchFinished(TfrmMain& w) {
-  w.SetKeepRenameList(1);
-  LockForRecursiveSearch(w, false);
-  w.ShowStatus(QStringLiteral("Ready."));
-}
-
-// Disables (or restores) every menu item and pane that could change the lists.
-// Each one's own state is kept aside and restored, so that the Add menu's
-// enabled states survive the search.
-void LockForRecursiveSearch(TfrmMain& w, bool lock) {
-  if (w.property(kSearchLocked).toBool() == lock) return;
-  w.setProperty(kSearchLocked, lock);
-
-  // Cancel is the one thing the busy pane offers meanwhile; it keeps the
-  // normal pointer under the window's wait cursor, takes the keyboard focus
-  // and answers Escape too.
-  if (lock) w.focusBeforeSearch = QApplication::focusWidget();
-  w.cmdCancel->setVisible(lock);
-  if (lock)
-    w.cmdCancel->setCursor(Qt::ArrowCursor);
-  else
-    w.cmdCancel->unsetCursor();
-  if (auto* escape = w.findChild<QShortcut*>(QStringLiteral("escapeCancelsSearch"))) escape->setEnabled(lock);
-
-  std::vector<QAction*> items;
-  std::vector<QWidget*> panes{w.cmdUp, w.cboPath, w.trvwLocal, w.txtPattern, w.lstvwLocal, w.lviFiles,
-                              w.lviRename, w.grpConfirmation};
-  for (QMenu* menu : {w.mnuAdd, w.mnuRename, w.mnuOptions}) {
-    items.push_back(menu->menuAction());
-    panes.push_back(menu);
-    for (QAction* item : menu->actions()) items.push_back(item);
-  }
-  items.push_back(w.mnuRefresh);
-  for (int n = 0; n < 8; ++n)
-    if (auto* page = w.centralArea->findChild<QWidget*>(QStringLiteral("grpRename_%1").arg(n))) panes.push_back(page);
-
-  for (QAction* item : items) {
-    if (lock) {
-      item->setProperty(kEnabledBeforeSearch, item->isEnabled());
-      item->setEnabled(false);
-    } else {
-      item->setEnabled(item->property(kEnabledBeforeSearch).toBool());
-      item->setProperty(kEnabledBeforeSearch, QVariant());
-    }
-  }
-  for (QWidget* pane : panes) {
-    if (lock) {
-      pane->setProperty(kEnabledBeforeSearch, !pane->testAttribute(Qt::WA_Disabled));
-      pane->setEnabled(false);
-    } else {
-      pane->setEnabled(pane->property(kEnabledBeforeSearch).toBool());
-      pane->setProperty(kEnabledBeforeSearch, QVariant());
-    }
-  }
-
-  if (lock) {
-    w.cmdCancel->setFocus(Qt::OtherFocusReason);
-  } else {
-    QWidget* before = w.focusBeforeSearch;
-    if (before && before->isVisible() && before->isEnabled()) before->setFocus(Qt::OtherFocusReason);
-    w.focusBeforeSearch.clear();
-  }
 }
 
 }  // namespace
@@ -123,7 +33,25 @@ void LockForRecursiveSearch(TfrmMain& w, bool lock) {
 // ---------------------------------------------------------------------------
 // Set-up
 
-void TfrmMain::SetupRenameList() {
+RenameList::RenameList(QWidget* area, WindowServices& services, QObject* parent)
+    : QObject(parent), services_(services) {
+  lviFiles = MakeList(area, "lviFiles", 424, 184, 241, 225, QStringLiteral("Rename list"),
+                      QAbstractItemView::ExtendedSelection);
+  lviFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  SetTag(lviFiles, 0);
+
+  mnuPopUpFiles = MakePopup(area->window(), "mnuPopUpFiles");
+  mnuClearSelected2 = MakeItem(mnuPopUpFiles, "mnuClearSelected2", QStringLiteral("&Clear"));
+  mnuPopUpFiles->addSeparator();
+  mnuClearAll2 = MakeItem(mnuPopUpFiles, "mnuClearAll2", QStringLiteral("Clear &all"));
+  connect(mnuClearSelected2, &QAction::triggered, this, [this] { mnuClearSelectedClick(); });
+  connect(mnuClearAll2, &QAction::triggered, this, [this] { mnuClearClick(); });
+
+  tmrRecursive = new QTimer(this);
+  tmrRecursive->setObjectName(QStringLiteral("tmrRecursive"));
+  tmrRecursive->setInterval(50);
+  connect(tmrRecursive, &QTimer::timeout, this, &RenameList::tmrRecursiveTimer);
+
   lviFilesModel = new RenameListModel(this);
   lviFiles->setModel(lviFilesModel);
   lviFiles->setSortingEnabled(false);
@@ -167,107 +95,95 @@ void TfrmMain::SetupRenameList() {
   recursiveSearch = new RecursiveSearch(this);
   recursiveSearch->SetHandlers(
       [this](std::vector<RenameListEntry>& batch, const RecursiveSearch::Progress& progress) {
-        RecursiveSearchBatch(*this, batch, progress.folder, progress.found);
+        RecursiveSearchBatch(batch, progress.folder, progress.found);
       },
-      [this](bool) { RecursiveSearchFinished(*this); });
-  connect(cmdCancel, &QPushButton::clicked, this, [this] {
-    if (recursiveSearch->IsRunning()) recursiveSearch->RequestStop();
-  });
-  // Escape cancels a running search, as in any progress dialog; it is a
-  // shortcut only while the search runs, so it never takes Escape from an
-  // editor.
-  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  escape->setObjectName(QStringLiteral("escapeCancelsSearch"));
-  escape->setContext(Qt::WindowShortcut);
-  escape->setEnabled(false);
-  connect(escape, &QShortcut::activated, this, [this] {
-    if (cmdCancel->isVisible() && cmdCancel->isEnabled()) cmdCancel->click();
-  });
-  // Closing the window stops a running search; the worker is joined when the
-  // window goes.
-  new EventHook(this, [this](QEvent* event) {
-    if (event->type() == QEvent::Close) recursiveSearch->RequestStop();
-    return false;
-  });
+      [this](bool) { RecursiveSearchFinished(); });
+}
+
+void RenameList::CreateAddMenu(QMenuBar* bar) {
+  mnuAdd = MakeMenu(bar, "mnuAdd", QStringLiteral("&Add"));
+  mnuSelectedFiles = MakeItem(mnuAdd, "mnuSelectedFiles", QStringLiteral("&Selected files"));
+  mnuAllFiles = MakeItem(mnuAdd, "mnuAllFiles", QStringLiteral("&All files"), QKeySequence(Qt::CTRL | Qt::Key_A));
+  mnuAdd->addSeparator()->setObjectName(QStringLiteral("N3"));
+  mnuFolderName = MakeItem(mnuAdd, "mnuFolderName", QStringLiteral("Add current &folder name"));
+  mnuAllFilesRecursive = MakeItem(mnuAdd, "mnuAllFilesRecursive", QStringLiteral("All files with &subfolders"));
+  mnuAdd->addSeparator()->setObjectName(QStringLiteral("N4"));
+  mnuClearSelected = MakeItem(mnuAdd, "mnuClearSelected", QStringLiteral("C&lear selected"), QKeySequence(Qt::Key_Delete));
+  mnuClear = MakeItem(mnuAdd, "mnuClear", QStringLiteral("&Clear all"), QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+  connect(mnuAdd, &QMenu::aboutToShow, this, [this] { mnuAddClick(); });
+  connect(mnuSelectedFiles, &QAction::triggered, this, [this] { mnuSelectedFilesClick(); });
+  connect(mnuAllFiles, &QAction::triggered, this, [this] { mnuAllFilesClick(); });
+  connect(mnuFolderName, &QAction::triggered, this, [this] { mnuFolderNameClick(); });
+  connect(mnuAllFilesRecursive, &QAction::triggered, this, [this] { mnuAllFilesRecursiveClick(); });
+  connect(mnuClearSelected, &QAction::triggered, this, [this] { mnuClearSelectedClick(); });
+  connect(mnuClear, &QAction::triggered, this, [this] { mnuClearClick(); });
 }
 
 // ---------------------------------------------------------------------------
 // Entries
 
-int TfrmMain::KeepRenameList() const { return Tag(lviFiles); }
-void TfrmMain::SetKeepRenameList(int value) { SetTag(lviFiles, value); }
+int RenameList::KeepRenameList() const { return Tag(lviFiles); }
+void RenameList::SetKeepRenameList(int value) { SetTag(lviFiles, value); }
 
-bool TfrmMain::IsInRenameList(const std::string& name, const std::string& path) const {
+bool RenameList::IsInRenameList(const std::string& name, const std::string& path) const {
   return lviFilesModel->Contains(name, path);
 }
 
-void TfrmMain::AddToRenameList(const std::string& name, const std::string& path) {
+void RenameList::AddToRenameList(const std::string& name, const std::string& path) {
   lviFilesModel->Append(name, path);
 }
 
-const std::vector<RenameListEntry>& TfrmMain::RenameListEntries() const { return lviFilesModel->entries(); }
+const std::vector<RenameListEntry>& RenameList::RenameListEntries() const { return lviFilesModel->entries(); }
 
-void TfrmMain::ClearRenameList() { lviFilesModel->Clear(); }
-
-// Removes the topmost selected row of any list view whose model can remove
-// rows, and nothing else.
-void TfrmMain::RemoveFirstSelectedItem(QTreeView* list) {
-  if (!list || !list->model() || !list->selectionModel()) return;
-  int first = -1;
-  for (const QItemSelectionRange& range : list->selectionModel()->selection()) {
-    if (!range.isValid() || range.parent().isValid()) continue;
-    if (first < 0 || range.top() < first) first = range.top();
-  }
-  if (first >= 0) list->model()->removeRow(first);
-}
+void RenameList::ClearRenameList() { lviFilesModel->Clear(); }
 
 // ---------------------------------------------------------------------------
 // Add menu
 
-void TfrmMain::mnuSelectedFilesClick() {
-  const std::vector<int> rows = FileViewSelectedRows();
+void RenameList::mnuSelectedFilesClick() {
+  const std::vector<int> rows = files_->FileViewSelectedRows();
   if (rows.empty()) return;
   SetKeepRenameList(1);
-  const std::string path = Paths::WithoutTrailingDelimiter(CurrentFolder);
+  const std::string path = Paths::WithoutTrailingDelimiter(files_->CurrentFolder());
   std::vector<RenameListEntry> batch;
   batch.reserve(rows.size());
-  for (int row : rows) batch.push_back({FileViewName(row), path});
+  for (int row : rows) batch.push_back({files_->FileViewName(row), path});
   lviFilesModel->AppendBatch(std::move(batch));
 }
 
-void TfrmMain::mnuAllFilesClick() {
-  const int count = FileViewRowCount();
+void RenameList::mnuAllFilesClick() {
+  const int count = files_->FileViewRowCount();
   if (count <= 0) return;
-  const std::string path = Paths::WithoutTrailingDelimiter(CurrentFolder);
+  const std::string path = Paths::WithoutTrailingDelimiter(files_->CurrentFolder());
   SetKeepRenameList(1);
   std::vector<RenameListEntry> batch;
   batch.reserve(std::size_t(count));
-  for (int row = 0; row < count; ++row) batch.push_back({FileViewName(row), path});
+  for (int row = 0; row < count; ++row) batch.push_back({files_->FileViewName(row), path});
   lviFilesModel->AppendBatch(std::move(batch));
 }
 
-void TfrmMain::mnuFolderNameClick() {
-  const std::string folder = Paths::WithoutTrailingDelimiter(CurrentFolder);
+void RenameList::mnuFolderNameClick() {
+  const std::string folder = Paths::WithoutTrailingDelimiter(files_->CurrentFolder());
   const std::string name = Paths::LastPart(folder);
   if (name.empty()) return;  // a drive root or "/"
   SetKeepRenameList(1);
   AddToRenameList(name, Paths::ParentPart(folder));
 }
 
-void TfrmMain::mnuClearSelectedClick() {
+void RenameList::mnuClearSelectedClick() {
   SetKeepRenameList(1);
   RemoveFirstSelectedItem(lviFiles);
 }
 
-void TfrmMain::mnuClearClick() {
+void RenameList::mnuClearClick() {
   SetKeepRenameList(0);
   lviFilesModel->Clear();
 }
 
 // The states set here stay until the menu opens again; they also govern the
 // shortcuts and every invocation of the items from elsewhere.
-void TfrmMain::mnuAddClick() {
-  mnuSelectedFiles->setEnabled(!FileViewSelectedRows().empty());
+void RenameList::mnuAddClick() {
+  mnuSelectedFiles->setEnabled(!files_->FileViewSelectedRows().empty());
   mnuClearSelected->setEnabled(lviFiles->selectionModel() && lviFiles->selectionModel()->hasSelection());
   mnuClear->setEnabled(lviFilesModel->rowCount() > 0);
 }
@@ -275,9 +191,9 @@ void TfrmMain::mnuAddClick() {
 // ---------------------------------------------------------------------------
 // Mouse and drags over the rename list
 
-void TfrmMain::lviFilesDragOver() { Invoke(mnuSelectedFiles); }
+void RenameList::lviFilesDragOver() { Invoke(mnuSelectedFiles); }
 
-void TfrmMain::lviFilesItemMouseDown(Qt::MouseButton button, const QPoint& position) {
+void RenameList::lviFilesItemMouseDown(Qt::MouseButton button, const QPoint& position) {
   if (button != Qt::RightButton) return;
   if (!lviFiles->indexAt(position).isValid()) return;
   if (!lviFiles->selectionModel()->hasSelection()) return;
@@ -291,16 +207,60 @@ void TfrmMain::lviFilesItemMouseDown(Qt::MouseButton button, const QPoint& posit
 // responsive: it repaints, shows the progress and offers Cancel. Everything
 // that could change the lists is disabled until the search ends.
 
-void TfrmMain::mnuAllFilesRecursiveClick() {
-  ShowStatus(SearchingText(CurrentFolder));
-  LockForRecursiveSearch(*this, true);
+void RenameList::mnuAllFilesRecursiveClick() {
+  services_.ShowStatus(SearchingText(files_->CurrentFolder()));
+  services_.LockForRecursiveSearch(true);
   tmrRecursive->start();
 }
 
-void TfrmMain::tmrRecursiveTimer() {
+void RenameList::tmrRecursiveTimer() {
   tmrRecursive->stop();
   if (recursiveSearch->IsRunning()) return;
-  LockForRecursiveSearch(*this, true);
+  services_.LockForRecursiveSearch(true);
   // A Cancel pressed before the search began stops it at the first file.
-  recursiveSearch->Start(CurrentFolder, ToBytes(txtPattern->text()), CancelRequested());
+  recursiveSearch->Start(files_->CurrentFolder(), ToBytes(files_->Pattern()), services_.CancelRequested());
+}
+
+void RenameList::RecursiveSearchBatch(std::vector<RenameListEntry>& batch, const std::string& folder,
+                                      std::size_t found) {
+  // ShowStatus clears CancelRequested, so a request is passed on first.
+  if (services_.CancelRequested()) recursiveSearch->RequestStop();
+  lviFilesModel->AppendBatch(std::move(batch));
+
+  const QString text = SearchingText(folder);
+  if (services_.StatusText() != text) services_.ShowStatus(text);
+  services_.ShowBusyProgress(text, FromBytes(RenameEngine::FoundCountText(found)));
+}
+
+void RenameList::RecursiveSearchFinished() {
+  SetKeepRenameList(1);
+  services_.LockForRecursiveSearch(false);
+  services_.ShowStatus(QStringLiteral("Ready."));
+}
+
+void RenameList::StopRecursiveSearch() {
+  if (recursiveSearch->IsRunning()) recursiveSearch->RequestStop();
+}
+
+void RenameList::InvokeAllFiles() { Invoke(mnuAllFiles); }
+
+void RenameList::InvokeClearSelected() { Invoke(mnuClearSelected); }
+
+// ---------------------------------------------------------------------------
+// Layout and the search lock
+
+void RenameList::LayOut(int left, int height) {
+  lviFiles->setGeometry(left, lviFiles->y(), lviFiles->width(), height);
+}
+
+void RenameList::SetShown(bool shown) { lviFiles->setVisible(shown); }
+
+void RenameList::SetMenuEnabled(bool enabled) {
+  mnuAdd->menuAction()->setEnabled(enabled);
+  mnuAdd->setEnabled(enabled);
+}
+
+void RenameList::SetSearchLocked(bool lock) {
+  HoldForSearch(lviFiles, lock);
+  HoldForSearch(mnuAdd, lock);
 }

@@ -1,5 +1,5 @@
 #include "renamelist/RenameListModel.h"
-#include "app/WidgetBridge.h"
+#include "widgets/WidgetBridge.h"
 
 #include <QMimeData>
 

@@ -260,3 +260,27 @@ TEST(DirListingLazyDetail, KindsOnlyListsTheSameRowsAndExaminesThemOnDemand) {
   EXPECT_FALSE(FileSystem::ExamineEntry(dir.path(), gone));
   EXPECT_FALSE(gone.examined);
 }
+
+#ifndef _WIN32
+TEST(DirListingSubfolders, SortedFoldersWithTheSubfolderProbe) {
+  TempDir dir;
+  dir.MakeFolder("b/inner");
+  dir.MakeFolder("a");
+  dir.MakeFolder("C");
+  dir.MakeFolder("\xFF");  // not UTF-8: sorted by its byte
+  dir.WriteFile("file.txt");
+  dir.WriteFile("d/only-a-file");
+  ASSERT_EQ(::symlink((dir / "b").c_str(), (dir / "link").c_str()), 0);
+
+  const std::vector<DirListing::Subfolder> found = DirListing::ListSubfolders(dir.path() + "/");
+  std::vector<std::string> names;
+  for (const DirListing::Subfolder& f : found) names.push_back(f.name + (f.hasSubfolders ? "+" : ""));
+  EXPECT_EQ(names, (std::vector<std::string>{"C", "a", "b+", "d", "link+", "\xFF"}));
+  ASSERT_FALSE(found.empty());
+  EXPECT_EQ(found[0].path, dir.path() + "/C");
+
+  EXPECT_TRUE(DirListing::ListSubfolders(dir / "missing").empty());
+  EXPECT_TRUE(DirListing::ListSubfolders(dir / "file.txt").empty());
+}
+#endif
+

@@ -137,6 +137,9 @@ TEST(PathsNames, PlainNamesAndDelimiters) {
   EXPECT_FALSE(Paths::IsPlainName(".", L));
   EXPECT_FALSE(Paths::IsPlainName("..", L));
   EXPECT_FALSE(Paths::IsPlainName("a/b", L));
+  // A zero byte would end the name early at the system call.
+  EXPECT_FALSE(Paths::IsPlainName(std::string("a\0b", 3), L));
+  EXPECT_FALSE(Paths::IsPlainName(std::string("a\0b", 3), W));
   EXPECT_FALSE(Paths::IsPlainName("a\\b", W));
   EXPECT_FALSE(Paths::IsPlainName("a/b", W));
   EXPECT_FALSE(Paths::IsPlainName("C:b", W));

@@ -81,7 +81,7 @@ TEST(PreviewBuildTest, IncludeExtensionDecidesWhatTheRuleSees) {
     v.operation = c.operation;
     v.includeExtension = c.includeExtension;
     v.addText = "_x";
-    v.addPosition = "to end";
+    v.addPosition = AddPosition::ToEnd;
     v.caseMode = 0;
     v.trimAmount = "3";
     EXPECT_EQ(NewNameOf(c.name, v), c.expected)
@@ -127,7 +127,7 @@ TEST(PreviewBuildTest, AddPositions) {
     PreviewValues v;
     v.operation = kOperationAdd;
     v.addText = "XY";
-    v.addPosition = c.position;
+    v.addPosition = AddPositionOf(c.position);
     v.addPositionNumber = c.number;
     EXPECT_EQ(NewNameOf("abcde.txt", v), c.expected) << c.position << " " << c.number;
   }
@@ -187,21 +187,21 @@ TEST(PreviewBuildTest, TrimAndAdvancedAddFlagsCompareTheComboTextsExactly) {
   PreviewValues v;
   v.operation = kOperationTrim;
   v.trimAmount = "3";
-  v.trimFrom = "from start";
+  v.trimFromStart = TrimsFromStart("from start");
   EXPECT_EQ(NewNameOf("abcdefgh.x", v), "defgh.x");
-  v.trimFrom = "From start";  // anything else trims from the end
+  v.trimFromStart = TrimsFromStart("From start");  // anything else trims from the end
   EXPECT_EQ(NewNameOf("abcdefgh.x", v), "abcde.x");
-  v.trimMode = "make filenames this long";
+  v.makeThisLong = MakesThisLong("make filenames this long");
   EXPECT_EQ(NewNameOf("abcdefgh.x", v), "abc.x");
-  v.trimMode = "";  // anything but "trim the selected amount" makes the names this long
+  v.makeThisLong = MakesThisLong("");  // anything but "trim the selected amount" makes the names this long
   EXPECT_EQ(NewNameOf("abcdefgh.x", v), "abc.x");
 
   PreviewValues a;
   a.operation = kOperationAdvancedAdd;
   EXPECT_EQ(NewNameOf("MyFileName.TXT", a), "My_File_Name.TXT");
-  a.advancedPosition = "after char";
+  a.advancedBefore = AddsBefore("after char");
   EXPECT_EQ(NewNameOf("MyFileName.TXT", a), "MyF_ileN_ame.TXT");
-  a.advancedPosition = "before char";
+  a.advancedBefore = AddsBefore("before char");
   a.advancedHigh = "9l";  // not a number: 0, so nothing lies in 65..0
   EXPECT_EQ(NewNameOf("MyFileName.TXT", a), "MyFileName.TXT");
 }
@@ -334,13 +334,13 @@ TEST(PreviewBuildTest, OddNamesAndExtremeNumbersThroughEveryOperation) {
           values.replaceFrom = text[0] ? text : "x";
           values.replaceTo = text;
           values.addText = text;
-          values.addPosition = "to this position";
+          values.addPosition = AddPosition::ToThisPosition;
           values.addPositionNumber = number;
           values.autonumberStart = number;
           values.autonumberBefore = text;
           values.caseMode = 4;
           values.trimAmount = number;
-          values.trimMode = "make filenames this long";
+          values.makeThisLong = true;
           values.extension = text;
           values.advancedLow = number;
           values.advancedHigh = "2147483647";
@@ -365,3 +365,41 @@ TEST(PreviewBuildTest, OddNamesAndExtremeNumbersThroughEveryOperation) {
   }
   EXPECT_EQ(builds, 7u * std::size(numbers) * std::size(texts) * 2);
 }
+
+TEST(PreviewRequiredValues, EachOperationNeedsItsBoxesFilledIn) {
+  struct Case {
+    int operation;
+    std::string PreviewValues::*box;  // emptied; nullptr empties nothing
+    bool required;
+  } cases[] = {
+      {kOperationReplace, &PreviewValues::replaceFrom, true},
+      {kOperationReplace, &PreviewValues::replaceTo, false},
+      {kOperationAdd, &PreviewValues::addText, true},
+      {kOperationAdd, &PreviewValues::addPositionNumber, true},
+      {kOperationAutoNumber, &PreviewValues::autonumberStart, false},
+      {kOperationChangeCase, nullptr, false},
+      {kOperationTrim, &PreviewValues::trimAmount, true},
+      {kOperationExtension, &PreviewValues::extension, false},
+      {kOperationAdvancedAdd, &PreviewValues::advancedLow, true},
+      {kOperationAdvancedAdd, &PreviewValues::advancedHigh, true},
+      {kOperationAdvancedAdd, &PreviewValues::advancedText, true},
+      {kOperationID3Tag, &PreviewValues::id3Format, true},
+  };
+  for (const Case& c : cases) {
+    PreviewValues v;
+    v.operation = c.operation;
+    v.replaceFrom = v.addText = v.extension = "x";
+    EXPECT_TRUE(HasRequiredValues(v)) << "operation " << c.operation << " filled in";
+    if (c.box) v.*c.box = "";
+    EXPECT_EQ(HasRequiredValues(v), !c.required) << "operation " << c.operation;
+  }
+}
+
+TEST(PreviewDetailBox, EntriesAreInvalidRenamedOrUnchanged) {
+  EXPECT_EQ(ClassifyEntry({"a:b", "a", "/d"}), PreviewDetail::InvalidName);
+  EXPECT_EQ(ClassifyEntry({"", "", "/d"}), PreviewDetail::InvalidName);  // invalid comes first
+  EXPECT_EQ(ClassifyEntry({"b.txt", "a.txt", "/d"}), PreviewDetail::Renamed);
+  EXPECT_EQ(ClassifyEntry({"A.txt", "a.txt", "/d"}), PreviewDetail::Renamed);
+  EXPECT_EQ(ClassifyEntry({"a.txt", "a.txt", "/d"}), PreviewDetail::Unchanged);
+}
+

@@ -64,6 +64,11 @@ TEST(RenameUndoLineTest, FileTextIsTheLinesLastToFirst) {
 TEST(RenameUndoLineTest, CountsText) {
   EXPECT_EQ(RenameEngine::CountsText(0, 0), "Ready, renamed 0 file(s)/folder(s), 0 error(s).");
   EXPECT_EQ(RenameEngine::CountsText(100000, 2), "Ready, renamed 100000 file(s)/folder(s), 2 error(s).");
+  EXPECT_EQ(RenameEngine::FoundCountText(0), "0 files found");
+  EXPECT_EQ(RenameEngine::FoundCountText(1), "1 file found");
+  EXPECT_EQ(RenameEngine::FoundCountText(12345), "12345 files found");
+  EXPECT_EQ(RenameEngine::DeleteResultText(0), "Ready.");
+  EXPECT_EQ(RenameEngine::DeleteResultText(3), "Ready, failed to delete 3 of the selected files.");
 }
 
 // Runs of the Linux build: mv lines run with sh, exFAT, POSIX write limits.

@@ -13,6 +13,10 @@
 
 #include "support/ExfatMount.h"
 #include "ui/RenameFlowSupport.h"
+#include "browser/FileView.h"
+#include "rename/PreviewListModel.h"
+#include "rename/PreviewPane.h"
+#include "renamelist/RenameList.h"
 
 using namespace renameflow;
 
@@ -23,17 +27,17 @@ namespace {
 // would: old name -> new name.
 void PreviewOf(TestWindow& t, const std::string& folder, const std::vector<std::pair<std::string, std::string>>& renames) {
   TfrmMain& w = t.window();
-  w.mnuIncludeExtension->setChecked(true);
-  for (const auto& rename : renames) w.AddToRenameList(rename.first, folder);
-  w.txtReplaceFrom->setText(QStringLiteral("\x01"));  // changes nothing
+  Find<QAction>(w, "mnuIncludeExtension")->setChecked(true);
+  for (const auto& rename : renames) w.renameList().AddToRenameList(rename.first, folder);
+  Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("\x01"));  // changes nothing
   ASSERT_TRUE(PressOperation(w, 0));
   ASSERT_GE(Preview(w).size(), renames.size());
   for (size_t row = 0; row < Preview(w).size(); ++row) {
     for (const auto& [oldName, newName] : renames)
       if (Preview(w)[row].oldName == oldName && Preview(w)[row].path == folder)
-        w.lviRenameModel->setData(w.lviRenameModel->index(int(row), 0), FromBytes(newName));
+        PreviewModel(w)->setData(PreviewModel(w)->index(int(row), 0), FromBytes(newName));
   }
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.tmrCheckFileNames->isActive(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Find<QTimer>(w, "tmrCheckFileNames")->isActive(); }));
 }
 
 std::string UndoPath(TestWindow& t) { return t.programFolder.path() + "/UNDO"; }
@@ -46,7 +50,7 @@ std::string ReadWhole(const std::string& path) {
 }
 
 void SelectRow(TfrmMain& w, int row) {
-  w.lviRename->selectionModel()->select(w.lviRenameModel->index(row, 0),
+  Find<QTreeView>(w, "lviRename")->selectionModel()->select(PreviewModel(w)->index(row, 0),
                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
@@ -57,30 +61,30 @@ TEST(ConfirmationRun, YesEmptiesBothListsReloadsTheFileViewAndReportsTheCounts) 
   TfrmMain& w = t.Open();
   t.files.WriteFile("old1.txt", "1");
   t.files.WriteFile("old2.txt", "2");
-  w.ListFiles(t.files.path() + "/");
-  w.AddToRenameList("old1.txt", t.files.path());
-  w.AddToRenameList("old2.txt", t.files.path());
-  w.SetKeepRenameList(1);
-  w.txtReplaceFrom->setText(QStringLiteral("old"));
-  w.txtReplaceTo->setText(QStringLiteral("new"));
+  w.fileView().ListFiles(t.files.path() + "/");
+  w.renameList().AddToRenameList("old1.txt", t.files.path());
+  w.renameList().AddToRenameList("old2.txt", t.files.path());
+  w.renameList().SetKeepRenameList(1);
+  Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("old"));
+  Find<QLineEdit>(w, "txtReplaceTo")->setText(QStringLiteral("new"));
   ASSERT_TRUE(PressOperation(w, 0));
 
-  QTest::mouseClick(w.cmdYes, Qt::LeftButton);
-  EXPECT_FALSE(w.cmdYes->isEnabled()) << "a second press cannot start a second run";
-  EXPECT_TRUE(w.grpConfirmation->isHidden());
+  QTest::mouseClick(Find<QPushButton>(w, "cmdYes"), Qt::LeftButton);
+  EXPECT_FALSE(Find<QPushButton>(w, "cmdYes")->isEnabled()) << "a second press cannot start a second run";
+  EXPECT_TRUE(Find<QGroupBox>(w, "grpConfirmation")->isHidden());
   EXPECT_EQ(w.StatusText(), QStringLiteral("Performing rename..."));
-  EXPECT_FALSE(w.grpLoading->isHidden());
+  EXPECT_FALSE(Find<QGroupBox>(w, "grpLoading")->isHidden());
   ASSERT_TRUE(QTest::qWaitFor([&] { return StatusIsReady(w); }));
 
   EXPECT_EQ(w.StatusText(), Counts(2, 0));
-  EXPECT_TRUE(w.grpLoading->isHidden());
+  EXPECT_TRUE(Find<QGroupBox>(w, "grpLoading")->isHidden());
   EXPECT_TRUE(InBrowsingLayout(w));
-  EXPECT_TRUE(w.RenameListEntries().empty()) << "emptied whatever KeepRenameList says";
+  EXPECT_TRUE(w.renameList().RenameListEntries().empty()) << "emptied whatever KeepRenameList says";
   EXPECT_TRUE(Preview(w).empty());
   EXPECT_EQ(Listing(t.files.path()), (std::vector<std::string>{"new1.txt", "new2.txt"}));
   EXPECT_EQ(t.files.ReadFile("new2.txt"), "2");
   std::vector<std::string> shown;
-  for (int row = 0; row < w.FileViewRowCount(); ++row) shown.push_back(w.FileViewName(row));
+  for (int row = 0; row < w.fileView().FileViewRowCount(); ++row) shown.push_back(w.fileView().FileViewName(row));
   EXPECT_EQ(shown, (std::vector<std::string>{"new1.txt", "new2.txt"}));
   EXPECT_EQ(ReadWhole(UndoPath(t)), "mv -n -T -- \"" + t.files.path() + "/new2.txt\" \"" + t.files.path() +
                                         "/old2.txt\"\n" + "mv -n -T -- \"" + t.files.path() + "/new1.txt\" \"" +
@@ -92,7 +96,7 @@ TEST(ConfirmationRun, YesEmptiesBothListsReloadsTheFileViewAndReportsTheCounts) 
 // cursor of the busy pane, after the status line has its new text.
 class StatusRecorder : public QObject {
  public:
-  explicit StatusRecorder(TfrmMain& w) : window_(w) { w.grpLoading->installEventFilter(this); }
+  explicit StatusRecorder(TfrmMain& w) : window_(w) { Find<QGroupBox>(w, "grpLoading")->installEventFilter(this); }
   QStringList texts;
 
  protected:
@@ -109,9 +113,9 @@ TEST(ConfirmationRun, TheStatusTextsOfOneExecutionComeInTheirOrder) {
   TestWindow t;
   TfrmMain& w = t.Open();
   t.files.WriteFile("a.txt");
-  w.ListFiles(t.files.path() + "/");
-  w.AddToRenameList("a.txt", t.files.path());
-  w.txtAddText->setText(QStringLiteral("x"));
+  w.fileView().ListFiles(t.files.path() + "/");
+  w.renameList().AddToRenameList("a.txt", t.files.path());
+  Find<QLineEdit>(w, "txtAddText")->setText(QStringLiteral("x"));
   ASSERT_TRUE(PressOperation(w, 1));
   StatusRecorder status(w);
   ASSERT_TRUE(PressYes(w));
@@ -147,7 +151,7 @@ TEST(ConfirmationRun, EntriesAreCountedAndNoFileIsEverReplaced) {
     TfrmMain& w = t.Open();
     for (const std::string& name : c.files) t.files.WriteFile(name, name);
     PreviewOf(t, t.files.path(), c.renames);
-    ASSERT_TRUE(w.cmdYes->isEnabled());
+    ASSERT_TRUE(Find<QPushButton>(w, "cmdYes")->isEnabled());
     ASSERT_TRUE(PressYes(w));
     EXPECT_EQ(w.StatusText(), Counts(c.successes, c.failures));
     std::vector<std::string> names;
@@ -166,8 +170,8 @@ TEST(ConfirmationRun, ACaseOnlyRenameWorksOnACaseFoldingVolume) {
   TestWindow t;
   TfrmMain& w = t.Open();
   std::ofstream(volume.path() + "/song one.mp3") << "music";
-  w.AddToRenameList("song one.mp3", volume.path());
-  w.optChangeCaseAllUpperCase->setChecked(true);
+  w.renameList().AddToRenameList("song one.mp3", volume.path());
+  Find<QRadioButton>(w, "optChangeCaseAllUpperCase")->setChecked(true);
   ASSERT_TRUE(PressOperation(w, 3));
   ASSERT_TRUE(PressYes(w));
   EXPECT_EQ(w.StatusText(), Counts(1, 0));
@@ -189,10 +193,10 @@ TEST(ConfirmationUndo, RunningTheUndoFileRestoresEveryNameAndNothingElse) {
   };
   for (const auto& rename : renames) t.files.WriteFile(rename.first, rename.first);
   t.files.MakeFolder("sub dir");
-  w.AddToRenameList("sub dir", t.files.path() + "/");  // a path that ends in a delimiter
+  w.renameList().AddToRenameList("sub dir", t.files.path() + "/");  // a path that ends in a delimiter
   PreviewOf(t, t.files.path(), renames);
-  w.lviRenameModel->setData(w.lviRenameModel->index(0, 0), QStringLiteral("sub-dir"));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w.cmdYes->isEnabled(); }));
+  PreviewModel(w)->setData(PreviewModel(w)->index(0, 0), QStringLiteral("sub-dir"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Find<QPushButton>(w, "cmdYes")->isEnabled(); }));
   ASSERT_TRUE(PressYes(w));
   ASSERT_EQ(w.StatusText(), Counts(7, 0));
   EXPECT_EQ(Listing(t.files.path()), (std::vector<std::string>{"b.txt", "c-d.txt", "e-f.txt", "g.txt",
@@ -227,7 +231,7 @@ TEST(ConfirmationUndo, TheOptionDecidesWhetherAnUndoFileIsWritten) {
     TfrmMain& w = t.Open();
     t.programFolder.WriteFile("UNDO", "earlier\n");
     t.files.WriteFile("same.txt");
-    w.mnuUndo->setChecked(undo);
+    Find<QAction>(w, "mnuUndo")->setChecked(undo);
     PreviewOf(t, t.files.path(), {{"same.txt", "same.txt"}});
     ASSERT_TRUE(PressYes(w));
     EXPECT_EQ(w.StatusText(), Counts(0, 0));
@@ -238,9 +242,8 @@ TEST(ConfirmationUndo, TheOptionDecidesWhetherAnUndoFileIsWritten) {
 
 TEST(ConfirmationUndo, AnUndoFileThatCannotBeWrittenIsReportedAfterTheRenames) {
   TestWindow t;
-  TfrmMain& w = t.Open();
+  TfrmMain& w = t.OpenWithProgramFolder(t.programFolder.path() + "/missing/");
   t.files.WriteFile("a.txt", "A");
-  w.ProgramFolder = t.programFolder.path() + "/missing/";
   PreviewOf(t, t.files.path(), {{"a.txt", "b.txt"}});
   ASSERT_TRUE(PressYes(w));
   EXPECT_EQ(Listing(t.files.path()), std::vector<std::string>{"b.txt"});
@@ -249,7 +252,7 @@ TEST(ConfirmationUndo, AnUndoFileThatCannotBeWrittenIsReportedAfterTheRenames) {
   ASSERT_EQ(t.dialogs.count(), 1);
   EXPECT_EQ(t.dialogs.last().title, QStringLiteral("Error"));
   EXPECT_EQ(t.dialogs.last().icon, DialogIcon::Error);
-  const QString prefix = QStringLiteral("Cannot create file \"%1\". ").arg(FromBytes(w.ProgramFolder + "UNDO"));
+  const QString prefix = QStringLiteral("Cannot create file \"%1\". ").arg(FromBytes(w.ProgramFolder() + "UNDO"));
   EXPECT_TRUE(t.dialogs.last().text.startsWith(prefix)) << t.dialogs.last().text.toStdString();
   EXPECT_GT(t.dialogs.last().text.size(), prefix.size()) << "the system's reason follows";
   EXPECT_TRUE(InBrowsingLayout(w));
@@ -260,14 +263,14 @@ TEST(ConfirmationDetails, ADoubleClickShowsTheEntryInOneOfThreeForms) {
   TfrmMain& w = t.Open();
   w.show();
   const std::string d = t.files.path();
-  w.AddToRenameList("old.txt", d);
-  w.AddToRenameList("same.txt", d);
-  w.AddToRenameList("folder", d + "/");
-  w.AddToRenameList("bad.txt", d);
-  w.mnuIncludeExtension->setChecked(true);
-  w.txtReplaceFrom->setText(QStringLiteral("\x01"));
+  w.renameList().AddToRenameList("old.txt", d);
+  w.renameList().AddToRenameList("same.txt", d);
+  w.renameList().AddToRenameList("folder", d + "/");
+  w.renameList().AddToRenameList("bad.txt", d);
+  Find<QAction>(w, "mnuIncludeExtension")->setChecked(true);
+  Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("\x01"));
   ASSERT_TRUE(PressOperation(w, 0));
-  PreviewListModel& model = *w.lviRenameModel;
+  PreviewListModel& model = *PreviewModel(w);
   model.setData(model.index(0, 0), QStringLiteral("new.txt"));
   model.setData(model.index(3, 0), QStringLiteral("bad.txt "));
   t.dialogs.clear();
@@ -285,9 +288,9 @@ TEST(ConfirmationDetails, ADoubleClickShowsTheEntryInOneOfThreeForms) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.row);
-    const QRect cell = w.lviRename->visualRect(model.index(c.row, 1));
-    QTest::mouseClick(w.lviRename->viewport(), Qt::LeftButton, {}, cell.center());
-    QTest::mouseDClick(w.lviRename->viewport(), Qt::LeftButton, {}, cell.center());
+    const QRect cell = Find<QTreeView>(w, "lviRename")->visualRect(model.index(c.row, 1));
+    QTest::mouseClick(Find<QTreeView>(w, "lviRename")->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(Find<QTreeView>(w, "lviRename")->viewport(), Qt::LeftButton, {}, cell.center());
     ASSERT_EQ(t.dialogs.count(), 1);
     EXPECT_EQ(t.dialogs.last().title, QStringLiteral("Rename to be done"));
     EXPECT_EQ(t.dialogs.last().icon, c.icon);
@@ -296,8 +299,8 @@ TEST(ConfirmationDetails, ADoubleClickShowsTheEntryInOneOfThreeForms) {
   }
   EXPECT_EQ(Preview(w).size(), 4u) << "nothing in the lists changes";
 
-  w.lviRename->clearSelection();
-  w.lviRenameDblClick();
+  Find<QTreeView>(w, "lviRename")->clearSelection();
+  w.previewPane().lviRenameDblClick();
   EXPECT_EQ(t.dialogs.count(), 0) << "no box without a selected entry";
 }
 
@@ -306,30 +309,30 @@ TEST(ConfirmationRemove, RemovingAnEntryReChecksSilentlyAndTheLastOneActsAsNo) {
   TfrmMain& w = t.Open();
   t.files.WriteFile("xa.txt");
   t.files.WriteFile("ya.txt");
-  w.AddToRenameList("xa.txt", t.files.path());
-  w.AddToRenameList("ya.txt", t.files.path());
-  w.SetKeepRenameList(1);
-  w.txtTrimAmount->setText(QStringLiteral("1"));
-  w.cboTrimFrom->setCurrentText(QStringLiteral("from start"));
+  w.renameList().AddToRenameList("xa.txt", t.files.path());
+  w.renameList().AddToRenameList("ya.txt", t.files.path());
+  w.renameList().SetKeepRenameList(1);
+  Find<QLineEdit>(w, "txtTrimAmount")->setText(QStringLiteral("1"));
+  Find<QComboBox>(w, "cboTrimFrom")->setCurrentText(QStringLiteral("from start"));
   ASSERT_TRUE(PressOperation(w, 4));  // both become "a.txt"
   ASSERT_EQ(t.dialogs.count(), 1);
-  ASSERT_FALSE(w.cmdYes->isEnabled());
+  ASSERT_FALSE(Find<QPushButton>(w, "cmdYes")->isEnabled());
 
   SelectRow(w, 1);
-  w.mnuRemoveFromList->trigger();
+  Find<QAction>(w, "mnuRemoveFromList")->trigger();
   EXPECT_EQ(NewNames(w), std::vector<std::string>{"a.txt"});
   EXPECT_EQ(Preview(w)[0].oldName, "xa.txt");
-  EXPECT_TRUE(w.cmdYes->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>(w, "cmdYes")->isEnabled());
   EXPECT_EQ(t.dialogs.count(), 1);
   EXPECT_TRUE(InPreviewLayout(w));
 
   SelectRow(w, 0);
-  w.mnuRemoveFromList->trigger();
+  Find<QAction>(w, "mnuRemoveFromList")->trigger();
   EXPECT_TRUE(Preview(w).empty());
   EXPECT_TRUE(InBrowsingLayout(w));
-  EXPECT_TRUE(w.grpConfirmation->isHidden());
+  EXPECT_TRUE(Find<QGroupBox>(w, "grpConfirmation")->isHidden());
   EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
-  EXPECT_EQ(w.RenameListEntries().size(), 2u) << "the removal touches the preview only";
+  EXPECT_EQ(w.renameList().RenameListEntries().size(), 2u) << "the removal touches the preview only";
   EXPECT_EQ(Listing(t.files.path()), (std::vector<std::string>{"xa.txt", "ya.txt"}));
 }
 
@@ -337,29 +340,29 @@ TEST(ConfirmationRemove, TheRightButtonOpensThePopupOnlyOverASelection) {
   TestWindow t;
   TfrmMain& w = t.Open();
   w.show();
-  w.AddToRenameList("a.txt", t.files.path());
-  w.AddToRenameList("b.txt", t.files.path());
-  w.txtReplaceFrom->setText(QStringLiteral("a"));
+  w.renameList().AddToRenameList("a.txt", t.files.path());
+  w.renameList().AddToRenameList("b.txt", t.files.path());
+  Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("a"));
   ASSERT_TRUE(PressOperation(w, 0));
-  w.lviRename->clearSelection();
-  QWidget* viewport = w.lviRename->viewport();
+  Find<QTreeView>(w, "lviRename")->clearSelection();
+  QWidget* viewport = Find<QTreeView>(w, "lviRename")->viewport();
   const QPoint below(10, viewport->height() - 5);  // the empty area under the rows
 
   QTest::mousePress(viewport, Qt::RightButton, {}, below);
   QTest::mouseRelease(viewport, Qt::RightButton, {}, below);
   QTest::qWait(20);
-  EXPECT_FALSE(w.mnuPopUpRename->isVisible());
+  EXPECT_FALSE(Find<QMenu>(w, "mnuPopUpRename")->isVisible());
 
-  const QPoint secondRow = w.lviRename->visualRect(w.lviRenameModel->index(1, 0)).center();
+  const QPoint secondRow = Find<QTreeView>(w, "lviRename")->visualRect(PreviewModel(w)->index(1, 0)).center();
   QTest::mousePress(viewport, Qt::LeftButton, {}, secondRow);
   QTest::mouseRelease(viewport, Qt::LeftButton, {}, secondRow);
   QTest::qWait(20);
-  EXPECT_FALSE(w.mnuPopUpRename->isVisible()) << "the left button opens nothing";
+  EXPECT_FALSE(Find<QMenu>(w, "mnuPopUpRename")->isVisible()) << "the left button opens nothing";
 
   QTest::mousePress(viewport, Qt::RightButton, {}, secondRow);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w.mnuPopUpRename->isVisible(); }, 2000));
-  w.mnuPopUpRename->hide();
-  w.mnuRemoveFromList->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Find<QMenu>(w, "mnuPopUpRename")->isVisible(); }, 2000));
+  Find<QMenu>(w, "mnuPopUpRename")->hide();
+  Find<QAction>(w, "mnuRemoveFromList")->trigger();
   EXPECT_EQ(Preview(w).size(), 1u);
   EXPECT_EQ(Preview(w)[0].oldName, "a.txt");
 }

@@ -25,6 +25,7 @@
 
 #include "browser/FileViewModel.h"
 #include "ui/UiTestSupport.h"
+#include "browser/FileView.h"
 
 // Readable failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -38,19 +39,19 @@ TfrmMain& OpenAt(TestWindow& t, const std::string& folder) {
 
 QStringList Rows(TfrmMain& w) {
   QStringList rows;
-  for (int row = 0; row < w.FileViewRowCount(); ++row)
-    rows << w.lstvwLocalModel->data(w.lstvwLocalModel->index(row, 0)).toString();
+  for (int row = 0; row < w.fileView().FileViewRowCount(); ++row)
+    rows << FileModel(w)->data(FileModel(w)->index(row, 0)).toString();
   return rows;
 }
 
 QString Cell(TfrmMain& w, int row, int column, int role = Qt::DisplayRole) {
-  return w.lstvwLocalModel->data(w.lstvwLocalModel->index(row, column), role).toString();
+  return FileModel(w)->data(FileModel(w)->index(row, column), role).toString();
 }
 
 void Select(TfrmMain& w, std::initializer_list<int> rows) {
-  w.lstvwLocal->clearSelection();
+  Find<QTreeView>(w, "lstvwLocal")->clearSelection();
   for (int row : rows)
-    w.lstvwLocal->selectionModel()->select(w.lstvwLocalModel->index(row, 0),
+    Find<QTreeView>(w, "lstvwLocal")->selectionModel()->select(FileModel(w)->index(row, 0),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
@@ -66,11 +67,11 @@ void Show(TfrmMain& w) {
 
 // Renames a row the way a user does: F2 on the current row, type, Enter.
 void EditName(TfrmMain& w, int row, const QString& text) {
-  const QModelIndex index = w.lstvwLocalModel->index(row, 0);
-  w.lstvwLocal->setFocus();
-  w.lstvwLocal->setCurrentIndex(index);
-  QTest::keyClick(w.lstvwLocal, Qt::Key_F2);
-  auto* editor = w.lstvwLocal->viewport()->findChild<QLineEdit*>();
+  const QModelIndex index = FileModel(w)->index(row, 0);
+  Find<QTreeView>(w, "lstvwLocal")->setFocus();
+  Find<QTreeView>(w, "lstvwLocal")->setCurrentIndex(index);
+  QTest::keyClick(Find<QTreeView>(w, "lstvwLocal"), Qt::Key_F2);
+  auto* editor = Find<QTreeView>(w, "lstvwLocal")->viewport()->findChild<QLineEdit*>();
   ASSERT_NE(editor, nullptr) << "F2 opens the name's editor";
   EXPECT_EQ(editor->text(), Cell(w, row, 0));
   editor->setText(text);
@@ -79,15 +80,10 @@ void EditName(TfrmMain& w, int row, const QString& text) {
   // deletion) without running any timer.
   QCoreApplication::sendPostedEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_EQ(w.lstvwLocal->viewport()->findChild<QLineEdit*>(), nullptr) << "the editor has closed";
+  EXPECT_EQ(Find<QTreeView>(w, "lstvwLocal")->viewport()->findChild<QLineEdit*>(), nullptr) << "the editor has closed";
 }
 
 // Lets the event loop run until the condition holds (at most a few seconds).
-bool WaitFor(const std::function<bool()>& condition) {
-  for (int i = 0; i < 500 && !condition(); ++i) QTest::qWait(10);
-  return condition();
-}
-
 const QString kRenameFailed = QStringLiteral(
     "Renaming failed. Make sure the file is not in use and that you have appropriate permissions.");
 
@@ -133,20 +129,20 @@ TEST(FileViewList, FilesOfEveryKindAreRowsAndFoldersNever) {
   ASSERT_EQ(::mkfifo((root + "/fifo").c_str(), 0600), 0);
 
   TfrmMain& w = OpenAt(t, root);
-  EXPECT_EQ(w.CurrentFolder, root + "/");
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/");
   EXPECT_EQ(Rows(w), (QStringList{".hidden", "A.txt", "b.txt", "dangling", "fifo", "flink"}));
   EXPECT_EQ(Cell(w, 0, FileViewModel::kSize), QStringLiteral("5"));
   EXPECT_EQ(Cell(w, 2, FileViewModel::kSize), QStringLiteral("3"));
   EXPECT_EQ(Cell(w, 5, FileViewModel::kSize), QStringLiteral("5")) << "a link's own size";
 
-  const QAbstractItemModel* model = w.lstvwLocal->model();
+  const QAbstractItemModel* model = Find<QTreeView>(w, "lstvwLocal")->model();
   EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Filename"));
   EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Size"));
   EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Timestamp"));
   EXPECT_FALSE(model->data(model->index(0, 0), Qt::DecorationRole).value<QIcon>().isNull());
   EXPECT_FALSE(model->data(model->index(0, 1), Qt::DecorationRole).isValid());
   EXPECT_FALSE(model->data(model->index(0, 2), Qt::DecorationRole).isValid());
-  EXPECT_EQ(w.lstvwLocal->header()->sectionSize(0), 150);
+  EXPECT_EQ(Find<QTreeView>(w, "lstvwLocal")->header()->sectionSize(0), 150);
   EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
 }
 
@@ -155,15 +151,15 @@ TEST(FileViewList, AListingIsOneModelResetWithNoRowInsertions) {
   for (int i = 0; i < 50; ++i) t.files.WriteFile("f" + std::to_string(i));
   TfrmMain& w = OpenAt(t, t.files.path());
   Select(w, {1, 2});
-  QSignalSpy resets(w.lstvwLocalModel, &QAbstractItemModel::modelReset);
-  QSignalSpy inserted(w.lstvwLocalModel, &QAbstractItemModel::rowsInserted);
-  QSignalSpy layouts(w.lstvwLocalModel, &QAbstractItemModel::layoutChanged);
-  w.mnuRefresh->trigger();
+  QSignalSpy resets(FileModel(w), &QAbstractItemModel::modelReset);
+  QSignalSpy inserted(FileModel(w), &QAbstractItemModel::rowsInserted);
+  QSignalSpy layouts(FileModel(w), &QAbstractItemModel::layoutChanged);
+  Find<QAction>(w, "mnuRefresh")->trigger();
   EXPECT_EQ(resets.count(), 1);
   EXPECT_EQ(inserted.count(), 0);
   EXPECT_EQ(layouts.count(), 0);
-  EXPECT_EQ(w.FileViewRowCount(), 50);
-  EXPECT_TRUE(w.FileViewSelectedRows().empty()) << "a listing drops the selection";
+  EXPECT_EQ(w.fileView().FileViewRowCount(), 50);
+  EXPECT_TRUE(w.fileView().FileViewSelectedRows().empty()) << "a listing drops the selection";
 }
 
 TEST(FileViewList, TheTimestampOmitsTheTimeOnlyAtMidnight) {
@@ -209,17 +205,17 @@ TEST(FileViewPattern, EveryChangeOfThePatternListsTheFolderAgain) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.pattern);
-    w.txtPattern->setText(QString::fromUtf8(c.pattern));
+    Find<QLineEdit>(w, "txtPattern")->setText(QString::fromUtf8(c.pattern));
     EXPECT_EQ(Rows(w), c.rows);
-    EXPECT_EQ(w.CurrentFolder, root + "/");
+    EXPECT_EQ(w.fileView().CurrentFolder(), root + "/");
   }
 
   // Each keystroke lists again, and sees what changed on disk meanwhile.
-  w.txtPattern->clear();
-  EXPECT_EQ(w.FileViewRowCount(), 0);
+  Find<QLineEdit>(w, "txtPattern")->clear();
+  EXPECT_EQ(w.fileView().FileViewRowCount(), 0);
   t.files.WriteFile("new.log");
-  QSignalSpy resets(w.lstvwLocalModel, &QAbstractItemModel::modelReset);
-  QTest::keyClicks(w.txtPattern, QStringLiteral("*.log"));
+  QSignalSpy resets(FileModel(w), &QAbstractItemModel::modelReset);
+  QTest::keyClicks(Find<QLineEdit>(w, "txtPattern"), QStringLiteral("*.log"));
   EXPECT_EQ(resets.count(), 5);
   EXPECT_EQ(Rows(w), (QStringList{"new.log", "x.log"}));
 }
@@ -235,11 +231,11 @@ TEST(FileViewRename, ANewNameIsGivenAtOnceAndTheViewIsListedAndSortedAfterwards)
   EXPECT_FALSE(t.files.Exists("a.txt"));
   EXPECT_EQ(t.files.ReadFile("z.txt"), "A");
   EXPECT_EQ(Rows(w), (QStringList{"z.txt", "m.txt"})) << "the row keeps its place until the refresh";
-  EXPECT_EQ(w.FileViewName(0), "z.txt");
-  EXPECT_TRUE(w.tmrRefresh->isActive());
-  EXPECT_TRUE(WaitFor([&] { return !w.tmrRefresh->isActive(); }));
+  EXPECT_EQ(w.fileView().FileViewName(0), "z.txt");
+  EXPECT_TRUE(Find<QTimer>(w, "tmrRefresh")->isActive());
+  EXPECT_TRUE(WaitUntil([&] { return !Find<QTimer>(w, "tmrRefresh")->isActive(); }));
   EXPECT_EQ(Rows(w), (QStringList{"m.txt", "z.txt"}));
-  EXPECT_TRUE(w.FileViewSelectedRows().empty());
+  EXPECT_TRUE(w.fileView().FileViewSelectedRows().empty());
   EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
 }
 
@@ -250,7 +246,7 @@ TEST(FileViewRename, AnUnchangedNameRenamesNothing) {
   Show(w);
   EditName(w, 0, QStringLiteral("same.txt"));
   EXPECT_EQ(t.dialogs.count(), 0);
-  EXPECT_FALSE(w.tmrRefresh->isActive());
+  EXPECT_FALSE(Find<QTimer>(w, "tmrRefresh")->isActive());
   EXPECT_EQ(t.files.ReadFile("same.txt"), "S");
 }
 
@@ -271,8 +267,8 @@ TEST(FileViewRename, ARefusedNameLeavesEveryFileAndTheRowShowsTheRealName) {
     EXPECT_EQ(t.dialogs.last().icon, DialogIcon::Error);
     EXPECT_EQ(t.dialogs.last().buttons, DialogButtons::Ok);
     EXPECT_EQ(Rows(w), (QStringList{"a.txt", "b.txt"}));
-    EXPECT_EQ(w.FileViewName(0), "a.txt");
-    EXPECT_FALSE(w.tmrRefresh->isActive());
+    EXPECT_EQ(w.fileView().FileViewName(0), "a.txt");
+    EXPECT_FALSE(Find<QTimer>(w, "tmrRefresh")->isActive());
     EXPECT_EQ(t.files.ReadFile("a.txt"), "A");
     EXPECT_EQ(t.files.ReadFile("b.txt"), "B");
     EXPECT_TRUE(std::filesystem::is_empty(t.files / "sub"));
@@ -286,8 +282,8 @@ TEST(FileViewRename, ANameThatIsNotUtf8IsListedRenamedAndDeleted) {
   t.files.WriteFile("x.txt", "X");
   TfrmMain& w = OpenAt(t, t.files.path());
   Show(w);
-  ASSERT_EQ(w.FileViewRowCount(), 2);
-  EXPECT_EQ(w.FileViewName(0), latin1);
+  ASSERT_EQ(w.fileView().FileViewRowCount(), 2);
+  EXPECT_EQ(w.fileView().FileViewName(0), latin1);
   EXPECT_TRUE(Cell(w, 0, 0).contains(QChar::ReplacementCharacter));
 
   // Confirming the name as shown, replacement mark and all, renames nothing.
@@ -302,11 +298,11 @@ TEST(FileViewRename, ANameThatIsNotUtf8IsListedRenamedAndDeleted) {
 
   const std::string odd = "\xFC\xFE.bin";
   t.files.WriteFile(odd, "O");
-  w.mnuRefreshClick();
-  ASSERT_EQ(w.FileViewName(2), odd);
+  w.fileView().mnuRefreshClick();
+  ASSERT_EQ(w.fileView().FileViewName(2), odd);
   Select(w, {2});
   t.dialogs.QueueAnswer(DialogAnswer::Yes);
-  w.mnuDeleteFileClick();
+  w.fileView().mnuDeleteFileClick();
   EXPECT_FALSE(t.files.Exists(odd));
   EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
   EXPECT_EQ(Rows(w), (QStringList{QStringLiteral("café.txt"), "x.txt"}));
@@ -318,11 +314,11 @@ TEST(FileViewDelete, OnlySelectedFilesGoAndFailuresAreCounted) {
   TfrmMain& w = OpenAt(t, t.files.path());
   ASSERT_EQ(Rows(w), (QStringList{"four", "one", "three", "two"}));
   Select(w, {3, 0, 1});
-  EXPECT_EQ(w.FileViewSelectedRows(), (std::vector<int>{0, 1, 3}));
+  EXPECT_EQ(w.fileView().FileViewSelectedRows(), (std::vector<int>{0, 1, 3}));
   // "two" disappears between the listing and the delete.
   std::filesystem::remove(t.files / "two");
   t.dialogs.QueueAnswer(DialogAnswer::Yes);
-  w.mnuDeleteFileClick();
+  w.fileView().mnuDeleteFileClick();
 
   ASSERT_EQ(t.dialogs.count(), 1);
   EXPECT_EQ(t.dialogs.last().title, QStringLiteral("Delete file"));
@@ -330,7 +326,7 @@ TEST(FileViewDelete, OnlySelectedFilesGoAndFailuresAreCounted) {
   EXPECT_EQ(t.dialogs.last().icon, DialogIcon::Question);
   EXPECT_EQ(t.dialogs.last().buttons, DialogButtons::YesNo);
   EXPECT_EQ(w.StatusText(), QStringLiteral("Ready, failed to delete 1 of the selected files."));
-  EXPECT_TRUE(w.grpLoading->isHidden());
+  EXPECT_TRUE(Find<QGroupBox>(w, "grpLoading")->isHidden());
   EXPECT_FALSE(t.files.Exists("four"));
   EXPECT_FALSE(t.files.Exists("one"));
   EXPECT_EQ(t.files.ReadFile("three"), "three");
@@ -345,7 +341,7 @@ TEST(FileViewDelete, AFileThatCannotBeDeletedStaysListed) {
   TfrmMain& w = OpenAt(t, t.files.path());
   Select(w, {0, 1, 2});
   t.dialogs.QueueAnswer(DialogAnswer::Yes);
-  w.mnuDeleteFileClick();
+  w.fileView().mnuDeleteFileClick();
   EXPECT_EQ(w.StatusText(), QStringLiteral("Ready, failed to delete 1 of the selected files."));
   EXPECT_EQ(Rows(w), QStringList{"b"});
   EXPECT_FALSE(t.files.Exists("a"));
@@ -361,7 +357,7 @@ TEST(FileViewDelete, AnsweringNoDeletesNothingButStillRefreshes) {
   w.ShowStatus(QStringLiteral("Ready, something else."));
   t.files.WriteFile("later");
   t.dialogs.QueueAnswer(DialogAnswer::No);
-  w.mnuDeleteFileClick();
+  w.fileView().mnuDeleteFileClick();
   EXPECT_EQ(t.dialogs.count(), 1);
   EXPECT_TRUE(t.files.Exists("keep1"));
   EXPECT_TRUE(t.files.Exists("keep2"));
@@ -375,7 +371,7 @@ TEST(FileViewMouse, ThePopupOpensOnlyOverASelection) {
   t.files.WriteFile("b");
   TfrmMain& w = OpenAt(t, t.files.path());
   Show(w);
-  QWidget* viewport = w.lstvwLocal->viewport();
+  QWidget* viewport = Find<QTreeView>(w, "lstvwLocal")->viewport();
   const QPoint below(5, viewport->height() - 5);  // under the last row
   auto rightClick = [&](const QPoint& at) {
     QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
@@ -383,14 +379,14 @@ TEST(FileViewMouse, ThePopupOpensOnlyOverASelection) {
   };
 
   rightClick(below);
-  EXPECT_FALSE(w.mnuPopUpLocal->isVisible());
+  EXPECT_FALSE(Find<QMenu>(w, "mnuPopUpLocal")->isVisible());
 
   Select(w, {1});
   rightClick(below);
-  EXPECT_TRUE(w.mnuPopUpLocal->isVisible());
-  w.mnuPopUpLocal->hide();
-  EXPECT_EQ(w.mnuAddFile2->text(), QStringLiteral("&Add"));
-  EXPECT_EQ(w.mnuDeleteFile->text(), QStringLiteral("&Delete"));
+  EXPECT_TRUE(Find<QMenu>(w, "mnuPopUpLocal")->isVisible());
+  Find<QMenu>(w, "mnuPopUpLocal")->hide();
+  EXPECT_EQ(Find<QAction>(w, "mnuAddFile2")->text(), QStringLiteral("&Add"));
+  EXPECT_EQ(Find<QAction>(w, "mnuDeleteFile")->text(), QStringLiteral("&Delete"));
 }
 
 TEST(FileViewDrag, RowsLeaveAsDragDataWithTheirExactBytes) {
@@ -399,10 +395,10 @@ TEST(FileViewDrag, RowsLeaveAsDragDataWithTheirExactBytes) {
   t.files.WriteFile("a");
   t.files.WriteFile(odd);
   TfrmMain& w = OpenAt(t, t.files.path());
-  EXPECT_TRUE(w.lstvwLocal->dragEnabled());
-  const QModelIndexList indexes{w.lstvwLocalModel->index(1, 0), w.lstvwLocalModel->index(1, 1),
-                                w.lstvwLocalModel->index(0, 2)};
-  std::unique_ptr<QMimeData> data(w.lstvwLocalModel->mimeData(indexes));
+  EXPECT_TRUE(Find<QTreeView>(w, "lstvwLocal")->dragEnabled());
+  const QModelIndexList indexes{FileModel(w)->index(1, 0), FileModel(w)->index(1, 1),
+                                FileModel(w)->index(0, 2)};
+  std::unique_ptr<QMimeData> data(FileModel(w)->mimeData(indexes));
   ASSERT_NE(data, nullptr);
   const QByteArray bytes = data->data(QString::fromLatin1(FileViewModel::kMimeType));
   // The folder, then each dragged row's name, each ended by a zero byte.
@@ -419,8 +415,8 @@ TEST(FileViewDrag, ADragOverTheViewIsRefusedAndClearsTheRenameListSelection) {
   TestWindow t;
   t.files.WriteFile("a");
   TfrmMain& w = OpenAt(t, t.files.path());
-  QWidget* viewport = w.lstvwLocal->viewport();
-  QSignalSpy cleared(w.mnuClearSelected, &QAction::triggered);
+  QWidget* viewport = Find<QTreeView>(w, "lstvwLocal")->viewport();
+  QSignalSpy cleared(Find<QAction>(w, "mnuClearSelected"), &QAction::triggered);
   QMimeData payload;
   payload.setData(QString::fromLatin1(FileViewModel::kMimeType), QByteArray("x"));
   const QPoint at(5, 5);
@@ -437,10 +433,10 @@ TEST(FileViewDrag, ADragOverTheViewIsRefusedAndClearsTheRenameListSelection) {
   QDropEvent drop(QPointF(at), Qt::CopyAction, &payload, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(viewport, &drop);
   EXPECT_FALSE(drop.isAccepted());
-  EXPECT_EQ(w.FileViewRowCount(), 1);
+  EXPECT_EQ(w.fileView().FileViewRowCount(), 1);
 
   // The command is run as a click on its menu item: not while disabled.
-  w.mnuClearSelected->setEnabled(false);
+  Find<QAction>(w, "mnuClearSelected")->setEnabled(false);
   QDragMoveEvent move(at, Qt::CopyAction, &payload, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(viewport, &move);
   EXPECT_EQ(cleared.count(), 2);

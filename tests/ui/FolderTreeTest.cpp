@@ -14,6 +14,8 @@
 #include "browser/FileViewModel.h"
 #include "browser/TreeFolderData.h"
 #include "ui/UiTestSupport.h"
+#include "browser/FileView.h"
+#include "browser/FolderTree.h"
 
 // Readable failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -40,17 +42,17 @@ QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text) {
 
 QStringList History(TfrmMain& w) {
   QStringList entries;
-  for (int i = 0; i < w.cboPath->count(); ++i) entries << w.cboPath->itemText(i);
+  for (int i = 0; i < Find<QComboBox>(w, "cboPath")->count(); ++i) entries << Find<QComboBox>(w, "cboPath")->itemText(i);
   return entries;
 }
 
 QStringList Rows(TfrmMain& w) {
   QStringList rows;
-  for (int row = 0; row < w.FileViewRowCount(); ++row) rows << FromBytes(w.FileViewName(row));
+  for (int row = 0; row < w.fileView().FileViewRowCount(); ++row) rows << FromBytes(w.fileView().FileViewName(row));
   return rows;
 }
 
-void TypePath(TfrmMain& w, const std::string& path) { w.cboPath->setCurrentText(FromBytes(path)); }
+void TypePath(TfrmMain& w, const std::string& path) { Find<QComboBox>(w, "cboPath")->setCurrentText(FromBytes(path)); }
 
 void PressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers, const QString& text) {
   QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
@@ -74,8 +76,8 @@ TEST(FolderTreeFill, TheTopNodeShowsOneLevelOfFoldersSortedWithExpandButtonsWher
   std::filesystem::create_symlink(root + "/nowhere", root + "/dangling");
 
   TfrmMain& w = OpenAt(t, root);
-  ASSERT_EQ(w.trvwLocal->topLevelItemCount(), 1);
-  QTreeWidgetItem* top = w.trvwLocal->topLevelItem(0);
+  ASSERT_EQ(Find<QTreeWidget>(w, "trvwLocal")->topLevelItemCount(), 1);
+  QTreeWidgetItem* top = Find<QTreeWidget>(w, "trvwLocal")->topLevelItem(0);
   EXPECT_EQ(top->text(0), FromBytes(root));
   ASSERT_NE(FolderData(top), nullptr);
   EXPECT_EQ(FolderData(top)->Path, root);
@@ -118,10 +120,10 @@ TEST(FolderTreeFill, ExpandingReadsOnceInOneInsertionAndCollapsingOnlySwapsTheIm
   t.files.MakeFolder("music/jazz");
   t.files.MakeFolder("music/blues");
   TfrmMain& w = OpenAt(t, root);
-  QTreeWidgetItem* music = Child(w.trvwLocal->topLevelItem(0), QStringLiteral("music"));
+  QTreeWidgetItem* music = Child(Find<QTreeWidget>(w, "trvwLocal")->topLevelItem(0), QStringLiteral("music"));
   ASSERT_NE(music, nullptr);
 
-  QSignalSpy inserted(w.trvwLocal->model(), &QAbstractItemModel::rowsInserted);
+  QSignalSpy inserted(Find<QTreeWidget>(w, "trvwLocal")->model(), &QAbstractItemModel::rowsInserted);
   music->setExpanded(true);
   EXPECT_EQ(ChildTexts(music), (QStringList{"blues", "jazz", "rock"}));
   EXPECT_EQ(inserted.count(), 1) << "the subfolders arrive in one insertion";
@@ -143,11 +145,11 @@ TEST(FolderTreeFill, ExpandingReadsOnceInOneInsertionAndCollapsingOnlySwapsTheIm
   EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
 
   // Going to the root again rebuilds the tree, which then reads it.
-  w.trvwLocal->setCurrentItem(music);
-  EXPECT_EQ(w.CurrentFolder, root + "/music/");
+  Find<QTreeWidget>(w, "trvwLocal")->setCurrentItem(music);
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/music/");
   TypePath(w, root + "/");
-  w.cmdUpClick();
-  music = Child(w.trvwLocal->topLevelItem(0), QStringLiteral("music"));
+  w.folderTree().cmdUpClick();
+  music = Child(Find<QTreeWidget>(w, "trvwLocal")->topLevelItem(0), QStringLiteral("music"));
   ASSERT_NE(music, nullptr);
   music->setExpanded(true);
   EXPECT_EQ(ChildTexts(music), (QStringList{"ambient", "blues", "jazz", "rock"}));
@@ -159,17 +161,17 @@ TEST(FolderTreeFill, AVanishedFolderExpandsToNothingAndListsNothing) {
   t.files.MakeFolder("gone/sub");
   t.files.WriteFile("gone/file.txt");
   TfrmMain& w = OpenAt(t, root);
-  QTreeWidgetItem* gone = Child(w.trvwLocal->topLevelItem(0), QStringLiteral("gone"));
+  QTreeWidgetItem* gone = Child(Find<QTreeWidget>(w, "trvwLocal")->topLevelItem(0), QStringLiteral("gone"));
   ASSERT_NE(gone, nullptr);
   ASSERT_EQ(gone->childCount(), 1);
   std::filesystem::remove_all(root + "/gone");
 
   gone->setExpanded(true);
   EXPECT_EQ(gone->childCount(), 0);
-  w.trvwLocal->setCurrentItem(gone);
-  EXPECT_EQ(w.CurrentFolder, root + "/gone/");
-  EXPECT_EQ(w.cboPath->currentText(), FromBytes(root + "/gone/"));
-  EXPECT_EQ(w.FileViewRowCount(), 0);
+  Find<QTreeWidget>(w, "trvwLocal")->setCurrentItem(gone);
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/gone/");
+  EXPECT_EQ(Find<QComboBox>(w, "cboPath")->currentText(), FromBytes(root + "/gone/"));
+  EXPECT_EQ(w.fileView().FileViewRowCount(), 0);
   EXPECT_EQ(t.dialogs.count(), 0);
 }
 
@@ -180,20 +182,20 @@ TEST(FolderTreeSelect, SelectingANodeListsItsFolderButKeepsTheRoot) {
   t.files.WriteFile("docs/b.txt");
   t.files.MakeFolder("docs/old");
   TfrmMain& w = OpenAt(t, root);
-  QTreeWidgetItem* docs = Child(w.trvwLocal->topLevelItem(0), QStringLiteral("docs"));
-  w.trvwLocal->setCurrentItem(docs);
-  EXPECT_EQ(w.CurrentFolder, root + "/docs/");
-  EXPECT_EQ(w.RootFolder, root);
-  EXPECT_EQ(w.cboPath->currentText(), FromBytes(root + "/docs/"));
+  QTreeWidgetItem* docs = Child(Find<QTreeWidget>(w, "trvwLocal")->topLevelItem(0), QStringLiteral("docs"));
+  Find<QTreeWidget>(w, "trvwLocal")->setCurrentItem(docs);
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/docs/");
+  EXPECT_EQ(w.folderTree().RootFolder(), root);
+  EXPECT_EQ(Find<QComboBox>(w, "cboPath")->currentText(), FromBytes(root + "/docs/"));
   EXPECT_EQ(Rows(w), (QStringList{"a.txt", "b.txt"}));
-  EXPECT_EQ(w.trvwLocal->topLevelItem(0)->text(0), FromBytes(root));
+  EXPECT_EQ(Find<QTreeWidget>(w, "trvwLocal")->topLevelItem(0)->text(0), FromBytes(root));
   EXPECT_EQ(History(w).last(), FromBytes(root + "/docs"));
 
   // "..." with the box unchanged now goes to the parent of the selected folder.
-  w.cmdUpClick();
-  EXPECT_EQ(w.CurrentFolder, root + "/");
-  EXPECT_EQ(w.RootFolder, root + "/");
-  EXPECT_EQ(w.trvwLocal->topLevelItem(0)->text(0), FromBytes(root + "/"));
+  w.folderTree().cmdUpClick();
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/");
+  EXPECT_EQ(w.folderTree().RootFolder(), root + "/");
+  EXPECT_EQ(Find<QTreeWidget>(w, "trvwLocal")->topLevelItem(0)->text(0), FromBytes(root + "/"));
 }
 
 TEST(PathBoxUp, EachPressGoesOneLevelUpAndTheRootStays) {
@@ -201,28 +203,28 @@ TEST(PathBoxUp, EachPressGoesOneLevelUpAndTheRootStays) {
   const std::string root = t.files.path();
   t.files.MakeFolder("a/b");
   TfrmMain& w = OpenAt(t, root + "/a/b/");
-  EXPECT_EQ(w.CurrentFolder, root + "/a/b/");
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/a/b/");
 
-  w.cmdUp->click();
-  EXPECT_EQ(w.CurrentFolder, root + "/a/");
-  EXPECT_EQ(w.RootFolder, root + "/a/");
-  EXPECT_EQ(w.cboPath->currentText(), FromBytes(root + "/a/"));
-  EXPECT_EQ(w.trvwLocal->topLevelItem(0)->text(0), FromBytes(root + "/a/"));
-  EXPECT_EQ(ChildTexts(w.trvwLocal->topLevelItem(0)), QStringList{"b"});
-  EXPECT_FALSE(w.TreeRebuilding);
+  Find<QPushButton>(w, "cmdUp")->click();
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/a/");
+  EXPECT_EQ(w.folderTree().RootFolder(), root + "/a/");
+  EXPECT_EQ(Find<QComboBox>(w, "cboPath")->currentText(), FromBytes(root + "/a/"));
+  EXPECT_EQ(Find<QTreeWidget>(w, "trvwLocal")->topLevelItem(0)->text(0), FromBytes(root + "/a/"));
+  EXPECT_EQ(ChildTexts(Find<QTreeWidget>(w, "trvwLocal")->topLevelItem(0)), QStringList{"b"});
+  EXPECT_FALSE(w.folderTree().TreeRebuilding());
 
-  w.cmdUp->click();
-  EXPECT_EQ(w.CurrentFolder, root + "/");
+  Find<QPushButton>(w, "cmdUp")->click();
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/");
 
   TypePath(w, "/");
-  w.cmdUp->click();
-  EXPECT_EQ(w.CurrentFolder, "/");
+  Find<QPushButton>(w, "cmdUp")->click();
+  EXPECT_EQ(w.fileView().CurrentFolder(), "/");
   for (int press = 0; press < 2; ++press) {
-    w.cmdUp->click();
-    EXPECT_EQ(w.CurrentFolder, "/");
-    EXPECT_EQ(w.RootFolder, "/");
-    EXPECT_EQ(w.cboPath->currentText(), QStringLiteral("/"));
-    EXPECT_EQ(w.trvwLocal->topLevelItem(0)->text(0), QStringLiteral("/"));
+    Find<QPushButton>(w, "cmdUp")->click();
+    EXPECT_EQ(w.fileView().CurrentFolder(), "/");
+    EXPECT_EQ(w.folderTree().RootFolder(), "/");
+    EXPECT_EQ(Find<QComboBox>(w, "cboPath")->currentText(), QStringLiteral("/"));
+    EXPECT_EQ(Find<QTreeWidget>(w, "trvwLocal")->topLevelItem(0)->text(0), QStringLiteral("/"));
   }
   EXPECT_EQ(t.dialogs.count(), 0);
 }
@@ -247,10 +249,10 @@ TEST(PathBoxUp, ATypedFolderIsVisitedEvenWhenItsPathIsAsLongAsTheCurrentOne) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
     TypePath(w, c.typed);
-    w.cmdUpClick();
-    EXPECT_EQ(w.CurrentFolder, c.expected);
-    EXPECT_EQ(w.RootFolder, c.expected);
-    EXPECT_EQ(w.cboPath->currentText(), FromBytes(c.expected));
+    w.folderTree().cmdUpClick();
+    EXPECT_EQ(w.fileView().CurrentFolder(), c.expected);
+    EXPECT_EQ(w.folderTree().RootFolder(), c.expected);
+    EXPECT_EQ(Find<QComboBox>(w, "cboPath")->currentText(), FromBytes(c.expected));
   }
   EXPECT_EQ(t.dialogs.count(), 0);
 }
@@ -266,16 +268,16 @@ TEST(PathBoxUp, APathThatDoesNotExistIsReportedAndChangesNothing) {
     SCOPED_TRACE(typed);
     t.dialogs.clear();
     TypePath(w, typed);
-    w.cmdUpClick();
+    w.folderTree().cmdUpClick();
     ASSERT_EQ(t.dialogs.count(), 1);
     EXPECT_EQ(t.dialogs.last().title, QStringLiteral("Error"));
     EXPECT_EQ(t.dialogs.last().text, QStringLiteral("The specified path does not exist!"));
     EXPECT_EQ(t.dialogs.last().icon, DialogIcon::Error);
     EXPECT_EQ(t.dialogs.last().buttons, DialogButtons::Ok);
-    EXPECT_EQ(w.cboPath->currentText(), FromBytes(root + "/"));
-    EXPECT_EQ(w.CurrentFolder, root + "/");
-    EXPECT_EQ(w.RootFolder, root + "/");
-    EXPECT_EQ(ChildTexts(w.trvwLocal->topLevelItem(0)), QStringList{"sub"});
+    EXPECT_EQ(Find<QComboBox>(w, "cboPath")->currentText(), FromBytes(root + "/"));
+    EXPECT_EQ(w.fileView().CurrentFolder(), root + "/");
+    EXPECT_EQ(w.folderTree().RootFolder(), root + "/");
+    EXPECT_EQ(ChildTexts(Find<QTreeWidget>(w, "trvwLocal")->topLevelItem(0)), QStringList{"sub"});
     EXPECT_EQ(Rows(w), QStringList{"a.txt"});
     EXPECT_EQ(History(w), historyBefore);
   }
@@ -288,22 +290,22 @@ TEST(PathBoxKeys, EnterAndLineFeedGoToTheTypedPathOncePerPress) {
   TfrmMain& w = OpenAt(t, root + "/");
   // A second run per press would go on to the parent of the typed folder.
   TypePath(w, root + "/one");
-  QTest::keyClick(w.cboPath, Qt::Key_Return);
-  EXPECT_EQ(w.CurrentFolder, root + "/one/");
+  QTest::keyClick(Find<QComboBox>(w, "cboPath"), Qt::Key_Return);
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/one/");
 
   TypePath(w, root + "/one/two");
-  QTest::keyClick(w.cboPath, Qt::Key_Enter);
-  EXPECT_EQ(w.CurrentFolder, root + "/one/two/");
+  QTest::keyClick(Find<QComboBox>(w, "cboPath"), Qt::Key_Enter);
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/one/two/");
 
   TypePath(w, root);
-  PressKey(w.cboPath, Qt::Key_J, Qt::ControlModifier, QStringLiteral("\n"));
-  EXPECT_EQ(w.CurrentFolder, root + "/");
+  PressKey(Find<QComboBox>(w, "cboPath"), Qt::Key_J, Qt::ControlModifier, QStringLiteral("\n"));
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/");
 
   // Other keys edit the text as usual.
   TypePath(w, root);
-  QTest::keyClicks(w.cboPath, QStringLiteral("/one"));
-  EXPECT_EQ(w.cboPath->currentText(), FromBytes(root + "/one"));
-  EXPECT_EQ(w.CurrentFolder, root + "/");
+  QTest::keyClicks(Find<QComboBox>(w, "cboPath"), QStringLiteral("/one"));
+  EXPECT_EQ(Find<QComboBox>(w, "cboPath")->currentText(), FromBytes(root + "/one"));
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/");
   EXPECT_EQ(t.dialogs.count(), 0);
 }
 
@@ -318,13 +320,13 @@ TEST(PathBoxHistory, EntriesAreAddedOnceWithoutTheDelimiterAndCaseIsIgnored) {
 
   for (const char* folder : {"/Music", "/other", "/Music", "/music"}) {
     TypePath(w, root + folder);
-    w.cmdUpClick();
+    w.folderTree().cmdUpClick();
   }
-  EXPECT_EQ(w.CurrentFolder, root + "/music/");
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/music/");
   EXPECT_EQ(History(w), (QStringList{"/", FromBytes(root), FromBytes(root + "/Music"), FromBytes(root + "/other")}));
 
   TypePath(w, "/");
-  w.cmdUpClick();
+  w.folderTree().cmdUpClick();
   EXPECT_EQ(History(w).count(QStringLiteral("/")), 1);
 }
 
@@ -334,19 +336,19 @@ TEST(PathBoxHistory, ChoosingAnEntryGoesThereAndTheCurrentFoldersOwnEntryGoesUp)
   t.files.MakeFolder("x/y");
   TfrmMain& w = OpenAt(t, root + "/x/y/");
   TypePath(w, root + "/");
-  w.cmdUpClick();
-  EXPECT_EQ(w.CurrentFolder, root + "/");
+  w.folderTree().cmdUpClick();
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/");
 
-  const int yEntry = w.cboPath->findText(FromBytes(root + "/x/y"));
+  const int yEntry = Find<QComboBox>(w, "cboPath")->findText(FromBytes(root + "/x/y"));
   ASSERT_GE(yEntry, 0);
-  w.cboPath->setCurrentIndex(yEntry);
-  emit w.cboPath->activated(yEntry);
-  EXPECT_EQ(w.CurrentFolder, root + "/x/y/");
+  Find<QComboBox>(w, "cboPath")->setCurrentIndex(yEntry);
+  emit Find<QComboBox>(w, "cboPath")->activated(yEntry);
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/x/y/");
 
   // The current folder's own entry: one level up.
   TypePath(w, root + "/x/y");
-  emit w.cboPath->activated(yEntry);
-  EXPECT_EQ(w.CurrentFolder, root + "/x/");
+  emit Find<QComboBox>(w, "cboPath")->activated(yEntry);
+  EXPECT_EQ(w.fileView().CurrentFolder(), root + "/x/");
 }
 
 TEST(PathBoxHistory, AFolderWhoseNameIsNotUtf8KeepsItsBytesInTheBoxAndTheHistory) {
@@ -355,20 +357,20 @@ TEST(PathBoxHistory, AFolderWhoseNameIsNotUtf8KeepsItsBytesInTheBoxAndTheHistory
   const std::string odd = root + "/d\xFC" "r";
   std::filesystem::create_directories(odd + "/inner");
   TfrmMain& w = OpenAt(t, root + "/");
-  QTreeWidgetItem* node = w.trvwLocal->topLevelItem(0)->child(0);
+  QTreeWidgetItem* node = Find<QTreeWidget>(w, "trvwLocal")->topLevelItem(0)->child(0);
   ASSERT_NE(node, nullptr);
   EXPECT_EQ(FolderData(node)->Path, odd);
-  w.trvwLocal->setCurrentItem(node);
-  EXPECT_EQ(w.CurrentFolder, odd + "/");
+  Find<QTreeWidget>(w, "trvwLocal")->setCurrentItem(node);
+  EXPECT_EQ(w.fileView().CurrentFolder(), odd + "/");
 
   // The box shows replacement marks, yet "..." acts on the real folder.
   TypePath(w, root + "/");
-  w.cmdUpClick();
-  const int entry = w.cboPath->findText(FromBytes(odd));
+  w.folderTree().cmdUpClick();
+  const int entry = Find<QComboBox>(w, "cboPath")->findText(FromBytes(odd));
   ASSERT_GE(entry, 0);
-  w.cboPath->setCurrentIndex(entry);
-  emit w.cboPath->activated(entry);
+  Find<QComboBox>(w, "cboPath")->setCurrentIndex(entry);
+  emit Find<QComboBox>(w, "cboPath")->activated(entry);
   EXPECT_EQ(t.dialogs.count(), 0);
-  EXPECT_EQ(w.CurrentFolder, odd + "/");
-  EXPECT_EQ(ChildTexts(w.trvwLocal->topLevelItem(0)), QStringList{"inner"});
+  EXPECT_EQ(w.fileView().CurrentFolder(), odd + "/");
+  EXPECT_EQ(ChildTexts(Find<QTreeWidget>(w, "trvwLocal")->topLevelItem(0)), QStringList{"inner"});
 }

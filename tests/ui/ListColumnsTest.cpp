@@ -11,11 +11,13 @@
 
 #include <string>
 
-#include "app/ListColumns.h"
+#include "widgets/ListColumns.h"
 #include "browser/FileViewModel.h"
 #include "rename/PreviewListModel.h"
 #include "ui/RenameFlowSupport.h"
 #include "ui/UiTestSupport.h"
+#include "browser/FileView.h"
+#include "renamelist/RenameList.h"
 
 namespace {
 
@@ -52,30 +54,30 @@ TEST(ListColumnsSizing, EveryListShowsItsLongestNamesWhole) {
   w.resize(681, 481);
 
   // File view: the name, the size and the whole time stamp.
-  ASSERT_EQ(w.FileViewRowCount(), 2);
-  EXPECT_GT(Column(w.lstvwLocal, FileViewModel::kFilename), TextWidth(w.lstvwLocal, kLongName));
-  const QString stamp = w.lstvwLocalModel->data(w.lstvwLocalModel->index(0, FileViewModel::kTimestamp)).toString();
-  EXPECT_GT(Column(w.lstvwLocal, FileViewModel::kTimestamp), TextWidth(w.lstvwLocal, stamp));
-  EXPECT_EQ(Column(w.lstvwLocal, FileViewModel::kSize), 50) << "short sizes keep the design width";
+  ASSERT_EQ(w.fileView().FileViewRowCount(), 2);
+  EXPECT_GT(Column(Find<QTreeView>(w, "lstvwLocal"), FileViewModel::kFilename), TextWidth(Find<QTreeView>(w, "lstvwLocal"), kLongName));
+  const QString stamp = FileModel(w)->data(FileModel(w)->index(0, FileViewModel::kTimestamp)).toString();
+  EXPECT_GT(Column(Find<QTreeView>(w, "lstvwLocal"), FileViewModel::kTimestamp), TextWidth(Find<QTreeView>(w, "lstvwLocal"), stamp));
+  EXPECT_EQ(Column(Find<QTreeView>(w, "lstvwLocal"), FileViewModel::kSize), 50) << "short sizes keep the design width";
 
   // Folder tree: the long folder name scrolls sideways instead of being cut.
   const QString folderName = FromBytes(folder.substr(t.files.path().size() + 1));
-  EXPECT_GT(Column(w.trvwLocal, 0), TextWidth(w.trvwLocal, folderName));
-  EXPECT_GE(Column(w.trvwLocal, 0), w.trvwLocal->viewport()->width());
+  EXPECT_GT(Column(Find<QTreeWidget>(w, "trvwLocal"), 0), TextWidth(Find<QTreeWidget>(w, "trvwLocal"), folderName));
+  EXPECT_GE(Column(Find<QTreeWidget>(w, "trvwLocal"), 0), Find<QTreeWidget>(w, "trvwLocal")->viewport()->width());
 
   // Rename list: the whole folder in the Path column.
-  w.mnuAllFiles->trigger();
-  ASSERT_EQ(w.RenameListEntries().size(), 2u);
-  EXPECT_GT(Column(w.lviFiles, 0), TextWidth(w.lviFiles, kLongName));
-  EXPECT_GT(Column(w.lviFiles, 1), TextWidth(w.lviFiles, FromBytes(t.files.path())));
+  Find<QAction>(w, "mnuAllFiles")->trigger();
+  ASSERT_EQ(w.renameList().RenameListEntries().size(), 2u);
+  EXPECT_GT(Column(Find<QTreeView>(w, "lviFiles"), 0), TextWidth(Find<QTreeView>(w, "lviFiles"), kLongName));
+  EXPECT_GT(Column(Find<QTreeView>(w, "lviFiles"), 1), TextWidth(Find<QTreeView>(w, "lviFiles"), FromBytes(t.files.path())));
 
   // Preview list: built, then a new name edited longer than its column.
-  w.txtReplaceFrom->setText(QStringLiteral("b"));
+  Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("b"));
   ASSERT_TRUE(renameflow::PressOperation(w, 0));
-  EXPECT_GT(Column(w.lviRename, PreviewListModel::kOldName), TextWidth(w.lviRename, kLongName));
+  EXPECT_GT(Column(Find<QTreeView>(w, "lviRename"), PreviewListModel::kOldName), TextWidth(Find<QTreeView>(w, "lviRename"), kLongName));
   const QString edited = kLongName + QStringLiteral(" (remastered 2024 edition)");
-  w.lviRenameModel->setData(w.lviRenameModel->index(1, PreviewListModel::kNewName), edited);
-  EXPECT_GT(Column(w.lviRename, PreviewListModel::kNewName), TextWidth(w.lviRename, edited));
+  PreviewModel(w)->setData(PreviewModel(w)->index(1, PreviewListModel::kNewName), edited);
+  EXPECT_GT(Column(Find<QTreeView>(w, "lviRename"), PreviewListModel::kNewName), TextWidth(Find<QTreeView>(w, "lviRename"), edited));
 }
 
 TEST(ListColumnsSizing, ShortRowsKeepTheDesignWidthsAndTheLastColumnFillsTheView) {
@@ -84,19 +86,22 @@ TEST(ListColumnsSizing, ShortRowsKeepTheDesignWidthsAndTheLastColumnFillsTheView
   TfrmMain& w = OpenShownAt(t, t.files.path());
   w.setWindowState(Qt::WindowNoState);
   w.resize(1400, 700);
-  w.mnuAllFiles->trigger();
-  EXPECT_EQ(Column(w.lstvwLocal, FileViewModel::kFilename), 150);
-  EXPECT_EQ(Column(w.lstvwLocal, FileViewModel::kSize), 50);
-  EXPECT_EQ(Column(w.lviFiles, 0), 150);
-  QTRY_COMPARE(AllColumns(w.lstvwLocal), w.lstvwLocal->viewport()->width());
-  QTRY_VERIFY(!w.lstvwLocal->horizontalScrollBar()->isVisible());
-  EXPECT_GE(AllColumns(w.lviFiles), w.lviFiles->viewport()->width());
+  Find<QAction>(w, "mnuAllFiles")->trigger();
+  EXPECT_EQ(Column(Find<QTreeView>(w, "lstvwLocal"), FileViewModel::kFilename), 150);
+  EXPECT_EQ(Column(Find<QTreeView>(w, "lstvwLocal"), FileViewModel::kSize), 50);
+  EXPECT_EQ(Column(Find<QTreeView>(w, "lviFiles"), 0), 150);
+  QTreeView* files = Find<QTreeView>(w, "lstvwLocal");
+  EXPECT_TRUE(WaitUntil([&] { return AllColumns(files) == files->viewport()->width(); }));
+  EXPECT_EQ(AllColumns(files), files->viewport()->width());
+  EXPECT_TRUE(WaitUntil([&] { return !files->horizontalScrollBar()->isVisible(); }));
+  EXPECT_GE(AllColumns(Find<QTreeView>(w, "lviFiles")), Find<QTreeView>(w, "lviFiles")->viewport()->width());
 
   // A wider window gives the last column the new room.
-  const int before = w.lstvwLocal->viewport()->width();
+  const int before = Find<QTreeView>(w, "lstvwLocal")->viewport()->width();
   w.resize(1700, 700);
-  QTRY_VERIFY(w.lstvwLocal->viewport()->width() > before);
-  QTRY_COMPARE(AllColumns(w.lstvwLocal), w.lstvwLocal->viewport()->width());
+  EXPECT_TRUE(WaitUntil([&] { return files->viewport()->width() > before; }));
+  EXPECT_TRUE(WaitUntil([&] { return AllColumns(files) == files->viewport()->width(); }));
+  EXPECT_EQ(AllColumns(files), files->viewport()->width());
 }
 
 TEST(ListColumnsSizing, ColumnsAreMeasuredOnASampleNotOnEveryRow) {
@@ -110,6 +115,6 @@ TEST(ListColumnsSizing, ColumnsAreMeasuredOnASampleNotOnEveryRow) {
   const std::string farName = "z" + std::string(200, 'w');
   t.files.WriteFile(farName);
   TfrmMain& w = OpenShownAt(t, t.files.path());
-  ASSERT_EQ(w.FileViewRowCount(), 4 * kColumnSampleRows + 1);
-  EXPECT_LT(Column(w.lstvwLocal, FileViewModel::kFilename), TextWidth(w.lstvwLocal, FromBytes(farName)));
+  ASSERT_EQ(w.fileView().FileViewRowCount(), 4 * kColumnSampleRows + 1);
+  EXPECT_LT(Column(Find<QTreeView>(w, "lstvwLocal"), FileViewModel::kFilename), TextWidth(Find<QTreeView>(w, "lstvwLocal"), FromBytes(farName)));
 }

@@ -10,6 +10,10 @@
 #include <functional>
 
 #include "ui/RenameFlowSupport.h"
+#include "browser/FileView.h"
+#include "rename/PreviewListModel.h"
+#include "rename/PreviewPane.h"
+#include "renamelist/RenameList.h"
 
 using namespace renameflow;
 
@@ -28,7 +32,7 @@ std::string TaggedFile(const std::string& title, const std::string& artist) {
 }
 
 void Add(TfrmMain& w, const TempDir& folder, const std::vector<std::string>& names) {
-  for (const std::string& name : names) w.AddToRenameList(name, folder.path());
+  for (const std::string& name : names) w.renameList().AddToRenameList(name, folder.path());
 }
 
 }  // namespace
@@ -44,39 +48,39 @@ TEST(OperationPagesEndToEnd, EveryOperationRenamesRealFiles) {
   const Case cases[] = {
       {0, {"file1.txt", "file2.txt"},
        [](TfrmMain& w) {
-         w.txtReplaceFrom->setText(QStringLiteral("file"));
-         w.txtReplaceTo->setText(QStringLiteral("item"));
+         Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("file"));
+         Find<QLineEdit>(w, "txtReplaceTo")->setText(QStringLiteral("item"));
        },
        {"item1.txt", "item2.txt"}},
       {1, {"song.mp3"},
        [](TfrmMain& w) {
-         w.txtAddText->setText(QStringLiteral("_x"));
-         w.cboAddPosition->setCurrentText(QStringLiteral("to end"));
+         Find<QLineEdit>(w, "txtAddText")->setText(QStringLiteral("_x"));
+         Find<QComboBox>(w, "cboAddPosition")->setCurrentText(QStringLiteral("to end"));
        },
        {"song_x.mp3"}},
       {1, {"abcdef.txt"},
        [](TfrmMain& w) {
-         w.txtAddText->setText(QStringLiteral("-"));
-         w.cboAddPosition->setCurrentText(QStringLiteral("to this position"));
-         w.txtAddPosition->setText(QStringLiteral("3"));
+         Find<QLineEdit>(w, "txtAddText")->setText(QStringLiteral("-"));
+         Find<QComboBox>(w, "cboAddPosition")->setCurrentText(QStringLiteral("to this position"));
+         Find<QLineEdit>(w, "txtAddPosition")->setText(QStringLiteral("3"));
        },
        {"ab-cdef.txt"}},
       {2, {"a.txt", "b.txt", "c.txt"},
        [](TfrmMain& w) {
-         w.txtAutonumberBefore->setText(QStringLiteral("n"));
-         w.txtAutonumberStart->setText(QStringLiteral("1"));
+         Find<QLineEdit>(w, "txtAutonumberBefore")->setText(QStringLiteral("n"));
+         Find<QLineEdit>(w, "txtAutonumberStart")->setText(QStringLiteral("1"));
        },
        {"n1.txt", "n2.txt", "n3.txt"}},
-      {3, {"hello world.txt"}, [](TfrmMain& w) { w.optChangeCaseAllUpperCase->setChecked(true); },
+      {3, {"hello world.txt"}, [](TfrmMain& w) { Find<QRadioButton>(w, "optChangeCaseAllUpperCase")->setChecked(true); },
        {"HELLO WORLD.txt"}},
       {3, {"hello world.txt"}, [](TfrmMain&) {}, {"Hello World.txt"}},
       {4, {"abcdef.txt"},
        [](TfrmMain& w) {
-         w.txtTrimAmount->setText(QStringLiteral("2"));
-         w.cboTrimFrom->setCurrentText(QStringLiteral("from start"));
+         Find<QLineEdit>(w, "txtTrimAmount")->setText(QStringLiteral("2"));
+         Find<QComboBox>(w, "cboTrimFrom")->setCurrentText(QStringLiteral("from start"));
        },
        {"cdef.txt"}},
-      {5, {"photo.jpeg", "readme"}, [](TfrmMain& w) { w.txtExtension->setText(QStringLiteral("txt")); },
+      {5, {"photo.jpeg", "readme"}, [](TfrmMain& w) { Find<QLineEdit>(w, "txtExtension")->setText(QStringLiteral("txt")); },
        {"photo.txt", "readme.txt"}},
       {6, {"HelloWorld.txt"}, [](TfrmMain&) {}, {"Hello_World.txt"}},
       {7, {"x.mp3"}, [](TfrmMain&) {}, {"Artist - Title.mp3"}},
@@ -88,21 +92,21 @@ TEST(OperationPagesEndToEnd, EveryOperationRenamesRealFiles) {
     for (const std::string& name : c.before)
       t.files.WriteFile(name, c.operation == 7 ? TaggedFile("Title", "Artist") : "content of " + name);
     Add(w, t.files, c.before);
-    w.mnuRename_[c.operation]->trigger();
+    Find<QAction>(w, QStringLiteral("mnuRename_%1").arg(c.operation))->trigger();
     c.setUp(w);
 
     ASSERT_TRUE(PressOperation(w, c.operation));
     EXPECT_TRUE(InPreviewLayout(w));
-    EXPECT_FALSE(w.grpConfirmation->isHidden());
+    EXPECT_FALSE(Find<QGroupBox>(w, "grpConfirmation")->isHidden());
     EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
-    EXPECT_TRUE(w.cmdYes->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>(w, "cmdYes")->isEnabled());
     EXPECT_EQ(t.dialogs.count(), 0);
 
     ASSERT_TRUE(PressYes(w));
     EXPECT_EQ(Listing(t.files.path()), c.after);
     EXPECT_EQ(w.StatusText(), Counts(int(c.before.size()), 0));
     EXPECT_TRUE(InBrowsingLayout(w));
-    EXPECT_TRUE(w.RenameListEntries().empty());
+    EXPECT_TRUE(w.renameList().RenameListEntries().empty());
     EXPECT_TRUE(Preview(w).empty());
     if (c.operation != 7) {
       EXPECT_EQ(t.files.ReadFile(c.after[0]), "content of " + c.before[0]);
@@ -130,15 +134,15 @@ TEST(OperationPagesPreview, TheIncludeExtensionOptionDecidesWhatTheRulesSee) {
     SCOPED_TRACE(c.name + (c.includeExtension ? " with extension" : " without extension"));
     TestWindow t;
     TfrmMain& w = t.Open();
-    w.mnuIncludeExtension->setChecked(c.includeExtension);
-    w.AddToRenameList(c.name, t.files.path());
-    w.txtAddText->setText(QStringLiteral("_x"));
-    w.cboAddPosition->setCurrentText(QStringLiteral("to end"));
-    w.txtReplaceFrom->setText(QStringLiteral("folder"));
-    w.txtReplaceTo->setText(QStringLiteral("dir"));
-    w.txtAutonumberBefore->setText(QStringLiteral("x"));
-    w.txtAutonumberStart->setText(QStringLiteral("7"));
-    w.txtExtension->setText(QStringLiteral("txt"));
+    Find<QAction>(w, "mnuIncludeExtension")->setChecked(c.includeExtension);
+    w.renameList().AddToRenameList(c.name, t.files.path());
+    Find<QLineEdit>(w, "txtAddText")->setText(QStringLiteral("_x"));
+    Find<QComboBox>(w, "cboAddPosition")->setCurrentText(QStringLiteral("to end"));
+    Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("folder"));
+    Find<QLineEdit>(w, "txtReplaceTo")->setText(QStringLiteral("dir"));
+    Find<QLineEdit>(w, "txtAutonumberBefore")->setText(QStringLiteral("x"));
+    Find<QLineEdit>(w, "txtAutonumberStart")->setText(QStringLiteral("7"));
+    Find<QLineEdit>(w, "txtExtension")->setText(QStringLiteral("txt"));
     ASSERT_TRUE(PressOperation(w, c.operation));
     ASSERT_EQ(Preview(w).size(), 1u);
     EXPECT_EQ(Preview(w)[0].newName, c.expected);
@@ -165,10 +169,10 @@ TEST(OperationPagesPreview, AutoNumberPadsToTheDigitsOfTheEntryCount) {
     SCOPED_TRACE(std::to_string(c.entries) + " entries from " + c.start);
     TestWindow t;
     TfrmMain& w = t.Open();
-    w.mnuIncludeExtension->setChecked(true);
-    for (int i = 0; i < c.entries; ++i) w.AddToRenameList(std::string("f").append(std::to_string(i)), t.files.path());
-    w.txtAutonumberStart->setText(QString::fromLatin1(c.start));
-    w.chkAutonumberZero->setChecked(c.zeros);
+    Find<QAction>(w, "mnuIncludeExtension")->setChecked(true);
+    for (int i = 0; i < c.entries; ++i) w.renameList().AddToRenameList(std::string("f").append(std::to_string(i)), t.files.path());
+    Find<QLineEdit>(w, "txtAutonumberStart")->setText(QString::fromLatin1(c.start));
+    Find<QCheckBox>(w, "chkAutonumberZero")->setChecked(c.zeros);
     ASSERT_TRUE(PressOperation(w, 2));
     const std::vector<std::string> names = NewNames(w);
     ASSERT_EQ(int(names.size()), c.entries);
@@ -180,12 +184,12 @@ TEST(OperationPagesPreview, AutoNumberPadsToTheDigitsOfTheEntryCount) {
 TEST(OperationPagesPreview, AnEmptyStartNumberIsSetToZeroAndTheBuildGoesOn) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  w.mnuIncludeExtension->setChecked(true);
-  w.AddToRenameList("a", t.files.path());
-  w.AddToRenameList("b", t.files.path());
-  w.txtAutonumberStart->clear();
+  Find<QAction>(w, "mnuIncludeExtension")->setChecked(true);
+  w.renameList().AddToRenameList("a", t.files.path());
+  w.renameList().AddToRenameList("b", t.files.path());
+  Find<QLineEdit>(w, "txtAutonumberStart")->clear();
   ASSERT_TRUE(PressOperation(w, 2));
-  EXPECT_EQ(w.txtAutonumberStart->text(), QStringLiteral("0"));
+  EXPECT_EQ(Find<QLineEdit>(w, "txtAutonumberStart")->text(), QStringLiteral("0"));
   EXPECT_EQ(NewNames(w), (std::vector<std::string>{"0", "1"}));
 }
 
@@ -195,27 +199,27 @@ TEST(OperationPagesPreview, AnEmptyRequiredBoxMakesTheButtonDoNothing) {
     std::function<QLineEdit*(TfrmMain&)> box;
   };
   const Case cases[] = {
-      {0, [](TfrmMain& w) { return w.txtReplaceFrom; }},
-      {1, [](TfrmMain& w) { return w.txtAddText; }},
-      {1, [](TfrmMain& w) { return w.txtAddPosition; }},  // also while "to start"
-      {4, [](TfrmMain& w) { return w.txtTrimAmount; }},
-      {6, [](TfrmMain& w) { return w.txtAdvancedAddASCII1; }},
-      {6, [](TfrmMain& w) { return w.txtAdvancedAddASCII2; }},
-      {6, [](TfrmMain& w) { return w.txtAdvancedAddNew; }},
-      {7, [](TfrmMain& w) { return w.txtID3Format; }},
+      {0, [](TfrmMain& w) { return Find<QLineEdit>(w, "txtReplaceFrom"); }},
+      {1, [](TfrmMain& w) { return Find<QLineEdit>(w, "txtAddText"); }},
+      {1, [](TfrmMain& w) { return Find<QLineEdit>(w, "txtAddPosition"); }},  // also while "to start"
+      {4, [](TfrmMain& w) { return Find<QLineEdit>(w, "txtTrimAmount"); }},
+      {6, [](TfrmMain& w) { return Find<QLineEdit>(w, "txtAdvancedAddASCII1"); }},
+      {6, [](TfrmMain& w) { return Find<QLineEdit>(w, "txtAdvancedAddASCII2"); }},
+      {6, [](TfrmMain& w) { return Find<QLineEdit>(w, "txtAdvancedAddNew"); }},
+      {7, [](TfrmMain& w) { return Find<QLineEdit>(w, "txtID3Format"); }},
   };
   for (const Case& c : cases) {
     TestWindow t;
     TfrmMain& w = t.Open();
     SCOPED_TRACE(c.box(w)->objectName().toStdString());
-    w.AddToRenameList("a.txt", t.files.path());
-    w.txtReplaceFrom->setText(QStringLiteral("a"));
-    w.txtAddText->setText(QStringLiteral("a"));
+    w.renameList().AddToRenameList("a.txt", t.files.path());
+    Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("a"));
+    Find<QLineEdit>(w, "txtAddText")->setText(QStringLiteral("a"));
     c.box(w)->clear();
-    w.mnuRename_[c.operation]->trigger();
-    QTest::mouseClick(w.cmdRename[c.operation], Qt::LeftButton);
-    EXPECT_FALSE(w.tmrMakeLists->isActive());
-    EXPECT_TRUE(w.grpConfirmation->isHidden());
+    Find<QAction>(w, QStringLiteral("mnuRename_%1").arg(c.operation))->trigger();
+    QTest::mouseClick(Find<QPushButton>(w, QStringLiteral("cmdRename_%1").arg(c.operation)), Qt::LeftButton);
+    EXPECT_FALSE(Find<QTimer>(w, "tmrMakeLists")->isActive());
+    EXPECT_TRUE(Find<QGroupBox>(w, "grpConfirmation")->isHidden());
     EXPECT_TRUE(InBrowsingLayout(w));
     EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
     EXPECT_EQ(t.dialogs.count(), 0);
@@ -231,7 +235,7 @@ TEST(OperationPagesPreview, AFailingEntryEndsTheBuildQuietlyKeepingTheEntriesBef
   ASSERT_TRUE(PressOperation(w, 7));
   EXPECT_EQ(NewNames(w), std::vector<std::string>{"Band - One.mp3"});
   EXPECT_EQ(t.dialogs.count(), 0);
-  EXPECT_TRUE(w.cmdYes->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>(w, "cmdYes")->isEnabled());
   EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
 }
 
@@ -240,39 +244,39 @@ TEST(OperationPagesPreview, AnEmptyListIsFilledFromTheFileViewAndEmptiedAgainByN
   TfrmMain& w = t.Open();
   t.files.WriteFile("b.txt");
   t.files.WriteFile("a.txt");
-  w.ListFiles(t.files.path() + "/");
-  w.txtReplaceFrom->setText(QStringLiteral(".txt"));  // the extension is not seen: names stay
+  w.fileView().ListFiles(t.files.path() + "/");
+  Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral(".txt"));  // the extension is not seen: names stay
   ASSERT_TRUE(PressOperation(w, 0));
   ASSERT_EQ(Preview(w).size(), 2u);
-  EXPECT_EQ(w.RenameListEntries().size(), 2u);
-  EXPECT_EQ(w.KeepRenameList(), 0);
+  EXPECT_EQ(w.renameList().RenameListEntries().size(), 2u);
+  EXPECT_EQ(w.renameList().KeepRenameList(), 0);
   EXPECT_EQ(Preview(w)[0].path, t.files.path());
 
-  QTest::mouseClick(w.cmdNo, Qt::LeftButton);
+  QTest::mouseClick(Find<QPushButton>(w, "cmdNo"), Qt::LeftButton);
   EXPECT_TRUE(InBrowsingLayout(w));
   EXPECT_TRUE(Preview(w).empty());
-  EXPECT_TRUE(w.RenameListEntries().empty());
+  EXPECT_TRUE(w.renameList().RenameListEntries().empty());
   EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
 }
 
 TEST(OperationPagesPreview, ARenameListPutTogetherByTheUserSurvivesNo) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  w.AddToRenameList("a.txt", t.files.path());
-  w.SetKeepRenameList(1);
-  w.txtReplaceFrom->setText(QStringLiteral("a"));
+  w.renameList().AddToRenameList("a.txt", t.files.path());
+  w.renameList().SetKeepRenameList(1);
+  Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("a"));
   ASSERT_TRUE(PressOperation(w, 0));
-  QTest::mouseClick(w.cmdNo, Qt::LeftButton);
-  EXPECT_EQ(w.RenameListEntries().size(), 1u);
-  EXPECT_TRUE(w.grpConfirmation->isHidden());
-  EXPECT_FALSE(w.grpRename_0->isHidden()) << "the page shown before the preview is back";
+  QTest::mouseClick(Find<QPushButton>(w, "cmdNo"), Qt::LeftButton);
+  EXPECT_EQ(w.renameList().RenameListEntries().size(), 1u);
+  EXPECT_TRUE(Find<QGroupBox>(w, "grpConfirmation")->isHidden());
+  EXPECT_FALSE(Find<QGroupBox>(w, "grpRename_0")->isHidden()) << "the page shown before the preview is back";
 }
 
 TEST(OperationPagesPreview, NoFilesAnywhereShowsNoFilesSelected) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  w.ListFiles(t.files.path() + "/");
-  w.txtReplaceFrom->setText(QStringLiteral("a"));
+  w.fileView().ListFiles(t.files.path() + "/");
+  Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("a"));
   ASSERT_TRUE(PressOperation(w, 0));
   ASSERT_EQ(t.dialogs.count(), 1);
   EXPECT_EQ(t.dialogs.last().title, QStringLiteral("No files selected"));
@@ -281,11 +285,11 @@ TEST(OperationPagesPreview, NoFilesAnywhereShowsNoFilesSelected) {
   EXPECT_EQ(t.dialogs.last().icon, DialogIcon::Information);
   EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
   EXPECT_TRUE(InPreviewLayout(w));
-  EXPECT_FALSE(w.grpConfirmation->isHidden());
-  EXPECT_TRUE(w.grpLoading->isHidden());
+  EXPECT_FALSE(Find<QGroupBox>(w, "grpConfirmation")->isHidden());
+  EXPECT_TRUE(Find<QGroupBox>(w, "grpLoading")->isHidden());
   EXPECT_TRUE(Preview(w).empty());
 
-  QTest::mouseClick(w.cmdNo, Qt::LeftButton);
+  QTest::mouseClick(Find<QPushButton>(w, "cmdNo"), Qt::LeftButton);
   EXPECT_TRUE(InBrowsingLayout(w));
 }
 
@@ -311,26 +315,26 @@ TEST(OperationPagesValidation, InvalidAndConflictingNamesBlockYesUntilEdited) {
     SCOPED_TRACE(c.message);
     TestWindow t;
     TfrmMain& w = t.Open();
-    w.mnuIncludeExtension->setChecked(true);
-    for (const std::string& name : c.names) w.AddToRenameList(name, t.files.path());
-    w.txtReplaceFrom->setText(QString::fromUtf8(c.replaceFrom));
-    w.txtReplaceTo->setText(QString::fromUtf8(c.replaceTo));
+    Find<QAction>(w, "mnuIncludeExtension")->setChecked(true);
+    for (const std::string& name : c.names) w.renameList().AddToRenameList(name, t.files.path());
+    Find<QLineEdit>(w, "txtReplaceFrom")->setText(QString::fromUtf8(c.replaceFrom));
+    Find<QLineEdit>(w, "txtReplaceTo")->setText(QString::fromUtf8(c.replaceTo));
     ASSERT_TRUE(PressOperation(w, 0));
     ASSERT_EQ(t.dialogs.count(), 1);
     EXPECT_EQ(t.dialogs.last().title, QStringLiteral("Error"));
     EXPECT_EQ(t.dialogs.last().text, QString::fromLatin1(c.message));
     EXPECT_EQ(t.dialogs.last().icon, DialogIcon::Error);
-    EXPECT_FALSE(w.cmdYes->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>(w, "cmdYes")->isEnabled());
 
     // An edit that does not mend it: still disabled, still no message.
-    const QModelIndex cell = w.lviRenameModel->index(int(c.editRow), 0);
-    w.lviRenameModel->setData(cell, QStringLiteral("a?b"));
-    EXPECT_TRUE(w.tmrCheckFileNames->isActive());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.tmrCheckFileNames->isActive(); }));
-    EXPECT_FALSE(w.cmdYes->isEnabled());
+    const QModelIndex cell = PreviewModel(w)->index(int(c.editRow), 0);
+    PreviewModel(w)->setData(cell, QStringLiteral("a?b"));
+    EXPECT_TRUE(Find<QTimer>(w, "tmrCheckFileNames")->isActive());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Find<QTimer>(w, "tmrCheckFileNames")->isActive(); }));
+    EXPECT_FALSE(Find<QPushButton>(w, "cmdYes")->isEnabled());
 
-    w.lviRenameModel->setData(cell, QString::fromUtf8(c.fixedName));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.cmdYes->isEnabled(); }));
+    PreviewModel(w)->setData(cell, QString::fromUtf8(c.fixedName));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Find<QPushButton>(w, "cmdYes")->isEnabled(); }));
     EXPECT_EQ(t.dialogs.count(), 1);
     EXPECT_EQ(Preview(w)[c.editRow].newName, c.fixedName);
   }
@@ -339,8 +343,8 @@ TEST(OperationPagesValidation, InvalidAndConflictingNamesBlockYesUntilEdited) {
 TEST(OperationPagesValidation, AnEmptyPreviewPassesTheCheck) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  EXPECT_TRUE(w.CheckFileNames(true));
-  EXPECT_TRUE(w.cmdYes->isEnabled());
+  EXPECT_TRUE(w.previewPane().CheckFileNames(true));
+  EXPECT_TRUE(Find<QPushButton>(w, "cmdYes")->isEnabled());
   EXPECT_EQ(t.dialogs.count(), 0);
 }
 
@@ -348,46 +352,46 @@ TEST(OperationPagesValidation, AnInPlaceEditThroughTheEditorReValidates) {
   TestWindow t;
   TfrmMain& w = t.Open();
   w.show();
-  w.mnuIncludeExtension->setChecked(true);
-  w.AddToRenameList("a", t.files.path());
-  w.txtReplaceFrom->setText(QStringLiteral("a"));
-  w.txtReplaceTo->setText(QStringLiteral("a/"));
+  Find<QAction>(w, "mnuIncludeExtension")->setChecked(true);
+  w.renameList().AddToRenameList("a", t.files.path());
+  Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("a"));
+  Find<QLineEdit>(w, "txtReplaceTo")->setText(QStringLiteral("a/"));
   ASSERT_TRUE(PressOperation(w, 0));
-  ASSERT_FALSE(w.cmdYes->isEnabled());
+  ASSERT_FALSE(Find<QPushButton>(w, "cmdYes")->isEnabled());
 
-  const QModelIndex cell = w.lviRenameModel->index(0, 0);
-  w.lviRename->setCurrentIndex(cell);
-  w.lviRename->edit(cell);
-  auto* editor = w.lviRename->viewport()->findChild<QLineEdit*>();
+  const QModelIndex cell = PreviewModel(w)->index(0, 0);
+  Find<QTreeView>(w, "lviRename")->setCurrentIndex(cell);
+  Find<QTreeView>(w, "lviRename")->edit(cell);
+  auto* editor = Find<QTreeView>(w, "lviRename")->viewport()->findChild<QLineEdit*>();
   ASSERT_NE(editor, nullptr);
   editor->setText(QStringLiteral("b"));
   QTest::keyClick(editor, Qt::Key_Return);  // the view commits the edit from its event loop
   ASSERT_TRUE(QTest::qWaitFor([&] { return Preview(w)[0].newName == "b"; }));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w.cmdYes->isEnabled(); }));
-  EXPECT_FALSE(w.lviRenameModel->flags(w.lviRenameModel->index(0, 1)) & Qt::ItemIsEditable);
-  EXPECT_FALSE(w.lviRenameModel->flags(w.lviRenameModel->index(0, 2)) & Qt::ItemIsEditable);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Find<QPushButton>(w, "cmdYes")->isEnabled(); }));
+  EXPECT_FALSE(PreviewModel(w)->flags(PreviewModel(w)->index(0, 1)) & Qt::ItemIsEditable);
+  EXPECT_FALSE(PreviewModel(w)->flags(PreviewModel(w)->index(0, 2)) & Qt::ItemIsEditable);
 }
 
 TEST(OperationPagesValidation, AnEditThatChangesNothingKeepsTheBytesOfANameThatIsNotUtf8) {
   TestWindow t;
   TfrmMain& w = t.Open();
   const std::string latin1 = "caf\xE9.txt";
-  w.lviRenameModel->SetEntries({{latin1, latin1, t.files.path()}});
-  const QModelIndex cell = w.lviRenameModel->index(0, 0);
-  w.lviRenameModel->setData(cell, w.lviRenameModel->data(cell, Qt::EditRole));
+  PreviewModel(w)->SetEntries({{latin1, latin1, t.files.path()}});
+  const QModelIndex cell = PreviewModel(w)->index(0, 0);
+  PreviewModel(w)->setData(cell, PreviewModel(w)->data(cell, Qt::EditRole));
   EXPECT_EQ(Preview(w)[0].newName, latin1);
-  w.lviRenameModel->setData(cell, QStringLiteral("café.txt"));
+  PreviewModel(w)->setData(cell, QStringLiteral("café.txt"));
   EXPECT_EQ(Preview(w)[0].newName, "caf\xC3\xA9.txt");
 }
 
 TEST(OperationPagesPreview, ThePreviewListShowsItsThreeColumns) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  w.AddToRenameList("old.txt", t.files.path());
-  w.txtReplaceFrom->setText(QStringLiteral("old"));
-  w.txtReplaceTo->setText(QStringLiteral("new"));
+  w.renameList().AddToRenameList("old.txt", t.files.path());
+  Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("old"));
+  Find<QLineEdit>(w, "txtReplaceTo")->setText(QStringLiteral("new"));
   ASSERT_TRUE(PressOperation(w, 0));
-  PreviewListModel& model = *w.lviRenameModel;
+  PreviewListModel& model = *PreviewModel(w);
   ASSERT_EQ(model.columnCount(), 3);
   EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("New filename"));
   EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Old Filename"));
@@ -395,15 +399,15 @@ TEST(OperationPagesPreview, ThePreviewListShowsItsThreeColumns) {
   EXPECT_EQ(model.data(model.index(0, 0)).toString(), QStringLiteral("new.txt"));
   EXPECT_EQ(model.data(model.index(0, 1)).toString(), QStringLiteral("old.txt"));
   EXPECT_EQ(model.data(model.index(0, 2)).toString(), FromBytes(t.files.path()));
-  EXPECT_EQ(w.lviRename->model(), &model);
+  EXPECT_EQ(Find<QTreeView>(w, "lviRename")->model(), &model);
 }
 
 // The key filters act on typed keys only.
 TEST(OperationPagesInput, NumberBoxesTakeDigitsAndBackspaceOnly) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  for (QLineEdit* box : {w.txtAddPosition, w.txtAutonumberStart, w.txtTrimAmount, w.txtAdvancedAddASCII1,
-                         w.txtAdvancedAddASCII2}) {
+  for (QLineEdit* box : {Find<QLineEdit>(w, "txtAddPosition"), Find<QLineEdit>(w, "txtAutonumberStart"), Find<QLineEdit>(w, "txtTrimAmount"), Find<QLineEdit>(w, "txtAdvancedAddASCII1"),
+                         Find<QLineEdit>(w, "txtAdvancedAddASCII2")}) {
     SCOPED_TRACE(box->objectName().toStdString());
     box->setEnabled(true);
     box->setText(QStringLiteral("3"));
@@ -420,22 +424,22 @@ TEST(OperationPagesInput, NumberBoxesTakeDigitsAndBackspaceOnly) {
   }
   // Pasting is no typed key: it still works.
   QApplication::clipboard()->setText(QStringLiteral("x9"));
-  w.txtTrimAmount->clear();
-  QTest::keyClick(w.txtTrimAmount, Qt::Key_V, Qt::ControlModifier);
-  EXPECT_EQ(w.txtTrimAmount->text(), QStringLiteral("x9"));
+  Find<QLineEdit>(w, "txtTrimAmount")->clear();
+  QTest::keyClick(Find<QLineEdit>(w, "txtTrimAmount"), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Find<QLineEdit>(w, "txtTrimAmount")->text(), QStringLiteral("x9"));
 }
 
 TEST(OperationPagesInput, AFullStopIsSwallowedInTheExtensionAndAdvancedAddBoxes) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  for (QLineEdit* box : {w.txtExtension, w.txtAdvancedAddNew}) {
+  for (QLineEdit* box : {Find<QLineEdit>(w, "txtExtension"), Find<QLineEdit>(w, "txtAdvancedAddNew")}) {
     SCOPED_TRACE(box->objectName().toStdString());
     box->clear();
     QTest::keyClicks(box, QStringLiteral(".t.x1 t"));
     EXPECT_EQ(box->text(), QStringLiteral("tx1 t"));
   }
-  QTest::keyClicks(w.txtReplaceFrom, QStringLiteral("a.b"));
-  EXPECT_EQ(w.txtReplaceFrom->text(), QStringLiteral("a.b")) << "other boxes take every key";
+  QTest::keyClicks(Find<QLineEdit>(w, "txtReplaceFrom"), QStringLiteral("a.b"));
+  EXPECT_EQ(Find<QLineEdit>(w, "txtReplaceFrom")->text(), QStringLiteral("a.b")) << "other boxes take every key";
 }
 
 TEST(OperationPagesInput, ComboTextsThatAreNoItemGoBackToTheFirstItem) {
@@ -447,14 +451,14 @@ TEST(OperationPagesInput, ComboTextsThatAreNoItemGoBackToTheFirstItem) {
     const char* shown;
   };
   const Case cases[] = {
-      {w.cboTrimFrom, "from end", "from end"},
-      {w.cboTrimFrom, "From End", "from start"},
-      {w.cboTrimFrom, "x", "from start"},
-      {w.cboTrimAmount, "make filenames this long", "make filenames this long"},
-      {w.cboTrimAmount, "make", "trim the selected amount"},
-      {w.cboAddPosition, "to the end", "to start"},
-      {w.cboAdvancedAddPosition, "after char", "after char"},
-      {w.cboAdvancedAddPosition, "", "before char"},
+      {Find<QComboBox>(w, "cboTrimFrom"), "from end", "from end"},
+      {Find<QComboBox>(w, "cboTrimFrom"), "From End", "from start"},
+      {Find<QComboBox>(w, "cboTrimFrom"), "x", "from start"},
+      {Find<QComboBox>(w, "cboTrimAmount"), "make filenames this long", "make filenames this long"},
+      {Find<QComboBox>(w, "cboTrimAmount"), "make", "trim the selected amount"},
+      {Find<QComboBox>(w, "cboAddPosition"), "to the end", "to start"},
+      {Find<QComboBox>(w, "cboAdvancedAddPosition"), "after char", "after char"},
+      {Find<QComboBox>(w, "cboAdvancedAddPosition"), "", "before char"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -462,24 +466,24 @@ TEST(OperationPagesInput, ComboTextsThatAreNoItemGoBackToTheFirstItem) {
     EXPECT_EQ(c.combo->currentText(), QString::fromLatin1(c.shown));
   }
   // Typing into the box character by character.
-  w.cboTrimFrom->setCurrentIndex(1);
-  w.cboTrimFrom->lineEdit()->selectAll();
-  QTest::keyClicks(w.cboTrimFrom->lineEdit(), QStringLiteral("q"));
-  EXPECT_EQ(w.cboTrimFrom->currentText(), QStringLiteral("from start"));
+  Find<QComboBox>(w, "cboTrimFrom")->setCurrentIndex(1);
+  Find<QComboBox>(w, "cboTrimFrom")->lineEdit()->selectAll();
+  QTest::keyClicks(Find<QComboBox>(w, "cboTrimFrom")->lineEdit(), QStringLiteral("q"));
+  EXPECT_EQ(Find<QComboBox>(w, "cboTrimFrom")->currentText(), QStringLiteral("from start"));
 }
 
 TEST(OperationPagesInput, ChoosingToThisPositionEnablesThePositionBox) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  w.mnuRename_[1]->trigger();
+  Find<QAction>(w, "mnuRename_1")->trigger();
   w.show();
-  w.cboAddPosition->setFocus();
-  EXPECT_FALSE(w.txtAddPosition->isEnabled());
-  QTest::keyClick(w.cboAddPosition, Qt::Key_Down);  // "to end"
-  EXPECT_EQ(w.cboAddPosition->currentText(), QStringLiteral("to end"));
-  EXPECT_FALSE(w.txtAddPosition->isEnabled());
-  QTest::keyClick(w.cboAddPosition, Qt::Key_Down);  // "to this position"
-  EXPECT_TRUE(w.txtAddPosition->isEnabled());
-  QTest::keyClick(w.cboAddPosition, Qt::Key_Up);
-  EXPECT_FALSE(w.txtAddPosition->isEnabled());
+  Find<QComboBox>(w, "cboAddPosition")->setFocus();
+  EXPECT_FALSE(Find<QLineEdit>(w, "txtAddPosition")->isEnabled());
+  QTest::keyClick(Find<QComboBox>(w, "cboAddPosition"), Qt::Key_Down);  // "to end"
+  EXPECT_EQ(Find<QComboBox>(w, "cboAddPosition")->currentText(), QStringLiteral("to end"));
+  EXPECT_FALSE(Find<QLineEdit>(w, "txtAddPosition")->isEnabled());
+  QTest::keyClick(Find<QComboBox>(w, "cboAddPosition"), Qt::Key_Down);  // "to this position"
+  EXPECT_TRUE(Find<QLineEdit>(w, "txtAddPosition")->isEnabled());
+  QTest::keyClick(Find<QComboBox>(w, "cboAddPosition"), Qt::Key_Up);
+  EXPECT_FALSE(Find<QLineEdit>(w, "txtAddPosition")->isEnabled());
 }

@@ -24,20 +24,20 @@ inline bool StatusIsReady(TfrmMain& w) { return w.StatusText().startsWith(QLatin
 // Presses the operation's button and waits until the preview has been built.
 // False when the press started nothing (an empty required box).
 inline bool PressOperation(TfrmMain& w, int operation) {
-  QTest::mouseClick(w.cmdRename[operation], Qt::LeftButton);
-  if (!w.tmrMakeLists->isActive()) return false;
-  return QTest::qWaitFor([&] { return !w.tmrMakeLists->isActive() && StatusIsReady(w); }, 10000);
+  QTest::mouseClick(Find<QPushButton>(w, QStringLiteral("cmdRename_%1").arg(operation)), Qt::LeftButton);
+  if (!Find<QTimer>(w, "tmrMakeLists")->isActive()) return false;
+  return QTest::qWaitFor([&] { return !Find<QTimer>(w, "tmrMakeLists")->isActive() && StatusIsReady(w); }, 10000);
 }
 
 // Presses Yes and waits for the counts text.
 inline bool PressYes(TfrmMain& w) {
-  QTest::mouseClick(w.cmdYes, Qt::LeftButton);
+  QTest::mouseClick(Find<QPushButton>(w, "cmdYes"), Qt::LeftButton);
   return QTest::qWaitFor(
-      [&] { return !w.tmrDoRename->isActive() && w.StatusText().startsWith(QLatin1String("Ready, renamed ")); },
+      [&] { return !Find<QTimer>(w, "tmrDoRename")->isActive() && w.StatusText().startsWith(QLatin1String("Ready, renamed ")); },
       10000);
 }
 
-inline const std::vector<PreviewEntry>& Preview(TfrmMain& w) { return w.lviRenameModel->entries(); }
+inline const std::vector<PreviewEntry>& Preview(TfrmMain& w) { return PreviewModel(w)->entries(); }
 
 inline std::vector<std::string> NewNames(TfrmMain& w) {
   std::vector<std::string> names;
@@ -58,7 +58,7 @@ inline QString Counts(int successes, int failures) {
   return QStringLiteral("Ready, renamed %1 file(s)/folder(s), %2 error(s).").arg(successes).arg(failures);
 }
 
-inline bool InPreviewLayout(TfrmMain& w) { return !w.lviRename->isHidden() && w.lviFiles->isHidden(); }
-inline bool InBrowsingLayout(TfrmMain& w) { return w.lviRename->isHidden() && !w.lviFiles->isHidden(); }
+inline bool InPreviewLayout(TfrmMain& w) { return !Find<QTreeView>(w, "lviRename")->isHidden() && Find<QTreeView>(w, "lviFiles")->isHidden(); }
+inline bool InBrowsingLayout(TfrmMain& w) { return Find<QTreeView>(w, "lviRename")->isHidden() && !Find<QTreeView>(w, "lviFiles")->isHidden(); }
 
 }  // namespace renameflow

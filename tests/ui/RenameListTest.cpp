@@ -27,6 +27,9 @@
 #include "renamelist/RecursiveSearch.h"
 #include "renamelist/RenameListModel.h"
 #include "ui/UiTestSupport.h"
+#include "widgets/ListSelection.h"
+#include "browser/FileView.h"
+#include "renamelist/RenameList.h"
 
 namespace {
 
@@ -41,7 +44,7 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs = 60000) {
 }
 
 bool WaitForSearchEnd(TfrmMain& w) {
-  return WaitFor([&] { return !w.tmrRecursive->isActive() && !w.recursiveSearch->IsRunning(); });
+  return WaitFor([&] { return !Find<QTimer>(w, "tmrRecursive")->isActive() && !Find<RecursiveSearch>(w, "recursiveSearch")->IsRunning(); });
 }
 
 // What the core search gives for the folder, as rename-list entries.
@@ -94,9 +97,9 @@ std::string TreeFile(const char* folder, int folderNumber, const char* file, int
 }
 
 void StartSearch(TfrmMain& w, const std::string& folder, const QString& pattern) {
-  w.ListFiles(folder + "/");
-  w.txtPattern->setText(pattern);
-  TfrmMain::Invoke(w.mnuAllFilesRecursive);
+  w.fileView().ListFiles(folder + "/");
+  Find<QLineEdit>(w, "txtPattern")->setText(pattern);
+  Invoke(Find<QAction>(w, "mnuAllFilesRecursive"));
 }
 
 }  // namespace
@@ -128,44 +131,44 @@ TEST(RenameListEntries, DuplicateTestComparesExactBytes) {
   std::size_t expected = 0;
   for (const auto& step : steps) {
     SCOPED_TRACE(std::string(step.name) + " | " + step.path);
-    EXPECT_EQ(w.IsInRenameList(step.name, step.path), !step.added);
-    w.AddToRenameList(step.name, step.path);
+    EXPECT_EQ(w.renameList().IsInRenameList(step.name, step.path), !step.added);
+    w.renameList().AddToRenameList(step.name, step.path);
     if (step.added) ++expected;
-    EXPECT_EQ(w.RenameListEntries().size(), expected);
-    EXPECT_TRUE(w.IsInRenameList(step.name, step.path));
+    EXPECT_EQ(w.renameList().RenameListEntries().size(), expected);
+    EXPECT_TRUE(w.renameList().IsInRenameList(step.name, step.path));
     if (step.added) {
-      EXPECT_EQ(w.RenameListEntries().back(), (RenameListEntry{step.name, step.path}));
+      EXPECT_EQ(w.renameList().RenameListEntries().back(), (RenameListEntry{step.name, step.path}));
     }
   }
-  EXPECT_EQ(w.lviFiles->model()->rowCount(), int(expected));
-  EXPECT_EQ(w.lviFiles->model()->index(6, 0).data().toString(), QStringLiteral("\uFFFD.txt"));
-  EXPECT_EQ(w.lviFiles->model()->index(7, 0).data().toString(), QStringLiteral("\uFFFD.txt"));
-  EXPECT_EQ(w.RenameListEntries()[6].filename, "\xFC.txt");
-  EXPECT_EQ(w.KeepRenameList(), 0);  // adding alone does not touch the flag
+  EXPECT_EQ(Find<QTreeView>(w, "lviFiles")->model()->rowCount(), int(expected));
+  EXPECT_EQ(Find<QTreeView>(w, "lviFiles")->model()->index(6, 0).data().toString(), QStringLiteral("\uFFFD.txt"));
+  EXPECT_EQ(Find<QTreeView>(w, "lviFiles")->model()->index(7, 0).data().toString(), QStringLiteral("\uFFFD.txt"));
+  EXPECT_EQ(w.renameList().RenameListEntries()[6].filename, "\xFC.txt");
+  EXPECT_EQ(w.renameList().KeepRenameList(), 0);  // adding alone does not touch the flag
 }
 
 TEST(RenameListEntries, RemovedAndClearedEntriesCanBeAddedAgain) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  for (const char* name : {"one", "two", "three"}) w.AddToRenameList(name, "/f");
-  SelectRows(w.lviFiles, {1});
-  w.mnuClearSelectedClick();
-  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"one", "three"}));
-  EXPECT_FALSE(w.IsInRenameList("two", "/f"));
-  w.AddToRenameList("two", "/f");
-  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"one", "three", "two"}));
+  for (const char* name : {"one", "two", "three"}) w.renameList().AddToRenameList(name, "/f");
+  SelectRows(Find<QTreeView>(w, "lviFiles"), {1});
+  w.renameList().mnuClearSelectedClick();
+  EXPECT_EQ(Names(w.renameList().RenameListEntries()), (std::vector<std::string>{"one", "three"}));
+  EXPECT_FALSE(w.renameList().IsInRenameList("two", "/f"));
+  w.renameList().AddToRenameList("two", "/f");
+  EXPECT_EQ(Names(w.renameList().RenameListEntries()), (std::vector<std::string>{"one", "three", "two"}));
 
-  w.SetKeepRenameList(1);
-  w.mnuClearAll2->trigger();  // the popup's "Clear &all"
-  EXPECT_TRUE(w.RenameListEntries().empty());
-  EXPECT_EQ(w.KeepRenameList(), 0);
-  EXPECT_FALSE(w.IsInRenameList("one", "/f"));
-  w.AddToRenameList("one", "/f");
-  EXPECT_EQ(w.RenameListEntries().size(), 1u);
+  w.renameList().SetKeepRenameList(1);
+  Find<QAction>(w, "mnuClearAll2")->trigger();  // the popup's "Clear &all"
+  EXPECT_TRUE(w.renameList().RenameListEntries().empty());
+  EXPECT_EQ(w.renameList().KeepRenameList(), 0);
+  EXPECT_FALSE(w.renameList().IsInRenameList("one", "/f"));
+  w.renameList().AddToRenameList("one", "/f");
+  EXPECT_EQ(w.renameList().RenameListEntries().size(), 1u);
 
-  w.ClearRenameList();
-  EXPECT_EQ(w.lviFiles->model()->rowCount(), 0);
-  EXPECT_FALSE(w.IsInRenameList("one", "/f"));
+  w.renameList().ClearRenameList();
+  EXPECT_EQ(Find<QTreeView>(w, "lviFiles")->model()->rowCount(), 0);
+  EXPECT_FALSE(w.renameList().IsInRenameList("one", "/f"));
 }
 
 TEST(RenameListEntries, BatchSkipsListedEntriesAndRepeatsWithinItself) {
@@ -192,27 +195,27 @@ TEST(RenameListEntries, BatchSkipsListedEntriesAndRepeatsWithinItself) {
 TEST(RenameListCommands, ClearSelectedRemovesOnlyTheTopmostSelectedEntryEachTime) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  for (const char* name : {"e0", "e1", "e2", "e3", "e4"}) w.AddToRenameList(name, "/f");
-  SelectRows(w.lviFiles, {4, 1, 2});
-  ASSERT_EQ(w.KeepRenameList(), 0);
+  for (const char* name : {"e0", "e1", "e2", "e3", "e4"}) w.renameList().AddToRenameList(name, "/f");
+  SelectRows(Find<QTreeView>(w, "lviFiles"), {4, 1, 2});
+  ASSERT_EQ(w.renameList().KeepRenameList(), 0);
 
-  TfrmMain::Invoke(w.mnuClearSelected);  // the menu item (Del)
-  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"e0", "e2", "e3", "e4"}));
-  EXPECT_EQ(w.KeepRenameList(), 1);
+  Invoke(Find<QAction>(w, "mnuClearSelected"));  // the menu item (Del)
+  EXPECT_EQ(Names(w.renameList().RenameListEntries()), (std::vector<std::string>{"e0", "e2", "e3", "e4"}));
+  EXPECT_EQ(w.renameList().KeepRenameList(), 1);
 
-  w.SetKeepRenameList(0);
-  w.mnuClearSelected2->trigger();  // the popup's "&Clear"
-  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"e0", "e3", "e4"}));
-  EXPECT_EQ(w.KeepRenameList(), 1);
+  w.renameList().SetKeepRenameList(0);
+  Find<QAction>(w, "mnuClearSelected2")->trigger();  // the popup's "&Clear"
+  EXPECT_EQ(Names(w.renameList().RenameListEntries()), (std::vector<std::string>{"e0", "e3", "e4"}));
+  EXPECT_EQ(w.renameList().KeepRenameList(), 1);
 
-  TfrmMain::Invoke(w.mnuClearSelected);
-  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"e0", "e3"}));
+  Invoke(Find<QAction>(w, "mnuClearSelected"));
+  EXPECT_EQ(Names(w.renameList().RenameListEntries()), (std::vector<std::string>{"e0", "e3"}));
 
   // Nothing selected any more: nothing removed, the flag is still set.
-  w.SetKeepRenameList(0);
-  TfrmMain::Invoke(w.mnuClearSelected);
-  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"e0", "e3"}));
-  EXPECT_EQ(w.KeepRenameList(), 1);
+  w.renameList().SetKeepRenameList(0);
+  Invoke(Find<QAction>(w, "mnuClearSelected"));
+  EXPECT_EQ(Names(w.renameList().RenameListEntries()), (std::vector<std::string>{"e0", "e3"}));
+  EXPECT_EQ(w.renameList().KeepRenameList(), 1);
 }
 
 TEST(RenameListCommands, RemoveFirstSelectedItemWorksOnAnyListView) {
@@ -222,13 +225,13 @@ TEST(RenameListCommands, RemoveFirstSelectedItemWorksOnAnyListView) {
   view.setModel(&model);
   view.setSelectionMode(QAbstractItemView::ExtendedSelection);
 
-  TfrmMain::RemoveFirstSelectedItem(&view);  // nothing selected
+  RemoveFirstSelectedItem(&view);  // nothing selected
   EXPECT_EQ(model.rowCount(), 4);
   SelectRows(&view, {3, 2});
-  TfrmMain::RemoveFirstSelectedItem(&view);
+  RemoveFirstSelectedItem(&view);
   ASSERT_EQ(model.rowCount(), 3);
   EXPECT_EQ(model.item(2)->text(), QStringLiteral("r3"));
-  TfrmMain::RemoveFirstSelectedItem(&view);
+  RemoveFirstSelectedItem(&view);
   ASSERT_EQ(model.rowCount(), 2);
   EXPECT_EQ(model.item(1)->text(), QStringLiteral("r1"));
 }
@@ -251,15 +254,15 @@ TEST(RenameListCommands, FolderNameAddsNameAndParentWithItsDelimiter) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.folder);
-    w.mnuClearClick();
-    w.ListFiles(c.folder);
-    ASSERT_EQ(w.CurrentFolder, c.folder);
-    w.SetKeepRenameList(c.flagBefore);
-    TfrmMain::Invoke(w.mnuFolderName);
-    EXPECT_EQ(w.RenameListEntries(), c.expected);
-    EXPECT_EQ(w.KeepRenameList(), c.flagAfter);
-    TfrmMain::Invoke(w.mnuFolderName);  // twice: still one entry
-    EXPECT_EQ(w.RenameListEntries(), c.expected);
+    w.renameList().mnuClearClick();
+    w.fileView().ListFiles(c.folder);
+    ASSERT_EQ(w.fileView().CurrentFolder(), c.folder);
+    w.renameList().SetKeepRenameList(c.flagBefore);
+    Invoke(Find<QAction>(w, "mnuFolderName"));
+    EXPECT_EQ(w.renameList().RenameListEntries(), c.expected);
+    EXPECT_EQ(w.renameList().KeepRenameList(), c.flagAfter);
+    Invoke(Find<QAction>(w, "mnuFolderName"));  // twice: still one entry
+    EXPECT_EQ(w.renameList().RenameListEntries(), c.expected);
   }
 }
 
@@ -286,16 +289,16 @@ TEST(RenameListRecursive, FindsFilesBeforeSubfoldersDepthFirstWithTheLinuxSkips)
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.pattern.toStdString());
-    w.mnuClearClick();
+    w.renameList().mnuClearClick();
     StartSearch(w, root, c.pattern);
     EXPECT_TRUE(w.StatusText().startsWith(QStringLiteral("Searching ")));
     ASSERT_TRUE(WaitForSearchEnd(w));
     EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
-    EXPECT_EQ(w.KeepRenameList(), 1);
-    EXPECT_TRUE(w.grpLoading->isHidden());
-    EXPECT_TRUE(w.cmdCancel->isHidden());
+    EXPECT_EQ(w.renameList().KeepRenameList(), 1);
+    EXPECT_TRUE(Find<QGroupBox>(w, "grpLoading")->isHidden());
+    EXPECT_TRUE(Find<QPushButton>(w, "cmdCancel")->isHidden());
 
-    const Entries& found = w.RenameListEntries();
+    const Entries& found = w.renameList().RenameListEntries();
     // Exactly the core's order, entry by entry.
     EXPECT_EQ(found, CoreOrder(root + "/", c.pattern.toStdString()));
     std::vector<std::string> names = Names(found), expected = c.expected;
@@ -322,44 +325,44 @@ TEST(RenameListRecursive, LocksTheWindowWhileRunningAndRestoresEveryState) {
   TestWindow t;
   TfrmMain& w = t.Open();
   MakeSearchTree(t.files);
-  w.mnuAddClick();  // empty list: "C&lear selected" and "&Clear all" disabled
-  ASSERT_FALSE(w.mnuClear->isEnabled());
-  ASSERT_FALSE(w.mnuClearSelected->isEnabled());
+  w.renameList().mnuAddClick();  // empty list: "C&lear selected" and "&Clear all" disabled
+  ASSERT_FALSE(Find<QAction>(w, "mnuClear")->isEnabled());
+  ASSERT_FALSE(Find<QAction>(w, "mnuClearSelected")->isEnabled());
 
-  w.ListFiles(t.files.path() + "/");
-  TfrmMain::Invoke(w.mnuAllFilesRecursive);
+  w.fileView().ListFiles(t.files.path() + "/");
+  Invoke(Find<QAction>(w, "mnuAllFilesRecursive"));
   EXPECT_EQ(w.StatusText(), FromBytes("Searching " + t.files.path() + "/..."));
-  w.tmrRecursiveTimer();  // the timer's work, at once
-  ASSERT_TRUE(w.recursiveSearch->IsRunning());
-  for (QAction* item : {w.mnuAdd->menuAction(), w.mnuRename->menuAction(), w.mnuOptions->menuAction(),
-                        w.mnuAllFiles, w.mnuSelectedFiles, w.mnuAllFilesRecursive, w.mnuRefresh, w.mnuRename_[1]})
+  w.renameList().tmrRecursiveTimer();  // the timer's work, at once
+  ASSERT_TRUE(Find<RecursiveSearch>(w, "recursiveSearch")->IsRunning());
+  for (QAction* item : {Find<QMenu>(w, "mnuAdd")->menuAction(), Find<QMenu>(w, "mnuRename")->menuAction(), Find<QMenu>(w, "mnuOptions")->menuAction(),
+                        Find<QAction>(w, "mnuAllFiles"), Find<QAction>(w, "mnuSelectedFiles"), Find<QAction>(w, "mnuAllFilesRecursive"), Find<QAction>(w, "mnuRefresh"), Find<QAction>(w, "mnuRename_1")})
     EXPECT_FALSE(item->isEnabled()) << item->objectName().toStdString();
-  for (QWidget* pane : std::initializer_list<QWidget*>{w.lviFiles, w.lstvwLocal, w.trvwLocal, w.txtPattern,
-                                                       w.cboPath, w.cmdUp, w.grpRename_0})
+  for (QWidget* pane : std::initializer_list<QWidget*>{Find<QTreeView>(w, "lviFiles"), Find<QTreeView>(w, "lstvwLocal"), Find<QTreeWidget>(w, "trvwLocal"), Find<QLineEdit>(w, "txtPattern"),
+                                                       Find<QComboBox>(w, "cboPath"), Find<QPushButton>(w, "cmdUp"), Find<QGroupBox>(w, "grpRename_0")})
     EXPECT_FALSE(pane->isEnabled()) << pane->objectName().toStdString();
-  EXPECT_FALSE(w.cmdCancel->isHidden());
-  EXPECT_TRUE(w.cmdCancel->isEnabled());
-  EXPECT_FALSE(w.grpLoading->isHidden());
+  EXPECT_FALSE(Find<QPushButton>(w, "cmdCancel")->isHidden());
+  EXPECT_TRUE(Find<QPushButton>(w, "cmdCancel")->isEnabled());
+  EXPECT_FALSE(Find<QGroupBox>(w, "grpLoading")->isHidden());
   // Commands from elsewhere do nothing meanwhile.
-  QSignalSpy allFiles(w.mnuAllFiles, &QAction::triggered);
-  TfrmMain::Invoke(w.mnuAllFiles);
+  QSignalSpy allFiles(Find<QAction>(w, "mnuAllFiles"), &QAction::triggered);
+  Invoke(Find<QAction>(w, "mnuAllFiles"));
   EXPECT_EQ(allFiles.count(), 0);
 
   ASSERT_TRUE(WaitForSearchEnd(w));
-  for (QAction* item : {w.mnuAdd->menuAction(), w.mnuRename->menuAction(), w.mnuOptions->menuAction(),
-                        w.mnuAllFiles, w.mnuAllFilesRecursive, w.mnuRefresh, w.mnuRename_[1]})
+  for (QAction* item : {Find<QMenu>(w, "mnuAdd")->menuAction(), Find<QMenu>(w, "mnuRename")->menuAction(), Find<QMenu>(w, "mnuOptions")->menuAction(),
+                        Find<QAction>(w, "mnuAllFiles"), Find<QAction>(w, "mnuAllFilesRecursive"), Find<QAction>(w, "mnuRefresh"), Find<QAction>(w, "mnuRename_1")})
     EXPECT_TRUE(item->isEnabled()) << item->objectName().toStdString();
-  for (QWidget* pane : std::initializer_list<QWidget*>{w.lviFiles, w.lstvwLocal, w.trvwLocal, w.txtPattern,
-                                                       w.cboPath, w.cmdUp, w.grpRename_0})
+  for (QWidget* pane : std::initializer_list<QWidget*>{Find<QTreeView>(w, "lviFiles"), Find<QTreeView>(w, "lstvwLocal"), Find<QTreeWidget>(w, "trvwLocal"), Find<QLineEdit>(w, "txtPattern"),
+                                                       Find<QComboBox>(w, "cboPath"), Find<QPushButton>(w, "cmdUp"), Find<QGroupBox>(w, "grpRename_0")})
     EXPECT_TRUE(pane->isEnabled()) << pane->objectName().toStdString();
   // The Add menu's own states, set when it last opened, are back as they were.
-  EXPECT_FALSE(w.mnuSelectedFiles->isEnabled());
-  EXPECT_FALSE(w.mnuClear->isEnabled());
-  EXPECT_FALSE(w.mnuClearSelected->isEnabled());
-  EXPECT_TRUE(w.cmdCancel->isHidden());
-  EXPECT_TRUE(w.grpLoading->isHidden());
-  EXPECT_EQ(w.RenameListEntries().size(), 9u);
-  EXPECT_TRUE(w.lblLoading->text().endsWith(QStringLiteral("9 files found")));
+  EXPECT_FALSE(Find<QAction>(w, "mnuSelectedFiles")->isEnabled());
+  EXPECT_FALSE(Find<QAction>(w, "mnuClear")->isEnabled());
+  EXPECT_FALSE(Find<QAction>(w, "mnuClearSelected")->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>(w, "cmdCancel")->isHidden());
+  EXPECT_TRUE(Find<QGroupBox>(w, "grpLoading")->isHidden());
+  EXPECT_EQ(w.renameList().RenameListEntries().size(), 9u);
+  EXPECT_TRUE(Find<QLabel>(w, "lblLoading")->text().endsWith(QStringLiteral("9 files found")));
 }
 
 TEST(RenameListRecursive, CancelBeforeTheFirstFileKeepsJustThatFile) {
@@ -367,19 +370,19 @@ TEST(RenameListRecursive, CancelBeforeTheFirstFileKeepsJustThatFile) {
   TfrmMain& w = t.Open();
   MakeSearchTree(t.files);
   const Entries full = CoreOrder(t.files.path() + "/", "*");
-  w.SetKeepRenameList(0);
+  w.renameList().SetKeepRenameList(0);
   StartSearch(w, t.files.path(), QStringLiteral("*"));
-  ASSERT_FALSE(w.cmdCancel->isHidden());
-  w.cmdCancel->click();
+  ASSERT_FALSE(Find<QPushButton>(w, "cmdCancel")->isHidden());
+  Find<QPushButton>(w, "cmdCancel")->click();
   ASSERT_TRUE(WaitForSearchEnd(w));
 
-  ASSERT_EQ(w.RenameListEntries().size(), 1u);
-  EXPECT_TRUE(IsPrefix(w.RenameListEntries(), full));
-  EXPECT_EQ(w.KeepRenameList(), 1);
+  ASSERT_EQ(w.renameList().RenameListEntries().size(), 1u);
+  EXPECT_TRUE(IsPrefix(w.renameList().RenameListEntries(), full));
+  EXPECT_EQ(w.renameList().KeepRenameList(), 1);
   EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
-  EXPECT_TRUE(w.cmdCancel->isHidden());
-  EXPECT_TRUE(w.lviFiles->isEnabled());
-  EXPECT_TRUE(w.lblLoading->text().endsWith(QStringLiteral("1 file found")));
+  EXPECT_TRUE(Find<QPushButton>(w, "cmdCancel")->isHidden());
+  EXPECT_TRUE(Find<QTreeView>(w, "lviFiles")->isEnabled());
+  EXPECT_TRUE(Find<QLabel>(w, "lblLoading")->text().endsWith(QStringLiteral("1 file found")));
 }
 
 TEST(RenameListRecursive, CancelWhileRunningKeepsWhatWasFoundInOrder) {
@@ -392,19 +395,19 @@ TEST(RenameListRecursive, CancelWhileRunningKeepsWhatWasFoundInOrder) {
   ASSERT_EQ(full.size(), 4000u);
 
   StartSearch(w, t.files.path(), QStringLiteral("*"));
-  ASSERT_TRUE(WaitFor([&] { return !w.RenameListEntries().empty() || !w.recursiveSearch->IsRunning(); }));
+  ASSERT_TRUE(WaitFor([&] { return !w.renameList().RenameListEntries().empty() || !Find<RecursiveSearch>(w, "recursiveSearch")->IsRunning(); }));
   w.cmdCancelClick();
   ASSERT_TRUE(WaitForSearchEnd(w));
-  EXPECT_TRUE(IsPrefix(w.RenameListEntries(), full));
-  EXPECT_FALSE(w.RenameListEntries().empty());
-  EXPECT_EQ(w.KeepRenameList(), 1);
+  EXPECT_TRUE(IsPrefix(w.renameList().RenameListEntries(), full));
+  EXPECT_FALSE(w.renameList().RenameListEntries().empty());
+  EXPECT_EQ(w.renameList().KeepRenameList(), 1);
   EXPECT_EQ(w.StatusText(), QStringLiteral("Ready."));
   EXPECT_FALSE(w.CancelRequested());
 
   // A new search after a cancelled one runs to its end and adds the rest.
   StartSearch(w, t.files.path(), QStringLiteral("*"));
   ASSERT_TRUE(WaitForSearchEnd(w));
-  EXPECT_EQ(w.RenameListEntries().size(), full.size());
+  EXPECT_EQ(w.renameList().RenameListEntries().size(), full.size());
 }
 
 TEST(RenameListRecursive, SymbolicLinkLoopsEnd) {
@@ -417,7 +420,7 @@ TEST(RenameListRecursive, SymbolicLinkLoopsEnd) {
   MakeSymlink(".", t.files / "top/self");
   StartSearch(w, t.files / "top", QStringLiteral("*"));
   ASSERT_TRUE(WaitForSearchEnd(w));
-  EXPECT_EQ(w.RenameListEntries(), (Entries{{"f", t.files / "top"}, {"g", t.files / "top/a"}}));
+  EXPECT_EQ(w.renameList().RenameListEntries(), (Entries{{"f", t.files / "top"}, {"g", t.files / "top/a"}}));
 }
 
 TEST(RenameListRecursive, ClosingTheWindowStopsTheSearch) {
@@ -430,11 +433,11 @@ TEST(RenameListRecursive, ClosingTheWindowStopsTheSearch) {
     TfrmMain& w = t.Open();
     w.show();
     StartSearch(w, tree.path(), QStringLiteral("*"));
-    w.tmrRecursiveTimer();
-    ASSERT_TRUE(w.recursiveSearch->IsRunning());
+    w.renameList().tmrRecursiveTimer();
+    ASSERT_TRUE(Find<RecursiveSearch>(w, "recursiveSearch")->IsRunning());
     t.Close();
     ASSERT_TRUE(WaitForSearchEnd(w));
-    EXPECT_TRUE(IsPrefix(w.RenameListEntries(), full));
+    EXPECT_TRUE(IsPrefix(w.renameList().RenameListEntries(), full));
     EXPECT_TRUE(t.home.Exists(".Quillon.ini"));  // the close ran its shut-down
   }
   {
@@ -442,8 +445,8 @@ TEST(RenameListRecursive, ClosingTheWindowStopsTheSearch) {
     TestWindow t;
     TfrmMain& w = t.Open();
     StartSearch(w, tree.path(), QStringLiteral("*"));
-    w.tmrRecursiveTimer();
-    EXPECT_TRUE(w.recursiveSearch->IsRunning());
+    w.renameList().tmrRecursiveTimer();
+    EXPECT_TRUE(Find<RecursiveSearch>(w, "recursiveSearch")->IsRunning());
   }
 }
 
@@ -456,31 +459,31 @@ TEST(RenameListMenu, DisabledItemsIgnoreShortcutsButNotThePopup) {
   w.show();
   QApplication::setActiveWindow(&w);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-  emit w.mnuAdd->aboutToShow();  // empty list, no file selected
-  EXPECT_FALSE(w.mnuSelectedFiles->isEnabled());
-  EXPECT_FALSE(w.mnuClearSelected->isEnabled());
-  EXPECT_FALSE(w.mnuClear->isEnabled());
-  for (QAction* item : {w.mnuAllFiles, w.mnuFolderName, w.mnuAllFilesRecursive, w.mnuClearSelected2,
-                        w.mnuClearAll2, w.mnuAddFile2})
+  emit Find<QMenu>(w, "mnuAdd")->aboutToShow();  // empty list, no file selected
+  EXPECT_FALSE(Find<QAction>(w, "mnuSelectedFiles")->isEnabled());
+  EXPECT_FALSE(Find<QAction>(w, "mnuClearSelected")->isEnabled());
+  EXPECT_FALSE(Find<QAction>(w, "mnuClear")->isEnabled());
+  for (QAction* item : {Find<QAction>(w, "mnuAllFiles"), Find<QAction>(w, "mnuFolderName"), Find<QAction>(w, "mnuAllFilesRecursive"), Find<QAction>(w, "mnuClearSelected2"),
+                        Find<QAction>(w, "mnuClearAll2"), Find<QAction>(w, "mnuAddFile2")})
     EXPECT_TRUE(item->isEnabled());
-  for (const char* name : {"a", "b", "c"}) w.AddToRenameList(name, "/f");
-  EXPECT_FALSE(w.mnuClear->isEnabled());  // unchanged until the menu opens again
-  SelectRows(w.lviFiles, {0, 2});
-  w.lviFiles->setFocus();
-  QTest::keyClick(w.lviFiles, Qt::Key_Delete);
-  EXPECT_EQ(w.RenameListEntries().size(), 3u);
-  QTest::keyClick(w.lviFiles, Qt::Key_Delete, Qt::ShiftModifier);
-  EXPECT_EQ(w.RenameListEntries().size(), 3u);
-  w.mnuClearSelected2->trigger();
-  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"b", "c"}));
+  for (const char* name : {"a", "b", "c"}) w.renameList().AddToRenameList(name, "/f");
+  EXPECT_FALSE(Find<QAction>(w, "mnuClear")->isEnabled());  // unchanged until the menu opens again
+  SelectRows(Find<QTreeView>(w, "lviFiles"), {0, 2});
+  Find<QTreeView>(w, "lviFiles")->setFocus();
+  QTest::keyClick(Find<QTreeView>(w, "lviFiles"), Qt::Key_Delete);
+  EXPECT_EQ(w.renameList().RenameListEntries().size(), 3u);
+  QTest::keyClick(Find<QTreeView>(w, "lviFiles"), Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_EQ(w.renameList().RenameListEntries().size(), 3u);
+  Find<QAction>(w, "mnuClearSelected2")->trigger();
+  EXPECT_EQ(Names(w.renameList().RenameListEntries()), (std::vector<std::string>{"b", "c"}));
 
-  emit w.mnuAdd->aboutToShow();
-  EXPECT_TRUE(w.mnuClearSelected->isEnabled());
-  EXPECT_TRUE(w.mnuClear->isEnabled());
-  QTest::keyClick(w.lviFiles, Qt::Key_Delete);
-  EXPECT_EQ(Names(w.RenameListEntries()), (std::vector<std::string>{"b"}));
-  QTest::keyClick(w.lviFiles, Qt::Key_Delete, Qt::ShiftModifier);
-  EXPECT_TRUE(w.RenameListEntries().empty());
+  emit Find<QMenu>(w, "mnuAdd")->aboutToShow();
+  EXPECT_TRUE(Find<QAction>(w, "mnuClearSelected")->isEnabled());
+  EXPECT_TRUE(Find<QAction>(w, "mnuClear")->isEnabled());
+  QTest::keyClick(Find<QTreeView>(w, "lviFiles"), Qt::Key_Delete);
+  EXPECT_EQ(Names(w.renameList().RenameListEntries()), (std::vector<std::string>{"b"}));
+  QTest::keyClick(Find<QTreeView>(w, "lviFiles"), Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_TRUE(w.renameList().RenameListEntries().empty());
 }
 
 TEST(RenameListMenu, PopupOpensOnlyOverAnEntryWithASelection) {
@@ -488,29 +491,29 @@ TEST(RenameListMenu, PopupOpensOnlyOverAnEntryWithASelection) {
   TfrmMain& w = t.Open();
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  for (const char* name : {"a", "b"}) w.AddToRenameList(name, "/f");
-  QWidget* viewport = w.lviFiles->viewport();
-  const QPoint onEntry = w.lviFiles->visualRect(w.lviFiles->model()->index(1, 0)).center();
+  for (const char* name : {"a", "b"}) w.renameList().AddToRenameList(name, "/f");
+  QWidget* viewport = Find<QTreeView>(w, "lviFiles")->viewport();
+  const QPoint onEntry = Find<QTreeView>(w, "lviFiles")->visualRect(Find<QTreeView>(w, "lviFiles")->model()->index(1, 0)).center();
   const QPoint below(onEntry.x(), viewport->height() - 3);
-  ASSERT_FALSE(w.lviFiles->indexAt(below).isValid());
+  ASSERT_FALSE(Find<QTreeView>(w, "lviFiles")->indexAt(below).isValid());
 
   QTest::mousePress(viewport, Qt::RightButton, {}, onEntry);  // nothing selected
-  EXPECT_FALSE(w.mnuPopUpFiles->isVisible());
+  EXPECT_FALSE(Find<QMenu>(w, "mnuPopUpFiles")->isVisible());
   QTest::mouseRelease(viewport, Qt::RightButton, {}, onEntry);
 
-  SelectRows(w.lviFiles, {0});
+  SelectRows(Find<QTreeView>(w, "lviFiles"), {0});
   QTest::mousePress(viewport, Qt::RightButton, {}, below);  // empty area
-  EXPECT_FALSE(w.mnuPopUpFiles->isVisible());
+  EXPECT_FALSE(Find<QMenu>(w, "mnuPopUpFiles")->isVisible());
   QTest::mouseRelease(viewport, Qt::RightButton, {}, below);
 
-  SelectRows(w.lviFiles, {0});
+  SelectRows(Find<QTreeView>(w, "lviFiles"), {0});
   QTest::mousePress(viewport, Qt::LeftButton, {}, onEntry);  // other buttons
-  EXPECT_FALSE(w.mnuPopUpFiles->isVisible());
+  EXPECT_FALSE(Find<QMenu>(w, "mnuPopUpFiles")->isVisible());
   QTest::mouseRelease(viewport, Qt::LeftButton, {}, onEntry);
 
   QTest::mousePress(viewport, Qt::RightButton, {}, onEntry);
-  EXPECT_TRUE(w.mnuPopUpFiles->isVisible());
-  w.mnuPopUpFiles->close();
+  EXPECT_TRUE(Find<QMenu>(w, "mnuPopUpFiles")->isVisible());
+  Find<QMenu>(w, "mnuPopUpFiles")->close();
 }
 
 // ---------------------------------------------------------------------------
@@ -520,13 +523,13 @@ namespace {
 
 // Lists `folder` of t.files in the file view with the pattern "*".
 void ShowFolder(TestWindow& t, const std::string& relative) {
-  t->txtPattern->setText(QStringLiteral("*"));
-  t->ListFiles(relative.empty() ? t.files.path() + "/" : t.files / relative + "/");
+  Find<QLineEdit>(t.window(), "txtPattern")->setText(QStringLiteral("*"));
+  t->fileView().ListFiles(relative.empty() ? t.files.path() + "/" : t.files / relative + "/");
 }
 
 std::vector<std::string> FileViewNames(TfrmMain& w) {
   std::vector<std::string> names;
-  for (int row = 0; row < w.FileViewRowCount(); ++row) names.push_back(w.FileViewName(row));
+  for (int row = 0; row < w.fileView().FileViewRowCount(); ++row) names.push_back(w.fileView().FileViewName(row));
   return names;
 }
 
@@ -539,24 +542,24 @@ TEST(RenameListFromFileView, TheSameSelectionAddedTwiceAddsNothingNewButSetsTheF
   ShowFolder(t, "");
   const std::vector<std::string> rows = FileViewNames(w);
   ASSERT_EQ(rows.size(), 4u);
-  SelectRows(w.lstvwLocal, {3, 0, 2});
+  SelectRows(Find<QTreeView>(w, "lstvwLocal"), {3, 0, 2});
 
-  TfrmMain::Invoke(w.mnuSelectedFiles);
+  Invoke(Find<QAction>(w, "mnuSelectedFiles"));
   const Entries expected{{rows[0], t.files.path()}, {rows[2], t.files.path()}, {rows[3], t.files.path()}};
-  EXPECT_EQ(w.RenameListEntries(), expected);
-  EXPECT_EQ(w.KeepRenameList(), 1);
+  EXPECT_EQ(w.renameList().RenameListEntries(), expected);
+  EXPECT_EQ(w.renameList().KeepRenameList(), 1);
 
-  w.SetKeepRenameList(0);
-  TfrmMain::Invoke(w.mnuSelectedFiles);
-  EXPECT_EQ(w.RenameListEntries(), expected);
-  EXPECT_EQ(w.KeepRenameList(), 1);
+  w.renameList().SetKeepRenameList(0);
+  Invoke(Find<QAction>(w, "mnuSelectedFiles"));
+  EXPECT_EQ(w.renameList().RenameListEntries(), expected);
+  EXPECT_EQ(w.renameList().KeepRenameList(), 1);
 
   // Nothing selected: nothing added and the flag untouched.
-  w.SetKeepRenameList(0);
-  w.lstvwLocal->selectionModel()->clearSelection();
-  TfrmMain::Invoke(w.mnuSelectedFiles);
-  EXPECT_EQ(w.RenameListEntries(), expected);
-  EXPECT_EQ(w.KeepRenameList(), 0);
+  w.renameList().SetKeepRenameList(0);
+  Find<QTreeView>(w, "lstvwLocal")->selectionModel()->clearSelection();
+  Invoke(Find<QAction>(w, "mnuSelectedFiles"));
+  EXPECT_EQ(w.renameList().RenameListEntries(), expected);
+  EXPECT_EQ(w.renameList().KeepRenameList(), 0);
 }
 
 TEST(RenameListFromFileView, AllFilesTakesEveryRowInViewOrder) {
@@ -564,40 +567,40 @@ TEST(RenameListFromFileView, AllFilesTakesEveryRowInViewOrder) {
   TfrmMain& w = t.Open();
   for (const char* name : {"z.txt", "m.txt", "a.md", "sub/inner.txt"}) t.files.WriteFile(name);
   ShowFolder(t, "");
-  SelectRows(w.lstvwLocal, {1});
-  w.AddToRenameList("m.txt", t.files.path());  // already listed: stays where it is
+  SelectRows(Find<QTreeView>(w, "lstvwLocal"), {1});
+  w.renameList().AddToRenameList("m.txt", t.files.path());  // already listed: stays where it is
 
-  TfrmMain::Invoke(w.mnuAllFiles);
+  Invoke(Find<QAction>(w, "mnuAllFiles"));
   Entries expected{{"m.txt", t.files.path()}};
   for (const std::string& name : FileViewNames(w))
     if (name != "m.txt") expected.push_back({name, t.files.path()});
-  EXPECT_EQ(w.RenameListEntries(), expected);
-  EXPECT_EQ(w.RenameListEntries().size(), 3u);  // folders are never rows
-  EXPECT_EQ(w.KeepRenameList(), 1);
+  EXPECT_EQ(w.renameList().RenameListEntries(), expected);
+  EXPECT_EQ(w.renameList().RenameListEntries().size(), 3u);  // folders are never rows
+  EXPECT_EQ(w.renameList().KeepRenameList(), 1);
 
   // An empty file view: nothing, and the flag untouched.
-  w.mnuClearClick();
-  w.txtPattern->setText(QStringLiteral("nothing*"));
-  ASSERT_EQ(w.FileViewRowCount(), 0);
-  TfrmMain::Invoke(w.mnuAllFiles);
-  EXPECT_TRUE(w.RenameListEntries().empty());
-  EXPECT_EQ(w.KeepRenameList(), 0);
+  w.renameList().mnuClearClick();
+  Find<QLineEdit>(w, "txtPattern")->setText(QStringLiteral("nothing*"));
+  ASSERT_EQ(w.fileView().FileViewRowCount(), 0);
+  Invoke(Find<QAction>(w, "mnuAllFiles"));
+  EXPECT_TRUE(w.renameList().RenameListEntries().empty());
+  EXPECT_EQ(w.renameList().KeepRenameList(), 0);
 }
 
 TEST(RenameListFromFileView, FilesOfTheRootGetAnEmptyPath) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  w.txtPattern->setText(QStringLiteral("*"));
-  w.ListFiles("/");
-  if (w.FileViewRowCount() == 0) GTEST_SKIP() << "the root folder holds no file here";
-  SelectRows(w.lstvwLocal, {0});
-  TfrmMain::Invoke(w.mnuSelectedFiles);
-  EXPECT_EQ(w.RenameListEntries(), (Entries{{w.FileViewName(0), ""}}));
-  TfrmMain::Invoke(w.mnuAllFiles);
-  ASSERT_EQ(int(w.RenameListEntries().size()), w.FileViewRowCount());
-  for (const RenameListEntry& entry : w.RenameListEntries()) EXPECT_EQ(entry.path, "");
-  EXPECT_EQ(Paths::Join(w.RenameListEntries()[0].path, w.RenameListEntries()[0].filename),
-            "/" + w.FileViewName(0));
+  Find<QLineEdit>(w, "txtPattern")->setText(QStringLiteral("*"));
+  w.fileView().ListFiles("/");
+  if (w.fileView().FileViewRowCount() == 0) GTEST_SKIP() << "the root folder holds no file here";
+  SelectRows(Find<QTreeView>(w, "lstvwLocal"), {0});
+  Invoke(Find<QAction>(w, "mnuSelectedFiles"));
+  EXPECT_EQ(w.renameList().RenameListEntries(), (Entries{{w.fileView().FileViewName(0), ""}}));
+  Invoke(Find<QAction>(w, "mnuAllFiles"));
+  ASSERT_EQ(int(w.renameList().RenameListEntries().size()), w.fileView().FileViewRowCount());
+  for (const RenameListEntry& entry : w.renameList().RenameListEntries()) EXPECT_EQ(entry.path, "");
+  EXPECT_EQ(Paths::Join(w.renameList().RenameListEntries()[0].path, w.renameList().RenameListEntries()[0].filename),
+            "/" + w.fileView().FileViewName(0));
 }
 
 TEST(RenameListFromFileView, TheAddMenuStatesGovernDragsButNotThePopupOrTheDoubleClick) {
@@ -611,33 +614,33 @@ TEST(RenameListFromFileView, TheAddMenuStatesGovernDragsButNotThePopupOrTheDoubl
   QMimeData mime;
   auto dragOver = [&] {
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.lviFiles->viewport(), &enter);
+    QApplication::sendEvent(Find<QTreeView>(w, "lviFiles")->viewport(), &enter);
     QDragMoveEvent move(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.lviFiles->viewport(), &move);
+    QApplication::sendEvent(Find<QTreeView>(w, "lviFiles")->viewport(), &move);
     // Taken as a copy, so that a drag never moves entries away by itself.
     return enter.isAccepted() && move.isAccepted() && move.dropAction() == Qt::CopyAction;
   };
 
-  emit w.mnuAdd->aboutToShow();  // no file selected: "&Selected files" off
-  ASSERT_FALSE(w.mnuSelectedFiles->isEnabled());
-  SelectRows(w.lstvwLocal, {1});
+  emit Find<QMenu>(w, "mnuAdd")->aboutToShow();  // no file selected: "&Selected files" off
+  ASSERT_FALSE(Find<QAction>(w, "mnuSelectedFiles")->isEnabled());
+  SelectRows(Find<QTreeView>(w, "lstvwLocal"), {1});
   EXPECT_TRUE(dragOver());
-  EXPECT_TRUE(w.RenameListEntries().empty()) << "a drag invokes the disabled item";
+  EXPECT_TRUE(w.renameList().RenameListEntries().empty()) << "a drag invokes the disabled item";
 
-  w.mnuAddFile2->trigger();  // the file view's popup "&Add"
-  EXPECT_EQ(w.RenameListEntries(), (Entries{{rows[1], t.files.path()}}));
+  Find<QAction>(w, "mnuAddFile2")->trigger();  // the file view's popup "&Add"
+  EXPECT_EQ(w.renameList().RenameListEntries(), (Entries{{rows[1], t.files.path()}}));
 
-  const QRect cell = w.lstvwLocal->visualRect(w.lstvwLocal->model()->index(2, 0));
+  const QRect cell = Find<QTreeView>(w, "lstvwLocal")->visualRect(Find<QTreeView>(w, "lstvwLocal")->model()->index(2, 0));
   // A double-click as the system delivers it: press, release, double-click.
-  QTest::mouseClick(w.lstvwLocal->viewport(), Qt::LeftButton, {}, cell.center());
-  QTest::mouseDClick(w.lstvwLocal->viewport(), Qt::LeftButton, {}, cell.center());
-  EXPECT_EQ(w.RenameListEntries(), (Entries{{rows[1], t.files.path()}, {rows[2], t.files.path()}}));
+  QTest::mouseClick(Find<QTreeView>(w, "lstvwLocal")->viewport(), Qt::LeftButton, {}, cell.center());
+  QTest::mouseDClick(Find<QTreeView>(w, "lstvwLocal")->viewport(), Qt::LeftButton, {}, cell.center());
+  EXPECT_EQ(w.renameList().RenameListEntries(), (Entries{{rows[1], t.files.path()}, {rows[2], t.files.path()}}));
 
-  SelectRows(w.lstvwLocal, {0});
-  emit w.mnuAdd->aboutToShow();  // now with a selection: on
+  SelectRows(Find<QTreeView>(w, "lstvwLocal"), {0});
+  emit Find<QMenu>(w, "mnuAdd")->aboutToShow();  // now with a selection: on
   EXPECT_TRUE(dragOver());
-  EXPECT_EQ(w.RenameListEntries().size(), 3u);
-  EXPECT_EQ(w.RenameListEntries().back(), (RenameListEntry{rows[0], t.files.path()}));
+  EXPECT_EQ(w.renameList().RenameListEntries().size(), 3u);
+  EXPECT_EQ(w.renameList().RenameListEntries().back(), (RenameListEntry{rows[0], t.files.path()}));
   EXPECT_TRUE(dragOver());  // every further drag-over event adds nothing new
-  EXPECT_EQ(w.RenameListEntries().size(), 3u);
+  EXPECT_EQ(w.renameList().RenameListEntries().size(), 3u);
 }

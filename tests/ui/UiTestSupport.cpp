@@ -1,7 +1,12 @@
 #include "ui/UiTestSupport.h"
-#include "app/WidgetBridge.h"
+
+#include "browser/FileViewModel.h"
+#include "rename/PreviewListModel.h"
+#include "renamelist/RenameListModel.h"
+#include "widgets/WidgetBridge.h"
 
 #include <QApplication>
+#include <QTreeView>
 
 #include <fstream>
 #include <sstream>
@@ -24,10 +29,29 @@ TestWindow::TestWindow() = default;
 
 TestWindow::~TestWindow() { window_.reset(); }
 
-TfrmMain& TestWindow::Open() {
+FileViewModel* FileModel(const TfrmMain& w) {
+  return qobject_cast<FileViewModel*>(Find<QTreeView>(w, "lstvwLocal")->model());
+}
+
+RenameListModel* RenameModel(const TfrmMain& w) {
+  return qobject_cast<RenameListModel*>(Find<QTreeView>(w, "lviFiles")->model());
+}
+
+PreviewListModel* PreviewModel(const TfrmMain& w) {
+  return qobject_cast<PreviewListModel*>(Find<QTreeView>(w, "lviRename")->model());
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+  return QTest::qWaitFor(condition, timeoutMs);
+}
+
+TfrmMain& TestWindow::Open() { return OpenWithProgramFolder(programFolder.path() + "/"); }
+
+TfrmMain& TestWindow::OpenWithProgramFolder(const std::string& folder) {
   AppEnvironment environment;
-  environment.programFolder = programFolder.path() + "/";
+  environment.programFolder = folder;
   environment.home = home.path();
+  environment.stateFolder = StatePath();
   window_ = std::make_unique<TfrmMain>(environment);
   return *window_;
 }

@@ -1,16 +1,48 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
 
 #include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/Dialogs.h"
-#include "app/WidgetBridge.h"
 #include "app/Main.h"
 #include "support/TempDir.h"
+#include "widgets/Dialogs.h"
+#include "widgets/WidgetBridge.h"
+
+class FileViewModel;
+class PreviewListModel;
+class QTreeView;
+class RenameListModel;
+
+// A widget, menu item, timer or other named object of the window, found by its
+// objectName; the test fails when there is none.
+template <typename T = QWidget>
+T* Find(const QObject& root, const QString& name) {
+  T* found = root.findChild<T*>(name);
+  if (!found) ADD_FAILURE() << "no " << T::staticMetaObject.className() << " named " << name.toStdString();
+  return found;
+}
+template <typename T = QWidget>
+T* Find(const QObject& root, const char* name) {
+  return Find<T>(root, QString::fromLatin1(name));
+}
+
+// The models behind the three lists.
+FileViewModel* FileModel(const TfrmMain& w);
+RenameListModel* RenameModel(const TfrmMain& w);
+PreviewListModel* PreviewModel(const TfrmMain& w);
+
+// Waits (processing events) until the condition holds; false when it still
+// does not hold after the time-out. Use as EXPECT_TRUE(WaitUntil(...)).
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
 // Records every message box the window shows and answers it without blocking:
 // with the next queued answer, else Ok (or No for a Yes/No question).
@@ -36,6 +68,8 @@ class TestWindow {
   TestWindow();
   ~TestWindow();
   TfrmMain& Open();               // makes the window (runs its start-up)
+  // The same with another program folder (where the undo file goes).
+  TfrmMain& OpenWithProgramFolder(const std::string& folder);
   TfrmMain& window() { return *window_; }
   TfrmMain* operator->() { return window_.get(); }
   void Close();                   // closes it (runs its shut-down)
@@ -43,6 +77,8 @@ class TestWindow {
   void WriteSettings(const std::string& text) const;
   std::string ReadSettings() const;
   std::string SettingsPath() const { return home.path() + "/.Quillon.ini"; }
+  // The window's state folder (rename journals), inside the temporary home.
+  std::string StatePath() const { return home.path() + "/.local/state/quillon"; }
 
   TempDir programFolder;
   TempDir home;

@@ -28,11 +28,11 @@ TEST(WindowPolishPages, EveryChoiceOfAPageComboShowsWhole) {
   TfrmMain& w = t.Open();
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  for (QComboBox* combo : {w.cboAddPosition, w.cboTrimFrom, w.cboTrimAmount, w.cboAdvancedAddPosition}) {
+  for (QComboBox* combo : {Find<QComboBox>(w, "cboAddPosition"), Find<QComboBox>(w, "cboTrimFrom"), Find<QComboBox>(w, "cboTrimAmount"), Find<QComboBox>(w, "cboAdvancedAddPosition")}) {
     SCOPED_TRACE(combo->objectName().toStdString());
     QWidget* page = combo->parentWidget();
-    for (int n = 0; n < 8; ++n) w.mnuRename_[n]->setChecked(false);
-    TfrmMain::Invoke(w.findChild<QAction*>(QStringLiteral("mnuRename_%1").arg(page->objectName().back())));
+    for (int n = 0; n < 8; ++n) Find<QAction>(w, QStringLiteral("mnuRename_%1").arg(n))->setChecked(false);
+    Invoke(w.findChild<QAction*>(QStringLiteral("mnuRename_%1").arg(page->objectName().back())));
     ASSERT_TRUE(combo->isVisible());
     const QFontMetrics metrics(combo->font());
     for (int i = 0; i < combo->count(); ++i)
@@ -44,16 +44,16 @@ TEST(WindowPolishPages, EveryChoiceOfAPageComboShowsWhole) {
 TEST(WindowPolishMenus, TheRenameItemsAreOneSetOfChoices) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  ASSERT_NE(w.mnuRename_[0]->actionGroup(), nullptr);
-  for (int n = 0; n < 8; ++n) EXPECT_EQ(w.mnuRename_[n]->actionGroup(), w.mnuRename_[0]->actionGroup());
-  EXPECT_TRUE(w.mnuRename_[0]->actionGroup()->isExclusive());
+  ASSERT_NE(Find<QAction>(w, "mnuRename_0")->actionGroup(), nullptr);
+  for (int n = 0; n < 8; ++n) EXPECT_EQ(Find<QAction>(w, QStringLiteral("mnuRename_%1").arg(n))->actionGroup(), Find<QAction>(w, "mnuRename_0")->actionGroup());
+  EXPECT_TRUE(Find<QAction>(w, "mnuRename_0")->actionGroup()->isExclusive());
   // Choosing the page already shown keeps it shown and ticked.
-  w.mnuRename_[4]->trigger();
-  w.mnuRename_[4]->trigger();
-  EXPECT_TRUE(w.mnuRename_[4]->isChecked());
-  EXPECT_FALSE(w.grpRename_4->isHidden());
+  Find<QAction>(w, "mnuRename_4")->trigger();
+  Find<QAction>(w, "mnuRename_4")->trigger();
+  EXPECT_TRUE(Find<QAction>(w, "mnuRename_4")->isChecked());
+  EXPECT_FALSE(Find<QGroupBox>(w, "grpRename_4")->isHidden());
   int ticked = 0;
-  for (int n = 0; n < 8; ++n) ticked += w.mnuRename_[n]->isChecked() ? 1 : 0;
+  for (int n = 0; n < 8; ++n) ticked += Find<QAction>(w, QStringLiteral("mnuRename_%1").arg(n))->isChecked() ? 1 : 0;
   EXPECT_EQ(ticked, 1);
 }
 
@@ -66,11 +66,11 @@ TEST(WindowPolishLayout, TheWindowCannotBeMadeTooSmallForItsPanes) {
   w.resize(200, 150);
   QTest::qWait(20);
   w.FormResize();
-  for (QWidget* pane : {static_cast<QWidget*>(w.trvwLocal), static_cast<QWidget*>(w.lstvwLocal),
-                        static_cast<QWidget*>(w.lviFiles), static_cast<QWidget*>(w.cboPath)}) {
+  for (QWidget* pane : {static_cast<QWidget*>(Find<QTreeWidget>(w, "trvwLocal")), static_cast<QWidget*>(Find<QTreeView>(w, "lstvwLocal")),
+                        static_cast<QWidget*>(Find<QTreeView>(w, "lviFiles")), static_cast<QWidget*>(Find<QComboBox>(w, "cboPath"))}) {
     EXPECT_GE(pane->width(), 100) << pane->objectName().toStdString();
     EXPECT_GE(pane->height(), 20) << pane->objectName().toStdString();
   }
   // The right column stays inside the window.
-  EXPECT_LE(w.grpRename_0->geometry().right(), w.centralArea->width());
+  EXPECT_LE(Find<QGroupBox>(w, "grpRename_0")->geometry().right(), Find<QWidget>(w, "centralArea")->width());
 }

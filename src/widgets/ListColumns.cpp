@@ -1,4 +1,4 @@
-#include "app/ListColumns.h"
+#include "widgets/ListColumns.h"
 
 #include <QEvent>
 #include <QHeaderView>

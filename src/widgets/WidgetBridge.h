@@ -28,3 +28,13 @@ class EventHook : public QObject {
  private:
   std::function<bool(QEvent*)> hook_;
 };
+
+class QAction;
+
+// The integer tag value that some widgets carry (operation numbers,
+// KeepRenameList, CancelRequested).
+int Tag(const QObject* object);
+void SetTag(QObject* object, int value);
+
+// Runs a menu item exactly as a click on it: nothing while it is disabled.
+void Invoke(QAction* item);

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+class QWidget;
+
+// What the window does for its rooms: the status line and the busy pane,
+// the Options menu's check marks, the switch between browsing and preview
+// layout, and the lock while a recursive search runs.
+class WindowServices {
+ public:
+  // The status line; any text that does not start with "Ready" also shows
+  // the busy pane with that text (and clears CancelRequested).
+  virtual void ShowStatus(const QString& text) = 0;
+  virtual QString StatusText() const = 0;
+  // Cancel was pressed since the busy pane last showed a text.
+  virtual bool CancelRequested() const = 0;
+  // The busy pane's two lines during a search; the first is shortened in
+  // its middle to fit.
+  virtual void ShowBusyProgress(const QString& firstLine, const QString& secondLine) = 0;
+  // Disables (or restores) everything that could change the lists; Cancel
+  // is offered meanwhile and holds the keyboard focus.
+  virtual void LockForRecursiveSearch(bool lock) = 0;
+  // Browsing layout (true) or preview layout (false).
+  virtual void HideViewControls(bool browse) = 0;
+  // File > Refresh, as a click on it.
+  virtual void RefreshFiles() = 0;
+
+  struct Options {
+    bool caseSensitive = false;
+    bool includeExtension = false;
+    bool undoFile = true;
+  };
+  virtual Options CurrentOptions() const = 0;
+  // The folder of the executable, with a trailing delimiter.
+  virtual const std::string& ProgramFolder() const = 0;
+  // The user's state folder, where the rename journals (and an undo file the
+  // program folder cannot take) go; empty when there is none.
+  virtual const std::string& StateFolder() const = 0;
+  // The parent of the rooms' message boxes.
+  virtual QWidget* DialogParent() = 0;
+
+ protected:
+  ~WindowServices() = default;
+};

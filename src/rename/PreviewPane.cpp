@@ -1,0 +1,414 @@
+#include "rename/PreviewPane.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+
+#include <exception>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/WindowServices.h"
+#include "platform/Paths.h"
+#include "rename/Journal.h"
+#include "rename/OperationPages.h"
+#include "rename/PreviewListModel.h"
+#include "rename/RenameEngine.h"
+#include "renamelist/RenameList.h"
+#include "widgets/Dialogs.h"
+#include "widgets/ListColumns.h"
+#include "widgets/ListSelection.h"
+#include "widgets/SearchLock.h"
+#include "widgets/WidgetBridge.h"
+#include "widgets/WidgetFactory.h"
+
+namespace {
+
+// lviRenameMouseDown: a right-button press on the preview list. The popup is
+// decided once the view has handled the press, so that it acts on the entry
+// the press selected.
+class PreviewMouseFilter : public QObject {
+ public:
+  explicit PreviewMouseFilter(PreviewPane* pane) : QObject(pane), pane_(pane) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress) {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      const Qt::MouseButton button = mouse->button();
+      const QPoint position = mouse->globalPosition().toPoint();
+      QMetaObject::invokeMethod(
+          pane_, [pane = pane_, button, position] { pane->lviRenameMouseDown(button, position); },
+          Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  PreviewPane* pane_;
+};
+
+// While the confirmation pane lies over the operation page, the page's
+// controls cannot be seen, so they are out of reach too: no Tab stop, no
+// access key, no Enter. When the preview ends the keyboard focus goes back
+// to where it was when the preview began.
+class CoveredPageGuard : public QObject {
+ public:
+  CoveredPageGuard(QObject* parent, QWidget* confirmation, QWidget* preview, std::function<void(bool)> cover)
+      : QObject(parent), confirmation_(confirmation), preview_(preview), cover_(std::move(cover)) {
+    confirmation_->installEventFilter(this);
+    preview_->installEventFilter(this);
+  }
+
+ protected:
+  // Touches only the widgets it watches: it also sees them hidden while the
+  // window is torn down.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (watched == confirmation_ && (type == QEvent::ShowToParent || type == QEvent::HideToParent)) {
+      const bool covered = type == QEvent::ShowToParent;
+      if (covered) focusBefore_ = QApplication::focusWidget();
+      cover_(covered);
+    } else if (watched == preview_ && type == QEvent::HideToParent) {
+      if (focusBefore_ && focusBefore_->isVisible() && focusBefore_->isEnabled())
+        focusBefore_->setFocus(Qt::OtherFocusReason);
+      focusBefore_.clear();
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QPointer<QWidget> confirmation_;
+  QPointer<QWidget> preview_;
+  std::function<void(bool)> cover_;
+  QPointer<QWidget> focusBefore_;
+};
+
+}  // namespace
+
+PreviewPane::PreviewPane(QWidget* area, WindowServices& services, const OperationPages& pages, QObject* parent)
+    : QObject(parent), services_(services), pages_(pages) {
+  grpConfirmation = MakePane(area, "grpConfirmation", QStringLiteral("Confirm rename"), 424);
+  lblConfirmation = MakeLabel(grpConfirmation, "lblConfirmation",
+                              QStringLiteral("This is how the files would be renamed. You can view more info by "
+                                             "double-clicking a filename, edit the names or remove any files from "
+                                             "the renaming list by right-clicking. Continue?"),
+                              8, 24, 225, 113);
+  lblConfirmation->setWordWrap(true);
+  lblConfirmation->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  cmdYes = Make<QPushButton>(grpConfirmation, "cmdYes", 8, 136, 105, 25);
+  cmdYes->setText(QStringLiteral("&Yes"));
+  cmdYes->setDefault(true);
+  cmdYes->setEnabled(false);
+  cmdNo = Make<QPushButton>(grpConfirmation, "cmdNo", 128, 136, 105, 25);
+  cmdNo->setText(QStringLiteral("&No"));
+  grpConfirmation->hide();
+
+  lviRename = MakeList(area, "lviRename", 8, 8, 249, 249, QStringLiteral("Preview of the new names"),
+                       QAbstractItemView::SingleSelection);
+  lviRename->hide();
+
+  mnuPopUpRename = MakePopup(area->window(), "mnuPopUpRename");
+  mnuRemoveFromList = MakeItem(mnuPopUpRename, "mnuRemoveFromList", QStringLiteral("&Remove from list"));
+  connect(mnuRemoveFromList, &QAction::triggered, this, [this] { mnuRemoveFromListClick(); });
+
+  const struct {
+    QTimer** timer;
+    const char* name;
+    void (PreviewPane::*handler)();
+  } timers[] = {
+      {&tmrCheckFileNames, "tmrCheckFileNames", &PreviewPane::tmrCheckFileNamesTimer},
+      {&tmrMakeLists, "tmrMakeLists", &PreviewPane::tmrMakeListsTimer},
+      {&tmrDoRename, "tmrDoRename", &PreviewPane::tmrDoRenameTimer},
+  };
+  for (const auto& entry : timers) {
+    auto* timer = new QTimer(this);
+    timer->setObjectName(QString::fromLatin1(entry.name));
+    timer->setInterval(50);
+    connect(timer, &QTimer::timeout, this, entry.handler);
+    *entry.timer = timer;
+  }
+  SetTag(tmrMakeLists, 0);
+
+  new CoveredPageGuard(this, grpConfirmation, lviRename, [this](bool covered) { emit PageCovered(covered); });
+
+  // The confirmation pane lies over the operation page that stays visible
+  // below it.
+  grpConfirmation->setAutoFillBackground(true);
+
+  lviRenameModel = new PreviewListModel(this);
+  lviRename->setModel(lviRenameModel);
+  lviRename->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+  new ColumnAutoSizer(lviRename, {200, 200, 200});
+
+  connect(lviRenameModel, &PreviewListModel::Edited, this, [this](int row) { lviRenameEdited(row); });
+  connect(lviRename, &QAbstractItemView::doubleClicked, this, [this] { lviRenameDblClick(); });
+  lviRename->viewport()->installEventFilter(new PreviewMouseFilter(this));
+
+  connect(cmdYes, &QPushButton::clicked, this, [this] { cmdYesClick(); });
+  connect(cmdNo, &QPushButton::clicked, this, [this] { cmdNoClick(); });
+}
+
+void PreviewPane::cmdYesClick() {
+  cmdYes->setEnabled(false);
+  grpConfirmation->hide();
+  services_.ShowStatus(QStringLiteral("Performing rename..."));
+  tmrDoRename->start();
+}
+
+void PreviewPane::tmrDoRenameTimer() {
+  tmrDoRename->stop();
+  PerformRename();
+}
+
+void PreviewPane::PerformRename() {
+  // The journal is opened before anything is renamed; without it the run
+  // could not be undone nor found after a crash, so the user decides.
+  Journal::Writer journal;
+  std::string reason;
+  if (!journal.Open(services_.StateFolder(), reason)) {
+    const DialogAnswer answer = ShowMessage(
+        services_.DialogParent(),
+        {QStringLiteral("Confirm"),
+         QStringLiteral("Undo information cannot be saved: %1. Rename anyway?").arg(FromBytes(reason)),
+         DialogIcon::Question, DialogButtons::YesNo});
+    if (answer != DialogAnswer::Yes) {
+      cmdNoClick();
+      return;
+    }
+  }
+
+  RenameEngine::RenameRun run;
+  try {
+    run = journal.IsOpen() ? RenameEngine::PerformRenames(lviRenameModel->entries(), journal)
+                           : RenameEngine::PerformRenames(lviRenameModel->entries());
+  } catch (const std::exception& error) {
+    run.stopped = true;
+    run.error = error.what();
+  }
+
+  // The closing steps run however the loop ended.
+  renameList_->ClearRenameList();
+  services_.RefreshFiles();
+  cmdNoClick();
+  services_.ShowStatus(FromBytes(RenameEngine::CountsText(run.successes, run.failures)));
+  emit UndoableRunsChanged();
+
+  if (services_.CurrentOptions().undoFile) {
+    std::string writtenTo;
+    std::string error;
+    if (!RenameEngine::SaveUndoFile(services_.ProgramFolder(), services_.StateFolder(), run.undoLines, writtenTo,
+                                    error))
+      ShowError(FromBytes(error));
+  }
+  if (run.stopped) ShowError(FromBytes(run.error));
+  ShowStranded(run.stranded);
+}
+
+bool PreviewPane::HasUndoableRun() const {
+  return !services_.StateFolder().empty() && Journal::NewestUndoableRun(services_.StateFolder()).has_value();
+}
+
+void PreviewPane::UndoLastRename() {
+  if (services_.StateFolder().empty()) return;
+  if (const std::optional<std::string> newest = Journal::NewestUndoableRun(services_.StateFolder()))
+    UndoRun(*newest);
+}
+
+void PreviewPane::OfferUndoOfUnfinishedRun() {
+  if (services_.StateFolder().empty()) return;
+  const std::optional<Journal::UnfinishedRun> unfinished = Journal::FindUnfinishedRun(services_.StateFolder());
+  if (!unfinished) return;
+  const DialogAnswer answer =
+      ShowMessage(services_.DialogParent(),
+                  {QStringLiteral("Confirm"),
+                   QStringLiteral("The last rename did not finish: %1 of %2 names were changed. Undo these changes?")
+                       .arg(unfinished->changed)
+                       .arg(unfinished->total),
+                   DialogIcon::Question, DialogButtons::YesNo});
+  if (answer == DialogAnswer::Yes) {
+    UndoRun(unfinished->path);
+    return;
+  }
+  std::string reason;
+  if (!Journal::KeepRun(unfinished->path, reason)) ShowError(FromBytes(reason));
+  services_.RefreshFiles();
+  emit UndoableRunsChanged();
+}
+
+void PreviewPane::UndoRun(const std::string& journalPath) {
+  services_.ShowStatus(QStringLiteral("Undoing rename..."));
+  const Journal::UndoResult result = Journal::UndoRun(journalPath);
+  services_.RefreshFiles();
+  services_.ShowStatus(FromBytes(RenameEngine::UndoneText(result.undone, result.errors)));
+  emit UndoableRunsChanged();
+  if (!result.error.empty()) ShowError(FromBytes(result.error));
+  ShowStranded(result.stranded);
+}
+
+// An entry a failed change of letter case left under a hidden temporary name
+// would otherwise look lost to the user.
+void PreviewPane::ShowStranded(const std::vector<std::string>& stranded) {
+  if (stranded.empty()) return;
+  QString names;
+  for (const std::string& path : stranded) names += QStringLiteral("\r\n") + FromBytes(path);
+  ShowError(QStringLiteral("These files or folders could not be given their new or old name and stand under a "
+                           "temporary name:") +
+            names);
+}
+
+void PreviewPane::ShowError(const QString& text) {
+  ShowMessage(services_.DialogParent(), {QStringLiteral("Error"), text, DialogIcon::Error, DialogButtons::Ok});
+}
+
+void PreviewPane::cmdNoClick() {
+  grpConfirmation->hide();
+  services_.ShowStatus(QStringLiteral("Clearing lists..."));
+  lviRenameModel->Clear();
+  if (renameList_->KeepRenameList() == 0) renameList_->ClearRenameList();
+  services_.ShowStatus(QStringLiteral("Ready."));
+  services_.HideViewControls(true);
+}
+
+void PreviewPane::lviRenameDblClick() {
+  const QModelIndexList selected = lviRename->selectionModel()->selectedRows();
+  if (selected.isEmpty()) return;
+  const PreviewEntry& entry = lviRenameModel->entries().at(size_t(selected.front().row()));
+
+  DialogRequest box{QStringLiteral("Rename to be done"), {}, DialogIcon::Information, DialogButtons::Ok};
+  const QString crlf = QStringLiteral("\r\n");
+  switch (ClassifyEntry(entry)) {
+    case PreviewDetail::InvalidName:
+      box.icon = DialogIcon::Error;
+      box.text = FromBytes(entry.newName) + crlf + crlf + QStringLiteral("Invalid filename!");
+      break;
+    case PreviewDetail::Renamed:
+      box.text = FromBytes(entry.path) + crlf + crlf + FromBytes(entry.oldName) + crlf + FromBytes(entry.newName);
+      break;
+    case PreviewDetail::Unchanged:
+      box.text = FromBytes(Paths::Join(entry.path, entry.oldName)) + crlf + crlf + QStringLiteral("No changes.");
+      break;
+  }
+  ShowMessage(services_.DialogParent(), box);
+}
+
+void PreviewPane::lviRenameEdited(int) { tmrCheckFileNames->start(); }
+
+void PreviewPane::lviRenameMouseDown(Qt::MouseButton button, const QPoint& globalPosition) {
+  if (button != Qt::RightButton || !lviRename->isVisible()) return;
+  if (!lviRename->selectionModel()->hasSelection()) return;
+  mnuPopUpRename->popup(globalPosition);
+}
+
+void PreviewPane::mnuRemoveFromListClick() {
+  RemoveFirstSelectedItem(lviRename);
+  if (lviRenameModel->rowCount() > 0)
+    CheckFileNames(false);
+  else
+    cmdNoClick();
+}
+
+void PreviewPane::StartPreview(int operation) {
+  grpConfirmation->show();
+  services_.HideViewControls(false);
+  services_.ShowStatus(QStringLiteral("Creating preview list..."));
+  SetTag(tmrMakeLists, operation);
+  tmrMakeLists->start();
+}
+
+void PreviewPane::tmrMakeListsTimer() {
+  tmrMakeLists->stop();
+  MakePreviewList(Tag(tmrMakeLists));
+}
+
+void PreviewPane::MakePreviewList(int operation) {
+  if (renameList_->RenameListEntries().empty()) {
+    renameList_->InvokeAllFiles();
+    renameList_->SetKeepRenameList(0);
+    if (renameList_->RenameListEntries().empty()) {
+      services_.ShowStatus(QStringLiteral("Ready."));
+      ShowMessage(services_.DialogParent(), {QStringLiteral("No files selected"),
+                         QStringLiteral("Please select the files and folders you wish to rename by adding them "
+                                        "to the list."),
+                         DialogIcon::Information, DialogButtons::Ok});
+      return;
+    }
+  }
+
+  PreviewValues values = pages_.Values();
+  values.operation = operation;
+  const WindowServices::Options options = services_.CurrentOptions();
+  values.includeExtension = options.includeExtension;
+  values.caseSensitive = options.caseSensitive;
+
+  lviRenameModel->Clear();
+  // An entry that cannot be built (an ID3 file that cannot be opened) ends
+  // the build quietly; the entries made before it are shown and checked.
+  PreviewBuild build = BuildPreview(renameList_->RenameListEntries(), values);
+  lviRenameModel->SetEntries(std::move(build.entries));
+
+  CheckFileNames(true);
+  services_.ShowStatus(QStringLiteral("Ready."));
+  lviRename->setFocus();
+}
+
+bool PreviewPane::CheckFileNames(bool showMessages) {
+  cmdYes->setEnabled(false);
+  const PreviewCheck check = CheckPreview(lviRenameModel->entries());
+  if (check.passed()) {
+    cmdYes->setEnabled(true);
+    return true;
+  }
+  if (showMessages) {
+    // Point at the entry to mend: the first that fails, selected and in view.
+    const QModelIndex failing = lviRenameModel->index(int(check.index), PreviewListModel::kNewName);
+    lviRename->setCurrentIndex(failing);
+    lviRename->scrollTo(failing);
+    const QString text = check.problem == PreviewProblem::InvalidName
+                             ? QStringLiteral("There are invalid filenames. This rename cannot be completed until "
+                                              "you change them.")
+                             : QStringLiteral("There are conflicting filenames. This rename cannot be completed "
+                                              "until you change them.");
+    ShowMessage(services_.DialogParent(), {QStringLiteral("Error"), text, DialogIcon::Error, DialogButtons::Ok});
+  }
+  return false;
+}
+
+void PreviewPane::tmrCheckFileNamesTimer() {
+  tmrCheckFileNames->stop();
+  CheckFileNames(false);
+}
+
+const std::vector<PreviewEntry>& PreviewPane::PreviewEntries() const { return lviRenameModel->entries(); }
+
+void PreviewPane::MoveTo(int left) { grpConfirmation->move(left, grpConfirmation->y()); }
+
+void PreviewPane::PlaceList(const QRect& geometry) { lviRename->setGeometry(geometry); }
+
+void PreviewPane::SetListShown(bool shown) { lviRename->setVisible(shown); }
+
+void PreviewPane::SetWaitCursor(bool wait) {
+  if (wait)
+    lviRename->setCursor(Qt::WaitCursor);
+  else
+    lviRename->unsetCursor();
+}
+
+void PreviewPane::SetSearchLocked(bool lock) {
+  HoldForSearch(lviRename, lock);
+  HoldForSearch(grpConfirmation, lock);
+}
+
+std::vector<QWidget*> PreviewPane::TabStops() const { return {lviRename}; }
