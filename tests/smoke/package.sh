@@ -78,7 +78,9 @@ wait_for() {
   while ! "$@"; do
     box=$(other_windows)
     [ -z "$box" ] || fail "a second window appeared while waiting for $what: $box"
-    if [ -n "$app_pid" ] && ! kill -0 "$app_pid" 2>/dev/null; then fail "the program ended while waiting for $what"; fi
+    if [ -n "$app_pid" ] && ! kill -0 "$app_pid" 2>/dev/null && ! "$@"; then
+      fail "the program ended while waiting for $what"
+    fi
     [ $SECONDS -lt $deadline ] || fail "no $what within $seconds s"
     sleep 0.2
   done
