@@ -5,13 +5,11 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 #include "browser/FileView.h"
 #include "browser/FileViewModel.h"
@@ -22,14 +20,15 @@ using namespace renameflow;
 
 namespace {
 
-void ShowActive(TfrmMain& w) {
+TfrmMain& OpenActive(TestWindow& t, const std::string& programFolder) {
+  TfrmMain& w = t.OpenWithProgramFolder(programFolder);
   w.show();
   QApplication::setActiveWindow(&w);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+  return w;
 }
 
-// Adds `names` of the test folder to the rename list and previews Replace
-// `from` by `to` on them.
+// Previews Replace `from` by `to` over `names` of the test folder.
 bool PreviewReplace(TestWindow& t, const std::vector<std::string>& names, const char* from, const char* to) {
   for (const std::string& name : names) t->renameList().AddToRenameList(name, t.files.path());
   Find<QLineEdit>(t.window(), "txtReplaceFrom")->setText(QString::fromUtf8(from));
@@ -37,55 +36,40 @@ bool PreviewReplace(TestWindow& t, const std::vector<std::string>& names, const 
   return PressOperation(t.window(), 0);
 }
 
-std::vector<std::string> Replaced(std::vector<std::string> names, char to) {
-  for (std::string& name : names) name[0] = to;
-  return names;
-}
-
-QAction* UndoItem(TfrmMain& w) { return Find<QAction>(w, "mnuUndoLastRename"); }
-
-// Ctrl+Z over the rename list.
-void PressUndo(TfrmMain& w) {
+// Ctrl+Z over the rename list; the status line after it.
+std::string PressUndo(TfrmMain& w) {
   Find<QTreeView>(w, "lviFiles")->setFocus();
   QTest::keyClick(Find<QTreeView>(w, "lviFiles"), Qt::Key_Z, Qt::ControlModifier);
+  return w.StatusText().toStdString();
 }
 
-QString Undone(int undone, int errors) {
-  return QStringLiteral("Ready, undone %1 file(s)/folder(s), %2 error(s).").arg(undone).arg(errors);
+std::string Undone(int undone, int errors) {
+  return "Ready, undone " + std::to_string(undone) + " file(s)/folder(s), " + std::to_string(errors) + " error(s).";
 }
 
-bool FileViewShows(TfrmMain& w, const std::string& name) {
-  for (int row = 0; row < FileModel(w)->rowCount(); ++row)
-    if (FileModel(w)->Name(row) == name) return true;
-  return false;
-}
+bool UndoOffered(TfrmMain& w) { return Find<QAction>(w, "mnuUndoLastRename")->isEnabled(); }
 
 }  // namespace
 
-// Two runs undone newest first, the second after a restart; names with line
-// breaks, shell syntax and invalid UTF-8 come back byte for byte. The program
-// folder cannot be written, so the undo file goes to the state folder.
+// Two runs undone newest first, the older one after a restart, where two of
+// its entries changed on disk since: those fail and nothing is replaced.
+// Names with line breaks and invalid UTF-8 come back byte for byte. The
+// program folder cannot be written: the undo file goes to the state folder
+// without an error box.
 TEST(UndoLastRename, UndoesRunsNewestFirstAlsoAfterARestart) {
   TestWindow t;
   const std::string unwritable = t.programFolder.path() + "/missing/";
   const std::vector<std::string> names = {"a1", "a\nline", "a$(touch pwned)`x`", "a\xff\xfe"};
   for (const std::string& name : names) t.files.WriteFile(name, name);
-  const auto original = Listing(t.files.path());
-  ShowActive(t.OpenWithProgramFolder(unwritable));
-  TfrmMain& w = t.window();
+  TfrmMain& w = OpenActive(t, unwritable);
   w.fileView().ListFiles(t.files.path() + "/");
-  EXPECT_FALSE(UndoItem(w)->isEnabled());
-  ASSERT_TRUE(PreviewReplace(t, names, "a", "b") && PressYes(w)) << (t.dialogs.count() ? t.dialogs.last().text.toStdString() : "") << w.StatusText().toStdString();
-  ASSERT_TRUE(PreviewReplace(t, Replaced(names, 'b'), "b", "c") && PressYes(w));
-  std::vector<std::string> renamed = Replaced(names, 'c');
-  std::sort(renamed.begin(), renamed.end());
-  EXPECT_EQ(Listing(t.files.path()), renamed);
+  EXPECT_FALSE(UndoOffered(w));
+  ASSERT_TRUE(PreviewReplace(t, names, "a", "b") && PressYes(w));
+  ASSERT_TRUE(PreviewReplace(t, {"b1", "b\nline", "b$(touch pwned)`x`", "b\xff\xfe"}, "b", "c") && PressYes(w));
   EXPECT_TRUE(std::filesystem::exists(t.StatePath() + "/UNDO"));
-
   ASSERT_TRUE(PreviewReplace(t, {"c1"}, "c", "d"));
-  EXPECT_FALSE(UndoItem(w)->isEnabled()) << "not while a preview is shown";
+  EXPECT_FALSE(UndoOffered(w)) << "not while a preview is shown";
   QTest::mouseClick(Find<QPushButton>(w, "cmdNo"), Qt::LeftButton);
-  ASSERT_TRUE(UndoItem(w)->isEnabled());
 
   auto* pattern = Find<QLineEdit>(w, "txtPattern");
   const QString typed = pattern->text();
@@ -93,34 +77,19 @@ TEST(UndoLastRename, UndoesRunsNewestFirstAlsoAfterARestart) {
   QTest::keyClicks(pattern, QStringLiteral("x"));
   QTest::keyClick(pattern, Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(pattern->text(), typed) << "Ctrl+Z in a text box undoes the typing";
-  EXPECT_TRUE(std::filesystem::exists(t.files / "c1"));
-
-  PressUndo(w);
-  EXPECT_EQ(w.StatusText().toStdString(), Undone(4, 0).toStdString());
-  EXPECT_TRUE(FileViewShows(w, "b1") && !FileViewShows(w, "c1")) << "the file view is refreshed";
+  EXPECT_TRUE(UndoOffered(w));
+  EXPECT_EQ(PressUndo(w), Undone(4, 0));
+  EXPECT_EQ(FileModel(w)->Name(0)[0], 'b') << "the file view is refreshed";
   t.Close();
 
-  ShowActive(t.OpenWithProgramFolder(unwritable));
-  PressUndo(t.window());
-  EXPECT_EQ(t->StatusText().toStdString(), Undone(4, 0).toStdString());
-  EXPECT_EQ(Listing(t.files.path()), original);
-  for (const std::string& name : names) EXPECT_EQ(t.files.ReadFile(name), name);
-  EXPECT_FALSE(UndoItem(t.window())->isEnabled()) << "no run is left to undo";
-  EXPECT_EQ(t.dialogs.count(), 0);
-}
-
-TEST(UndoLastRename, AnEntryChangedSinceTheRunIsAFailureAndNothingIsReplaced) {
-  TestWindow t;
-  for (const char* name : {"a1", "a2"}) t.files.WriteFile(name, name);
-  ShowActive(t.Open());
-  ASSERT_TRUE(PreviewReplace(t, {"a1", "a2"}, "a", "b") && PressYes(t.window()));
-  t.files.WriteFile("a1", "new");  // the old name taken again
-  std::filesystem::remove(t.files / "b2");  // the new name gone
-  PressUndo(t.window());
-  EXPECT_EQ(t->StatusText().toStdString(), Undone(0, 2).toStdString());
-  EXPECT_EQ(Listing(t.files.path()), (std::vector<std::string>{"a1", "b1"}));
+  t.files.WriteFile("a1", "new");                           // an old name taken again
+  std::filesystem::remove(t.files / "b$(touch pwned)`x`");  // a new name gone
+  EXPECT_EQ(PressUndo(OpenActive(t, unwritable)), Undone(2, 2));
+  EXPECT_EQ(Listing(t.files.path()), (std::vector<std::string>{"a\nline", "a1", "a\xff\xfe", "b1"}));
+  for (const char* name : {"a\nline", "a\xff\xfe"}) EXPECT_EQ(t.files.ReadFile(name), name);
   EXPECT_EQ(t.files.ReadFile("a1"), "new");
-  EXPECT_EQ(t.files.ReadFile("b1"), "a1");
+  EXPECT_FALSE(UndoOffered(t.window())) << "no run is left to undo";
+  EXPECT_EQ(t.dialogs.count(), 0);
 }
 
 // A state folder that cannot take a journal: the question comes before any
@@ -132,7 +101,7 @@ TEST(UndoLastRename, AReadOnlyStateFolderAsksBeforeRenaming) {
     if (std::system(("mount -t tmpfs -o ro tmpfs '" + t.StatePath() + "' 2>/dev/null").c_str()) != 0)
       GTEST_SKIP() << "a read-only mount needs root";
     t.files.WriteFile("a1");
-    ShowActive(t.Open());
+    OpenActive(t, t.programFolder.path() + "/");
     t.dialogs.QueueAnswer(answer);
     ASSERT_TRUE(PreviewReplace(t, {"a1"}, "a", "b"));
     QTest::mouseClick(Find<QPushButton>(t.window(), "cmdYes"), Qt::LeftButton);
@@ -145,7 +114,7 @@ TEST(UndoLastRename, AReadOnlyStateFolderAsksBeforeRenaming) {
     EXPECT_EQ(t->StatusText(), yes ? Counts(1, 0) : QStringLiteral("Ready."));
     EXPECT_EQ(Listing(t.files.path()), std::vector<std::string>{yes ? "b1" : "a1"});
     EXPECT_TRUE(InBrowsingLayout(t.window()));
-    EXPECT_FALSE(UndoItem(t.window())->isEnabled());
+    EXPECT_FALSE(UndoOffered(t.window()));
   }
 }
 
@@ -157,10 +126,12 @@ TEST(UndoAfterACrash, AKilledRunIsOfferedAtTheNextStart) {
   const int count = 100000;
   std::string pairs;
   for (int i = 0; i < count; ++i) {
-    const std::string n = std::to_string(i);
-    ::close(::open((t.files / ("f" + n)).c_str(), O_CREAT | O_WRONLY, 0644));
-    pairs += "f" + n + '\0' + "g" + n + '\0';
+    ::close(::open((t.files / ("f" + std::to_string(i))).c_str(), O_CREAT | O_WRONLY, 0644));
+    pairs += "f" + std::to_string(i) + '\0' + "g" + std::to_string(i) + '\0';
   }
+  t.home.WriteFile("pairs", pairs);
+  // The child only calls what is safe after a fork.
+  const std::string input = t.home / "pairs", state = t.StatePath(), folder = t.files.path();
   const auto countMoved = [&] {
     int moved = 0;
     for (const auto& entry : std::filesystem::directory_iterator(t.files.path()))
@@ -169,25 +140,14 @@ TEST(UndoAfterACrash, AKilledRunIsOfferedAtTheNextStart) {
   };
   for (const auto& [killAt, answer] : {std::pair{500, DialogAnswer::Yes}, std::pair{40000, DialogAnswer::No},
                                        std::pair{75000, DialogAnswer::Yes}}) {
-    int input[2];
-    ASSERT_EQ(::pipe(input), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
-    posix_spawn_file_actions_addclose(&actions, input[1]);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const std::string state = t.StatePath();
-    const std::string folder = t.files.path();
-    char* argv[] = {const_cast<char*>(QUILLON_FAULT_DRIVER), const_cast<char*>("--journal"),
-                    const_cast<char*>(state.c_str()), const_cast<char*>(folder.c_str()), nullptr};
-    pid_t child = 0;
-    ASSERT_EQ(::posix_spawn(&child, QUILLON_FAULT_DRIVER, &actions, nullptr, argv, environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(input[0]);
-    ASSERT_EQ(::write(input[1], pairs.data(), pairs.size()), ssize_t(pairs.size()));
-    ::close(input[1]);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::dup2(::open(input.c_str(), O_RDONLY), 0);
+      ::execl(QUILLON_FAULT_DRIVER, QUILLON_FAULT_DRIVER, "--journal", state.c_str(), folder.c_str(), nullptr);
+      ::_exit(127);
+    }
     const std::string sign = t.files / ("g" + std::to_string(killAt));
-    while (!std::filesystem::exists(sign) && ::waitpid(child, nullptr, WNOHANG) == 0) std::this_thread::yield();
+    while (!std::filesystem::exists(sign) && ::waitpid(child, nullptr, WNOHANG) == 0) ::usleep(100);
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -195,7 +155,7 @@ TEST(UndoAfterACrash, AKilledRunIsOfferedAtTheNextStart) {
 
     const int moved = countMoved();
     t.dialogs.QueueAnswer(answer);
-    ShowActive(t.Open());
+    OpenActive(t, t.programFolder.path() + "/");
     EXPECT_TRUE(WaitUntil([&] { return t.dialogs.count() == 1 && StatusIsReady(t.window()); }, 60000));
     ASSERT_EQ(t.dialogs.count(), 1) << killAt;
     EXPECT_EQ(t.dialogs.last().text,
@@ -204,10 +164,9 @@ TEST(UndoAfterACrash, AKilledRunIsOfferedAtTheNextStart) {
                   .arg(count));
     EXPECT_EQ(countMoved(), answer == DialogAnswer::Yes ? 0 : moved) << killAt;
     if (answer == DialogAnswer::No) {
-      PressUndo(t.window());
-      EXPECT_EQ(t->StatusText().toStdString(), Undone(moved, 0).toStdString());
-      EXPECT_EQ(countMoved(), 0);
+      EXPECT_EQ(PressUndo(t.window()), Undone(moved, 0));
     }
+    EXPECT_EQ(countMoved(), 0);
     t.Close();
     t.dialogs.clear();
   }
