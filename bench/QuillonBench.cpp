@@ -40,7 +40,9 @@
 
 #include "app/Main.h"
 #include "browser/FileView.h"
+#include "rename/Journal.h"
 #include "rename/PreviewPane.h"
+#include "rename/RenameEngine.h"
 #include "renamelist/RenameList.h"
 #include "widgets/Dialogs.h"
 #include "widgets/WidgetBridge.h"
@@ -187,6 +189,30 @@ double BaselineValidate(const std::vector<std::string>& names, const std::string
   });
 }
 
+// The core's renames of file_<i> to item_<i>, with a journal in
+// `stateFolder` or (empty) without one; the files are then given their names
+// back.
+double CoreRename(const std::string& folder, const std::vector<std::string>& names, const std::string& stateFolder) {
+  std::vector<PreviewEntry> entries;
+  entries.reserve(names.size());
+  for (const std::string& name : names) entries.push_back({"item" + name.substr(4), name, folder});
+  Journal::Writer journal;
+  std::string reason;
+  if (!stateFolder.empty() && !journal.Open(stateFolder, reason)) Fail("journal: " + reason);
+  RenameEngine::RenameRun run;
+  const double seconds = Seconds([&] {
+    run = stateFolder.empty() ? RenameEngine::PerformRenames(entries) : RenameEngine::PerformRenames(entries, journal);
+  });
+  if (run.successes != names.size()) Fail("journal: the core renamed " + std::to_string(run.successes));
+  if (stateFolder.empty()) {
+    for (PreviewEntry& entry : entries) std::swap(entry.newName, entry.oldName);
+    RenameEngine::PerformRenames(entries);
+  } else if (Journal::UndoRun(*Journal::NewestUndoableRun(stateFolder)).undone != names.size()) {
+    Fail("journal: the run was not undone");
+  }
+  return seconds;
+}
+
 double BaselineRename(const std::string& folder, const std::vector<std::string>& names) {
   return Seconds([&] {
     const int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
@@ -221,8 +247,8 @@ double ToolRename(const std::string& folder, const std::string& command) {
 
 class Bench {
  public:
-  Bench(const Options& options, std::string programFolder, std::string home)
-      : options_(options) {
+  Bench(const Options& options, std::string programFolder, std::string home, std::string stateFolder)
+      : options_(options), stateFolder_(stateFolder) {
     SetDialogHandler([this](const DialogRequest& request) {
       dialogs_.push_back(request.title.toStdString() + ": " + request.text.toStdString());
       return DialogAnswer::Ok;
@@ -230,6 +256,7 @@ class Bench {
     AppEnvironment environment;
     environment.programFolder = programFolder + "/";
     environment.home = home;
+    environment.stateFolder = stateFolder;
     programFolder_ = programFolder;
     window_ = std::make_unique<TfrmMain>(environment);
   }
@@ -260,6 +287,7 @@ class Bench {
   }
 
   const Options& options_;
+  std::string stateFolder_;
   std::string programFolder_;
   std::vector<std::string> dialogs_;
   std::unique_ptr<TfrmMain> window_;
@@ -352,6 +380,7 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
 
   // preview, validate and rename, each run on a fresh folder
   std::vector<double> previewTimes, handlerTimes, previewBase, validateTimes, validateBase, renameTimes, renameBase;
+  std::vector<double> undoTimes, journalTimes, plainTimes;
   long peakKiB = 0;
   for (int r = 0; r < bench.options_.runs; ++r) {
     RemoveTree(folder);
@@ -386,6 +415,14 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
     const int undoLines = int(std::count(std::istreambuf_iterator<char>(undoFile), std::istreambuf_iterator<char>(), '\n'));
     if (undoLines != n) Fail("rename: undo file has " + std::to_string(undoLines) + " lines");
 
+    undoTimes.push_back(Seconds([&] { Invoke(Find<QAction>(w, "mnuUndoLastRename")); }));
+    bench.ExpectNoDialogs("undo");
+    if (w.StatusText() != QStringLiteral("Ready, undone %1 file(s)/folder(s), 0 error(s).").arg(n))
+      Fail("undo: status \"" + w.StatusText().toStdString() + "\"");
+    if (CountFilesStartingWith(folder, "file_") != n) Fail("undo: files on disk not renamed back");
+    journalTimes.push_back(CoreRename(folder, names, bench.stateFolder_));
+    plainTimes.push_back(CoreRename(folder, names, {}));
+
     RemoveTree(folder);
     MakeFiles(folder, n);
     renameBase.push_back(BaselineRename(folder, names));
@@ -393,7 +430,9 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
   Report({"preview", n, fs, Median(previewTimes), Median(previewBase), "Replace file -> item, button to Ready."});
   Report({"preview*", n, fs, Median(handlerTimes), Median(previewBase), "the preview timer's handler alone"});
   Report({"validate", n, fs, Median(validateTimes), Median(validateBase), ""});
-  Report({"rename", n, fs, Median(renameTimes), Median(renameBase), "Yes to counts text, undo file written"});
+  Report({"rename", n, fs, Median(renameTimes), Median(renameBase), "Yes to counts text, journal and undo file written"});
+  Report({"undo", n, fs, Median(undoTimes), Median(renameBase), "Undo last rename to counts text"});
+  Report({"journal", n, fs, Median(journalTimes), Median(plainTimes), "the core's renames with the journal, against without"});
   Report({"memory", n, fs, double(peakKiB) / 1024.0, -1, "MiB peak resident"});
 
   // Other tools doing the same renames
@@ -469,10 +508,11 @@ int main(int argc, char** argv) {
   const std::string scratch = MakeTempFolder("/var/tmp");
   const std::string programFolder = scratch + "/program";
   const std::string home = scratch + "/home";
+  const std::string stateFolder = home + "/.local/state/quillon";
   stdfs::create_directories(programFolder);
   stdfs::create_directories(home);
   {
-    Bench bench(options, programFolder, home);
+    Bench bench(options, programFolder, home, stateFolder);
     std::cerr << "phase            N  fs       seconds (median of " << options.runs << ")\n";
     for (const auto& [fs, parent] : fileSystems) {
       const std::string base = MakeTempFolder(parent);

@@ -7,6 +7,7 @@
 
 #include "platform/Paths.h"
 #include "platform/ProgramFolder.h"
+#include "rename/Journal.h"
 
 AppEnvironment AppEnvironment::FromProcess() {
   AppEnvironment environment;
@@ -17,5 +18,6 @@ AppEnvironment AppEnvironment::FromProcess() {
   if (environment.programFolder.empty() && !folder.isEmpty())
     environment.programFolder = Paths::WithTrailingDelimiter(folder.toUtf8().toStdString());
   if (const char* home = std::getenv("HOME")) environment.home = home;
+  environment.stateFolder = Journal::StateFolderOfThisUser();
   return environment;
 }

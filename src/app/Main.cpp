@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 
 #include "app/Settings.h"
 #include "browser/FileView.h"
@@ -128,9 +129,15 @@ void TfrmMain::CreateMenus() {
   mnuFile = MakeMenu(mnuMain, "mnuFile", QStringLiteral("&File"));
   mnuRefresh = MakeItem(mnuFile, "mnuRefresh", QStringLiteral("&Refresh"), QKeySequence(Qt::Key_F5));
   mnuRefresh->setShortcutContext(Qt::ApplicationShortcut);
+  // Ctrl+Z in a text box still undoes the typing there: an editable box
+  // takes the standard undo key before the menu sees it.
+  mnuUndoLastRename = MakeItem(mnuFile, "mnuUndoLastRename", QStringLiteral("&Undo last rename"),
+                               QKeySequence(Qt::CTRL | Qt::Key_Z));
+  mnuUndoLastRename->setEnabled(false);
   mnuFile->addSeparator()->setObjectName(QStringLiteral("N1"));
   mnuExit = MakeItem(mnuFile, "mnuExit", QStringLiteral("&Exit"));
   connect(mnuRefresh, &QAction::triggered, this, [this] { fileView_->mnuRefreshClick(); });
+  connect(mnuUndoLastRename, &QAction::triggered, this, [this] { mnuUndoLastRenameClick(); });
   connect(mnuExit, &QAction::triggered, this, [this] { mnuExitClick(); });
 
   mnuOptions = MakeMenu(mnuMain, "mnuOptions", QStringLiteral("&Options"));
@@ -176,6 +183,7 @@ void TfrmMain::ConnectRooms() {
   // The pages learn of it directly: the pane reports its hiding also while
   // the window is torn down.
   connect(preview_, &PreviewPane::PageCovered, pages_, &OperationPages::SetCovered);
+  connect(preview_, &PreviewPane::UndoableRunsChanged, this, [this] { UpdateUndoLastRename(true); });
 
   connect(cmdCancel, &QPushButton::clicked, renameList_, &RenameList::StopRecursiveSearch);
   // Escape cancels a running search, as in any progress dialog; it is a
@@ -220,6 +228,9 @@ void TfrmMain::FormCreate() {
 
   setWindowState(windowState() | Qt::WindowMaximized);
   Invoke(mnuRename_[0]);
+  UpdateUndoLastRename(true);
+  // Asked once the window is up, so that the question has a window to belong to.
+  QTimer::singleShot(0, this, [this] { preview_->OfferUndoOfUnfinishedRun(); });
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -275,6 +286,8 @@ void TfrmMain::FormResize() {
 }
 
 void TfrmMain::HideViewControls(bool browse) {
+  previewShown_ = !browse;
+  UpdateUndoLastRename(false);
   SetMenuEnabled(mnuRename, browse);
   renameList_->SetMenuEnabled(browse);
   SetMenuEnabled(mnuOptions, browse);
@@ -286,6 +299,12 @@ void TfrmMain::HideViewControls(bool browse) {
   const QRect tree = folderTree_->TreeGeometry();
   preview_->PlaceList(QRect(tree.x(), folderTree_->PathBoxTop(), tree.width() + fileView_->ListGeometry().width(),
                             tree.height()));
+}
+
+void TfrmMain::UpdateUndoLastRename(bool recheckRuns) {
+  if (!mnuUndoLastRename) return;  // the rooms switch the layout while they are made
+  if (recheckRuns) undoableRun_ = preview_->HasUndoableRun();
+  if (!searchLocked_) mnuUndoLastRename->setEnabled(undoableRun_ && !previewShown_);
 }
 
 void TfrmMain::SetMenuEnabled(QMenu* menu, bool enabled) {
@@ -360,6 +379,7 @@ void TfrmMain::LockForRecursiveSearch(bool lock) {
   HoldForSearch(mnuRename, lock);
   HoldForSearch(mnuOptions, lock);
   HoldForSearch(mnuRefresh, lock);
+  HoldForSearch(mnuUndoLastRename, lock);
   folderTree_->SetSearchLocked(lock);
   fileView_->SetSearchLocked(lock);
   renameList_->SetSearchLocked(lock);
@@ -389,6 +409,9 @@ void TfrmMain::mnuExitClick() { close(); }
 void TfrmMain::mnuCaseSensitiveClick() { mnuCaseSensitive->setChecked(!mnuCaseSensitive->isChecked()); }
 void TfrmMain::mnuIncludeExtensionClick() { mnuIncludeExtension->setChecked(!mnuIncludeExtension->isChecked()); }
 void TfrmMain::mnuUndoClick() { mnuUndo->setChecked(!mnuUndo->isChecked()); }
+void TfrmMain::mnuUndoLastRenameClick() {
+  if (mnuUndoLastRename->isEnabled()) preview_->UndoLastRename();
+}
 
 void TfrmMain::About2Click() {
   const QString text = QStringLiteral("Quillon v7.2\r\nby the Quillon developers\r\n\r\n%1\r\n%2")

@@ -41,6 +41,7 @@ class TfrmMain : public QMainWindow, private WindowServices {
   PreviewPane& previewPane() { return *preview_; }
 
   const std::string& ProgramFolder() const override { return programFolder_; }
+  const std::string& StateFolder() const override { return environment_.stateFolder; }
   const std::string& SettingsFileName() const { return settingsFileName_; }
 
   void ShowStatus(const QString& text) override;
@@ -53,6 +54,7 @@ class TfrmMain : public QMainWindow, private WindowServices {
   void mnuCaseSensitiveClick();
   void mnuIncludeExtensionClick();
   void mnuUndoClick();
+  void mnuUndoLastRenameClick();
   void About2Click();
   void mnuExitClick();
   void cmdCancelClick();
@@ -69,6 +71,9 @@ class TfrmMain : public QMainWindow, private WindowServices {
   void FormCreate();
   void FormClose();
   static void SetMenuEnabled(QMenu* menu, bool enabled);
+  // "Undo last rename" is offered while a run can be undone and no preview
+  // is shown; `recheckRuns` reads the journals again.
+  void UpdateUndoLastRename(bool recheckRuns);
 
   // WindowServices
   void ShowBusyProgress(const QString& firstLine, const QString& secondLine) override;
@@ -81,6 +86,8 @@ class TfrmMain : public QMainWindow, private WindowServices {
   std::string programFolder_;     // folder of the executable, trailing delimiter
   std::string settingsFileName_;  // full path of the settings file
   bool searchLocked_ = false;
+  bool previewShown_ = false;
+  bool undoableRun_ = false;  // the journals hold a run that can be undone
   // Where the keyboard focus was when a recursive search began; Cancel holds
   // it meanwhile.
   QPointer<QWidget> focusBeforeSearch_;
@@ -103,6 +110,7 @@ class TfrmMain : public QMainWindow, private WindowServices {
   // Menus (the Add menu is the rename list's)
   QMenu* mnuFile = nullptr;
   QAction* mnuRefresh = nullptr;
+  QAction* mnuUndoLastRename = nullptr;
   QAction* mnuExit = nullptr;
   QMenu* mnuOptions = nullptr;
   QAction* mnuCaseSensitive = nullptr;

@@ -36,6 +36,9 @@ class WindowServices {
   virtual Options CurrentOptions() const = 0;
   // The folder of the executable, with a trailing delimiter.
   virtual const std::string& ProgramFolder() const = 0;
+  // The user's state folder, where the rename journals (and an undo file the
+  // program folder cannot take) go; empty when there is none.
+  virtual const std::string& StateFolder() const = 0;
   // The parent of the rooms' message boxes.
   virtual QWidget* DialogParent() = 0;
 

@@ -1,16 +1,45 @@
 #include "platform/AtomicFile.h"
 
+#include <algorithm>
+
+namespace {
+
+// Small pieces are gathered so that each write call carries up to 1 MiB.
+template <typename WriteAllOf>
+bool WriteGathered(const std::vector<std::string_view>& pieces, WriteAllOf writeAll) {
+  constexpr std::size_t kChunk = std::size_t(1) << 20;
+  std::string buffer;
+  buffer.reserve(kChunk);
+  for (const std::string_view piece : pieces) {
+    if (buffer.size() + piece.size() > kChunk) {
+      if (!buffer.empty() && !writeAll(std::string_view(buffer))) return false;
+      buffer.clear();
+    }
+    if (piece.size() >= kChunk) {
+      if (!writeAll(piece)) return false;
+    } else {
+      buffer += piece;
+    }
+  }
+  return buffer.empty() || writeAll(std::string_view(buffer));
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, std::string_view content, std::string& error) {
+  return WriteFileAtomically(path, std::vector<std::string_view>{content}, error);
+}
+
 #ifdef _WIN32
 
 #include "platform/WinText.h"
 
-#include <algorithm>
 #include <string>
 
 using WinText::SystemMessage;
 using WinText::Wide;
 
-bool WriteFileAtomically(const std::string& path, std::string_view content, std::string& error) {
+bool WriteFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces, std::string& error) {
   std::wstring target = Wide(path);
   std::wstring temp;
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -23,14 +52,15 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, std:
     error = SystemMessage(GetLastError());
     return false;
   }
-  bool ok = true;
-  std::size_t done = 0;
-  while (ok && done < content.size()) {
-    DWORD written = 0;
-    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 30));
-    ok = WriteFile(file, content.data() + done, chunk, &written, nullptr) != 0;
-    done += written;
-  }
+  bool ok = WriteGathered(pieces, [file](std::string_view content) {
+    for (std::size_t done = 0; done < content.size();) {
+      DWORD written = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 30));
+      if (WriteFile(file, content.data() + done, chunk, &written, nullptr) == 0) return false;
+      done += written;
+    }
+    return true;
+  });
   if (ok) ok = FlushFileBuffers(file) != 0;
   DWORD code = ok ? 0 : GetLastError();
   CloseHandle(file);
@@ -133,7 +163,7 @@ int CreateTemporary(const std::string& target, std::string& tempPath) {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view content, std::string& error) {
+bool WriteFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces, std::string& error) {
   const std::string target = ResolveTarget(path);
   // Only a regular file is ever replaced: a pipe or a device in the way (a
   // settings file linked to /dev/null, say) stays what it is.
@@ -161,7 +191,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, std:
       }
     }
   }
-  if (ok) ok = WriteAll(fd, content);
+  if (ok) ok = WriteGathered(pieces, [fd](std::string_view content) { return WriteAll(fd, content); });
   if (ok) ok = ::fsync(fd) == 0;
   int savedErrno = errno;
   if (::close(fd) != 0 && ok) {

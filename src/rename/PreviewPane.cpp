@@ -16,11 +16,14 @@
 
 #include <exception>
 #include <functional>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "app/WindowServices.h"
 #include "platform/Paths.h"
+#include "rename/Journal.h"
 #include "rename/OperationPages.h"
 #include "rename/PreviewListModel.h"
 #include "rename/RenameEngine.h"
@@ -221,9 +224,26 @@ void PreviewPane::tmrDoRenameTimer() {
 }
 
 void PreviewPane::PerformRename() {
+  // The journal is opened before anything is renamed; without it the run
+  // could not be undone nor found after a crash, so the user decides.
+  Journal::Writer journal;
+  std::string reason;
+  if (!journal.Open(services_.StateFolder(), reason)) {
+    const DialogAnswer answer = ShowMessage(
+        services_.DialogParent(),
+        {QStringLiteral("Confirm"),
+         QStringLiteral("Undo information cannot be saved: %1. Rename anyway?").arg(FromBytes(reason)),
+         DialogIcon::Question, DialogButtons::YesNo});
+    if (answer != DialogAnswer::Yes) {
+      cmdNoClick();
+      return;
+    }
+  }
+
   RenameEngine::RenameRun run;
   try {
-    run = RenameEngine::PerformRenames(lviRenameModel->entries());
+    run = journal.IsOpen() ? RenameEngine::PerformRenames(lviRenameModel->entries(), journal)
+                           : RenameEngine::PerformRenames(lviRenameModel->entries());
   } catch (const std::exception& error) {
     run.stopped = true;
     run.error = error.what();
@@ -234,15 +254,73 @@ void PreviewPane::PerformRename() {
   services_.RefreshFiles();
   cmdNoClick();
   services_.ShowStatus(FromBytes(RenameEngine::CountsText(run.successes, run.failures)));
+  emit UndoableRunsChanged();
 
   if (services_.CurrentOptions().undoFile) {
+    std::string writtenTo;
     std::string error;
-    if (!RenameEngine::WriteUndoFile(Paths::UndoFileName(services_.ProgramFolder()), run.undoLines, error))
-      ShowMessage(services_.DialogParent(), {QStringLiteral("Error"), FromBytes(error), DialogIcon::Error, DialogButtons::Ok});
+    if (!RenameEngine::SaveUndoFile(services_.ProgramFolder(), services_.StateFolder(), run.undoLines, writtenTo,
+                                    error))
+      ShowError(FromBytes(error));
   }
-  if (run.stopped)
-    ShowMessage(services_.DialogParent(),
-                {QStringLiteral("Error"), FromBytes(run.error), DialogIcon::Error, DialogButtons::Ok});
+  if (run.stopped) ShowError(FromBytes(run.error));
+  ShowStranded(run.stranded);
+}
+
+bool PreviewPane::HasUndoableRun() const {
+  return !services_.StateFolder().empty() && Journal::NewestUndoableRun(services_.StateFolder()).has_value();
+}
+
+void PreviewPane::UndoLastRename() {
+  if (services_.StateFolder().empty()) return;
+  if (const std::optional<std::string> newest = Journal::NewestUndoableRun(services_.StateFolder()))
+    UndoRun(*newest);
+}
+
+void PreviewPane::OfferUndoOfUnfinishedRun() {
+  if (services_.StateFolder().empty()) return;
+  const std::optional<Journal::UnfinishedRun> unfinished = Journal::FindUnfinishedRun(services_.StateFolder());
+  if (!unfinished) return;
+  const DialogAnswer answer =
+      ShowMessage(services_.DialogParent(),
+                  {QStringLiteral("Confirm"),
+                   QStringLiteral("The last rename did not finish: %1 of %2 names were changed. Undo these changes?")
+                       .arg(unfinished->changed)
+                       .arg(unfinished->total),
+                   DialogIcon::Question, DialogButtons::YesNo});
+  if (answer == DialogAnswer::Yes) {
+    UndoRun(unfinished->path);
+    return;
+  }
+  std::string reason;
+  if (!Journal::KeepRun(unfinished->path, reason)) ShowError(FromBytes(reason));
+  services_.RefreshFiles();
+  emit UndoableRunsChanged();
+}
+
+void PreviewPane::UndoRun(const std::string& journalPath) {
+  services_.ShowStatus(QStringLiteral("Undoing rename..."));
+  const Journal::UndoResult result = Journal::UndoRun(journalPath);
+  services_.RefreshFiles();
+  services_.ShowStatus(FromBytes(RenameEngine::UndoneText(result.undone, result.errors)));
+  emit UndoableRunsChanged();
+  if (!result.error.empty()) ShowError(FromBytes(result.error));
+  ShowStranded(result.stranded);
+}
+
+// An entry a failed change of letter case left under a hidden temporary name
+// would otherwise look lost to the user.
+void PreviewPane::ShowStranded(const std::vector<std::string>& stranded) {
+  if (stranded.empty()) return;
+  QString names;
+  for (const std::string& path : stranded) names += QStringLiteral("\r\n") + FromBytes(path);
+  ShowError(QStringLiteral("These files or folders could not be given their new or old name and stand under a "
+                           "temporary name:") +
+            names);
+}
+
+void PreviewPane::ShowError(const QString& text) {
+  ShowMessage(services_.DialogParent(), {QStringLiteral("Error"), text, DialogIcon::Error, DialogButtons::Ok});
 }
 
 void PreviewPane::cmdNoClick() {

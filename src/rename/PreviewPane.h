@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QRect>
 
+#include <string>
 #include <vector>
 
 #include "rename/Preview.h"
@@ -15,6 +16,7 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QString;
 class QTimer;
 class QTreeView;
 class RenameList;
@@ -50,6 +52,15 @@ class PreviewPane : public QObject {
 
   const std::vector<PreviewEntry>& PreviewEntries() const;
 
+  // A rename run in the state folder's journals can be undone.
+  bool HasUndoableRun() const;
+  // Renames the newest run that is not undone yet back, refreshes the file
+  // view and shows the counts.
+  void UndoLastRename();
+  // At start-up: a run cut short by a crash is offered for undo; No keeps
+  // its names and marks it finished.
+  void OfferUndoOfUnfinishedRun();
+
   // Layout: the confirmation pane's left edge; the list over the browser.
   void MoveTo(int left);
   void PlaceList(const QRect& geometry);
@@ -62,8 +73,14 @@ class PreviewPane : public QObject {
  signals:
   // The confirmation pane lies over the operation page (true), or not.
   void PageCovered(bool covered);
+  // A run was recorded or undone: whether one can be undone may have changed.
+  void UndoableRunsChanged();
 
  private:
+  void UndoRun(const std::string& journalPath);
+  void ShowStranded(const std::vector<std::string>& stranded);
+  void ShowError(const QString& text);
+
   WindowServices& services_;
   RenameList* renameList_ = nullptr;
   const OperationPages& pages_;

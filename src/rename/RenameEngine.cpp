@@ -227,9 +227,14 @@ std::string CannotCreateText(const std::string& fileName, const std::string& rea
 
 // cmd reads a batch file in the console's code page; the names are UTF-8,
 // so the Windows file switches the console to UTF-8 before its first REN line.
-std::string UndoFileContents(const std::vector<std::string>& undoLines, Build build) {
-  const std::string header = build == Build::Windows ? "@CHCP 65001 >NUL\r\n" : "";
-  return header + UndoFileText(undoLines);
+// The pieces point into `undoLines`, last line first, as UndoFileText joins
+// them: a million lines are written without a second copy of their text.
+std::vector<std::string_view> UndoFileContents(const std::vector<std::string>& undoLines, Build build) {
+  std::vector<std::string_view> pieces;
+  pieces.reserve(undoLines.size() + 1);
+  if (build == Build::Windows) pieces.push_back("@CHCP 65001 >NUL\r\n");
+  for (auto it = undoLines.rbegin(); it != undoLines.rend(); ++it) pieces.push_back(*it);
+  return pieces;
 }
 
 constexpr char kStaleText[] = " The earlier undo file is out of date: do not run it.";
@@ -265,7 +270,7 @@ bool SaveUndoFile(const std::string& programFolder, const std::string& stateFold
                   const std::vector<std::string>& undoLines, std::string& writtenTo, std::string& errorText,
                   Build build) {
   const std::vector<std::string> places = UndoFilePlaces(programFolder, stateFolder, build);
-  const std::string text = UndoFileContents(undoLines, build);
+  const std::vector<std::string_view> text = UndoFileContents(undoLines, build);
   std::string firstReason;
   for (std::size_t i = 0; i < places.size(); ++i) {
     std::string reason;

@@ -242,6 +242,8 @@ TEST(ConfirmationUndo, TheOptionDecidesWhetherAnUndoFileIsWritten) {
 
 TEST(ConfirmationUndo, AnUndoFileThatCannotBeWrittenIsReportedAfterTheRenames) {
   TestWindow t;
+  // Neither the program folder nor the state folder can take the file.
+  std::filesystem::create_directories(t.StatePath() + "/UNDO");
   TfrmMain& w = t.OpenWithProgramFolder(t.programFolder.path() + "/missing/");
   t.files.WriteFile("a.txt", "A");
   PreviewOf(t, t.files.path(), {{"a.txt", "b.txt"}});

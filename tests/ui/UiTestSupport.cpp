@@ -51,6 +51,7 @@ TfrmMain& TestWindow::OpenWithProgramFolder(const std::string& folder) {
   AppEnvironment environment;
   environment.programFolder = folder;
   environment.home = home.path();
+  environment.stateFolder = StatePath();
   window_ = std::make_unique<TfrmMain>(environment);
   return *window_;
 }

@@ -77,6 +77,8 @@ class TestWindow {
   void WriteSettings(const std::string& text) const;
   std::string ReadSettings() const;
   std::string SettingsPath() const { return home.path() + "/.Quillon.ini"; }
+  // The window's state folder (rename journals), inside the temporary home.
+  std::string StatePath() const { return home.path() + "/.local/state/quillon"; }
 
   TempDir programFolder;
   TempDir home;
