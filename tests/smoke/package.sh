@@ -153,11 +153,14 @@ xdotool key alt+q
 
 if [ -n "${QUILLON_PACKAGE_SHOT:-}" ]; then sleep 3; import -window root "$QUILLON_PACKAGE_SHOT"; fi
 
-# "&Yes" answers only once the preview is ready; it is hidden after the run,
-# so pressing it again does nothing.
+# "&Yes" (8, 136, 105 x 25 in the confirmation pane) answers only once the
+# preview is ready, so it is clicked until the names change. Its access key
+# would not do: while the button is disabled Alt+Y types a "y" into the
+# focused text box. The point clicked lies above the page's own button
+# (Top 144), so a click after the run, when the page is back, does nothing.
 press_yes_until_renamed() {
   names_are "$renamed" && return 0
-  xdotool key alt+y
+  click_at $((page_left + 60)) $((menu_bar + 140))
   sleep 0.3
   names_are "$renamed"
 }
