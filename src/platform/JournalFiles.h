@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -39,6 +40,8 @@ class File {
   bool Sync(bool withSize, std::string& reason);
   // The whole file from its start.
   bool ReadAll(std::string& data, std::string& reason);
+  // The file's last `size` bytes (all of it when it is shorter).
+  bool ReadTail(std::size_t size, std::string& data, std::string& reason);
   // Cuts the file to its first `size` bytes.
   bool Truncate(std::uint64_t size, std::string& reason);
 

@@ -78,6 +78,26 @@ bool File::ReadAll(std::string& data, std::string& reason) {
   }
 }
 
+bool File::ReadTail(std::size_t size, std::string& data, std::string& reason) {
+  data.clear();
+  const int fd = static_cast<int>(handle_);
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return reason = SystemReason(errno), false;
+  const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+  const std::size_t wanted = fileSize < size ? static_cast<std::size_t>(fileSize) : size;
+  data.resize(wanted);
+  std::size_t got = 0;
+  while (got < wanted) {
+    const ssize_t n = ::pread(fd, data.data() + got, wanted - got, static_cast<off_t>(fileSize - wanted + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return reason = SystemReason(errno), false;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  data.resize(got);
+  return true;
+}
+
 bool File::Truncate(std::uint64_t size, std::string& reason) {
   if (::ftruncate(static_cast<int>(handle_), static_cast<off_t>(size)) != 0) return reason = SystemReason(errno), false;
   return true;

@@ -101,6 +101,28 @@ bool File::ReadAll(std::string& data, std::string& reason) {
   }
 }
 
+bool File::ReadTail(std::size_t size, std::string& data, std::string& reason) {
+  data.clear();
+  LARGE_INTEGER fileSize{};
+  if (!::GetFileSizeEx(Handle(handle_), &fileSize)) return reason = LastReason(), false;
+  const auto total = static_cast<std::uint64_t>(fileSize.QuadPart);
+  const std::size_t wanted = total < size ? static_cast<std::size_t>(total) : size;
+  LARGE_INTEGER start{};
+  start.QuadPart = static_cast<LONGLONG>(total - wanted);
+  if (!::SetFilePointerEx(Handle(handle_), start, nullptr, FILE_BEGIN)) return reason = LastReason(), false;
+  data.resize(wanted);
+  std::size_t got = 0;
+  while (got < wanted) {
+    DWORD n = 0;
+    if (!::ReadFile(Handle(handle_), data.data() + got, static_cast<DWORD>(wanted - got), &n, nullptr))
+      return reason = LastReason(), false;
+    if (n == 0) break;
+    got += n;
+  }
+  data.resize(got);
+  return true;
+}
+
 bool File::Truncate(std::uint64_t size, std::string& reason) {
   LARGE_INTEGER end{};
   end.QuadPart = static_cast<LONGLONG>(size);

@@ -15,28 +15,51 @@ namespace Journal {
 
 namespace {
 
-std::string FoldedKey(const std::string& folder, const std::string& name) {
-  return folder + StringH::CaseBlindKey(name);
+// A key for a name in its folder under which every spelling a case-ignoring
+// volume may take falls together: FNV-1a over the folder and the name's
+// case-blind bytes. It is the same in every process and build, so a journal's
+// writer and its later reader agree on which entries share names; two names
+// whose keys collide merely count as shared, which is always safe.
+constexpr std::uint64_t kFnvPrime = 1099511628211ull;
+
+std::uint64_t FolderHash(std::string_view folder) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (char c : folder) hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
+  return hash * kFnvPrime;  // a zero byte: no name can run into the folder
 }
 
-std::vector<bool> SharedNames(const std::vector<Entry>& batch, std::size_t first, std::size_t count) {
-  std::unordered_map<std::string, int> uses;
-  uses.reserve(2 * count);
+std::uint64_t FoldedKey(std::uint64_t folderHash, std::string_view name) {
+  std::uint64_t hash = folderHash;
+  for (char c : name) hash = (hash ^ static_cast<unsigned char>(StringH::CaseBlindByte(c))) * kFnvPrime;
+  return hash;
+}
+
+template <typename AnEntry>
+std::vector<bool> SharedNames(const std::vector<AnEntry>& batch, std::size_t first, std::size_t count) {
+  std::vector<std::uint64_t> keys;
+  keys.reserve(2 * count);
+  std::string_view lastFolder;
+  std::uint64_t folderHash = FolderHash(lastFolder);
   for (std::size_t i = first; i < first + count; ++i) {
-    ++uses[FoldedKey(batch[i].folder, batch[i].oldName)];
-    ++uses[FoldedKey(batch[i].folder, batch[i].newName)];
+    const std::string_view folder = batch[i].folder;
+    if (i == first || folder != lastFolder) folderHash = FolderHash(lastFolder = folder);
+    keys.push_back(FoldedKey(folderHash, batch[i].oldName));
+    keys.push_back(FoldedKey(folderHash, batch[i].newName));
   }
+  std::vector<std::uint64_t> sorted = keys;
+  std::sort(sorted.begin(), sorted.end());
+  const auto usedTwice = [&sorted](std::uint64_t key) {
+    const auto at = std::lower_bound(sorted.begin(), sorted.end(), key);
+    return at + 1 != sorted.end() && at[1] == key;
+  };
   std::vector<bool> shared(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const Entry& e = batch[first + i];
-    shared[i] = uses[FoldedKey(e.folder, e.oldName)] > 1 || uses[FoldedKey(e.folder, e.newName)] > 1;
-  }
+  for (std::size_t i = 0; i < count; ++i) shared[i] = usedTwice(keys[2 * i]) || usedTwice(keys[2 * i + 1]);
   return shared;
 }
 
 }  // namespace
 
-std::vector<bool> SharedNames(const std::vector<Entry>& batch) { return SharedNames(batch, 0, batch.size()); }
+std::vector<bool> SharedNames(const std::vector<EntryView>& batch) { return SharedNames(batch, 0, batch.size()); }
 
 std::string StateFolder(const StateEnvironment& environment, Build build) {
   if (build == Build::Windows) {
@@ -101,7 +124,7 @@ void PutU32(std::string& out, std::uint32_t value) {
 void PutU64(std::string& out, std::uint64_t value) {
   for (int i = 0; i < 8; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
-void PutText(std::string& out, const std::string& text) {
+void PutText(std::string& out, std::string_view text) {
   PutU32(out, static_cast<std::uint32_t>(text.size()));
   out += text;
 }
@@ -308,6 +331,22 @@ bool ReadHeld(HeldJournal& held, const std::string& path, Run& run, std::string&
   return true;
 }
 
+// The mark a finished or undone journal ends with, read from its last bytes
+// alone, so that a run found undone or finished needs no full read; 0 for any
+// other ending (a torn record, a run still going), which the caller then
+// reads whole. Only a name whose bytes copy a mark record together with its
+// checksum could pass for one.
+char EndMark(JournalFiles::File& file) {
+  constexpr std::size_t kMarkSize = 9;
+  std::string tail;
+  std::string reason;
+  if (!file.ReadTail(kMarkSize, tail, reason) || tail.size() != kMarkSize) return 0;
+  if (tail[0] != kFinished && tail[0] != kUndone) return 0;
+  if (Cursor(tail.data() + 1, 4).Number(4) != 0) return 0;
+  if (static_cast<std::uint32_t>(Cursor(tail.data() + 5, 4).Number(4)) != Crc32(tail.data(), 5)) return 0;
+  return tail[0];
+}
+
 bool HasPending(const Run& run) {
   return std::find(run.states.begin(), run.states.end(), EntryState::Pending) != run.states.end();
 }
@@ -358,7 +397,7 @@ bool Writer::Append(const std::string& record, bool sync, std::string& reason) {
   return file_.WriteAll(record, reason) && (!sync || file_.Sync(false, reason));
 }
 
-bool Writer::WriteIntent(const std::vector<Entry>& batch, std::string& reason) {
+bool Writer::WriteIntent(const std::vector<EntryView>& batch, std::string& reason) {
   // Numbered across the run: the count so far travels in the record.
   std::string record;
   if (written_ == 0) {
@@ -367,12 +406,12 @@ bool Writer::WriteIntent(const std::vector<Entry>& batch, std::string& reason) {
     EndRecord(record, start);
   }
   std::size_t size = record.size() + 32;
-  for (const Entry& e : batch) size += 12 + e.oldName.size() + e.newName.size() + e.folder.size();
+  for (const EntryView& e : batch) size += 12 + e.oldName.size() + e.newName.size() + e.folder.size();
   record.reserve(size);
   const std::size_t start = BeginRecord(record, kIntent);
   PutU64(record, written_);
   PutU32(record, static_cast<std::uint32_t>(batch.size()));
-  for (const Entry& e : batch) {
+  for (const EntryView& e : batch) {
     if (e.folder == lastFolder_) {
       PutU32(record, kSameFolder);
     } else {
@@ -477,6 +516,7 @@ std::vector<std::string> RunFiles(const std::string& stateFolder) {
 std::optional<std::string> NewestUndoableRun(const std::string& stateFolder) {
   for (const std::string& path : RunFiles(stateFolder)) {
     HeldJournal held(path);
+    if (!held.file().IsOpen() || EndMark(held.file()) == kUndone) continue;
     Run run;
     std::string reason;
     if (!ReadHeld(held, path, run, reason, false) || run.undone) continue;
@@ -492,6 +532,7 @@ std::optional<std::string> NewestUndoableRun(const std::string& stateFolder) {
 std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
   for (const std::string& path : RunFiles(stateFolder)) {
     HeldJournal held(path);
+    if (!held.file().IsOpen() || EndMark(held.file()) != 0) continue;
     Run run;
     std::string reason;
     if (!ReadHeld(held, path, run, reason, false) || run.finished || !ReadHeld(held, path, run, reason)) continue;

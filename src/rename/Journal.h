@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -60,11 +61,18 @@ struct Entry {
   std::string newName;
 };
 
+// One rename of a batch being written: views into the caller's names.
+struct EntryView {
+  std::string_view folder;
+  std::string_view oldName;
+  std::string_view newName;
+};
+
 // For each entry of a batch: whether its old or new name (letter case
 // ignored) is also a name of another entry of the batch, or of the entry
 // itself in the other role (a change of case). The outcome of such an entry
 // cannot be read from the disk afterwards, so its result is written at once.
-std::vector<bool> SharedNames(const std::vector<Entry>& batch);
+std::vector<bool> SharedNames(const std::vector<EntryView>& batch);
 
 enum class EntryState : std::uint8_t {
   Pending,   // not yet known (read from a journal: resolved from the disk)
@@ -94,7 +102,7 @@ class Writer {
   // intent (the "<total>" of an unfinished run).
   void SetTotal(std::size_t total) { total_ = total; }
   // The intended renames of the next batch, durable when this returns true.
-  bool WriteIntent(const std::vector<Entry>& batch, std::string& reason);
+  bool WriteIntent(const std::vector<EntryView>& batch, std::string& reason);
   // Results of entries first..first+states.size()-1 (numbered across the
   // run); `temporaries` holds the temporary name of each Stranded state in
   // order. Not synced: the next intent's sync or Finish makes it durable.

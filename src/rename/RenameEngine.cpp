@@ -6,6 +6,7 @@
 #include "rename/StringH.h"
 
 #include <algorithm>
+#include <deque>
 #include <exception>
 
 namespace RenameEngine {
@@ -13,64 +14,79 @@ namespace RenameEngine {
 namespace {
 
 // Double-quoted sh text: within the quotes only \ " $ and ` are special.
-void AppendShellQuoted(std::string& line, std::string_view text) {
+void AppendShellEscaped(std::string& line, std::string_view text) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\\' && c != '"' && c != '$' && c != '`') continue;
+    line.append(text.substr(start, i - start));
+    line += '\\';
+    start = i;  // the character itself opens the next run
+  }
+  line.append(text.substr(start));
+}
+
+// "<folder><name>" as one double-quoted sh word.
+void AppendShellQuoted(std::string& line, std::string_view folder, std::string_view name = {}) {
   line += '"';
-  for (char c : text) {
-    if (c == '\\' || c == '"' || c == '$' || c == '`') line += '\\';
-    line += c;
+  AppendShellEscaped(line, folder);
+  AppendShellEscaped(line, name);
+  line += '"';
+}
+
+void AppendBatchQuoted(std::string& line, std::string_view folder, std::string_view name = {}) {
+  line += '"';
+  for (std::string_view part : {folder, name}) {
+    for (char c : part) {
+      if (c == '%') line += '%';
+      line += c;
+    }
   }
   line += '"';
 }
 
-void AppendBatchQuoted(std::string& line, std::string_view text) {
-  line += '"';
-  for (char c : text) {
-    if (c == '%') line += '%';
-    line += c;
-  }
-  line += '"';
-}
-
-}  // namespace
-
-std::string UndoLine(const PreviewEntry& entry, bool renamed, Build build) {
-  const std::string folder = Paths::WithTrailingDelimiter(entry.path, build);
+// The undo line of an entry of `folder` (its path with the delimiter).
+std::string UndoLineIn(const std::string& folder, const PreviewEntry& entry, bool renamed, Build build) {
   std::string line;
   line.reserve(2 * folder.size() + entry.newName.size() + entry.oldName.size() + 32);
   if (build == Build::Windows) {
     if (!renamed) line += "REM ";
     line += "REN ";
-    AppendBatchQuoted(line, folder + entry.newName);
+    AppendBatchQuoted(line, folder, entry.newName);
     line += ' ';
     AppendBatchQuoted(line, entry.oldName);
     line += "\r\n";
     return line;
   }
-  const std::string newPath = folder + entry.newName;
-  const std::string oldPath = folder + entry.oldName;
-  const auto move = [&line](const std::string& from, const std::string& to) {
+  const auto move = [&line, &folder](std::string_view from, std::string_view to) {
     line += "mv -n -T -- ";
-    AppendShellQuoted(line, from);
+    AppendShellQuoted(line, folder, from);
     line += ' ';
-    AppendShellQuoted(line, to);
+    AppendShellQuoted(line, folder, to);
   };
   if (renamed && StringH::MayDifferInCaseOnly(entry.newName, entry.oldName)) {
-    const std::string aside = folder + ".quillon-undo.tmp";
+    constexpr std::string_view aside = ".quillon-undo.tmp";
     std::string quotedAside;
-    AppendShellQuoted(quotedAside, aside);
+    AppendShellQuoted(quotedAside, folder, aside);
     line += "[ -e " + quotedAside + " ] || [ -h " + quotedAside + " ] || { ";
-    move(newPath, aside);
+    move(entry.newName, aside);
     line += " && ";
-    move(aside, oldPath);
+    move(aside, entry.oldName);
     line += "; [ -e " + quotedAside + " ] && ";
-    move(aside, newPath);
+    move(aside, entry.newName);
     line += "; }\n";
     return line;
   }
   if (!renamed) line += ": ";
-  move(newPath, oldPath);
+  move(entry.newName, entry.oldName);
   line += '\n';
   return line;
+}
+
+}  // namespace
+
+std::string UndoLine(const PreviewEntry& entry, bool renamed, Build build) {
+  return UndoLineIn(Paths::WithTrailingDelimiter(entry.path, build), entry, renamed, build);
 }
 
 namespace {
@@ -82,7 +98,10 @@ namespace {
 Journal::EntryState RenameOne(FileSystem::RenameSession& session, const std::string& folder,
                               const PreviewEntry& entry, Build build, RenameRun& run) {
   const std::string_view failedPrefix = build == Build::Windows ? "REM " : ": ";
-  std::string line = UndoLine(entry, true, build);
+  // The lines of the other build (tests make them) take that build's delimiter.
+  const std::string otherBuildFolder = build == kThisBuild ? std::string() : Paths::WithTrailingDelimiter(entry.path, build);
+  const std::string& undoFolder = build == kThisBuild ? folder : otherBuildFolder;
+  std::string line = UndoLineIn(undoFolder, entry, true, build);
   line.reserve(line.size() + failedPrefix.size());
   if (run.stranded.capacity() == run.stranded.size()) run.stranded.reserve(run.stranded.size() + 4);
 
@@ -100,7 +119,7 @@ Journal::EntryState RenameOne(FileSystem::RenameSession& session, const std::str
       state = Journal::EntryState::Stranded;
       run.stranded.push_back(folder + session.StrandedName());
     }
-    line = UndoLine(entry, false, build);
+    line = UndoLineIn(undoFolder, entry, false, build);
   }
   run.undoLines.push_back(std::move(line));
   return state;
@@ -155,8 +174,11 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writ
       return temporaryRecorded;
     });
 
-    std::vector<Journal::Entry> batch;
+    std::vector<Journal::EntryView> batch;
     std::vector<const PreviewEntry*> sources;
+    std::vector<const std::string*> folders;  // each entry's folder, with the delimiter
+    std::deque<std::string> batchFolders;     // the batch's views point into it
+    const std::string* lastPath = nullptr;
     std::vector<Journal::EntryState> states;
     std::vector<std::string> temporaries;
     std::size_t next = 0;
@@ -164,11 +186,19 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writ
     while (!run.stopped) {
       batch.clear();
       sources.clear();
+      folders.clear();
+      batchFolders.clear();
+      lastPath = nullptr;
       for (; next < entries.size() && batch.size() < batchLimit; ++next) {
         const PreviewEntry& entry = entries[next];
         if (entry.newName == entry.oldName) continue;
-        batch.push_back({Paths::WithTrailingDelimiter(entry.path), entry.oldName, entry.newName});
+        if (!lastPath || *lastPath != entry.path) {
+          batchFolders.push_back(Paths::WithTrailingDelimiter(entry.path));
+          lastPath = &entry.path;
+        }
+        batch.push_back({batchFolders.back(), entry.oldName, entry.newName});
         sources.push_back(&entry);
+        folders.push_back(&batchFolders.back());
       }
       if (batch.empty()) break;
       if (!journal.WriteIntent(batch, reason)) {
@@ -180,7 +210,7 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writ
       temporaries.clear();
       const std::size_t first = current;
       for (std::size_t i = 0; i < batch.size(); ++i, ++current) {
-        states[i] = RenameOne(session, batch[i].folder, *sources[i], build, run);
+        states[i] = RenameOne(session, *folders[i], *sources[i], build, run);
         const bool strandedHere = states[i] == Journal::EntryState::Stranded;
         if (strandedHere) temporaries.push_back(run.stranded.back().substr(batch[i].folder.size()));
         const bool recorded =

@@ -173,18 +173,24 @@ std::string ConvertCase(std::string_view text, bool toLower) {
   return Utf8::Encode(chars);
 }
 
+char CaseBlindByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte >= 0x80) return '\x80';
+  if (byte >= 'A' && byte <= 'Z') return static_cast<char>(byte + ('a' - 'A'));
+  return c;
+}
+
 std::string CaseBlindKey(std::string_view name) {
   std::string key(name);
-  for (char& c : key) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x80) c = '\x80';
-    else if (byte >= 'A' && byte <= 'Z') c = static_cast<char>(byte + ('a' - 'A'));
-  }
+  for (char& c : key) c = CaseBlindByte(c);
   return key;
 }
 
 bool MayDifferInCaseOnly(std::string_view a, std::string_view b) {
-  return a != b && a.size() == b.size() && CaseBlindKey(a) == CaseBlindKey(b);
+  if (a.size() != b.size() || a == b) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (CaseBlindByte(a[i]) != CaseBlindByte(b[i])) return false;
+  return true;
 }
 
 std::string ChangeCase(std::string_view name, int mode) {

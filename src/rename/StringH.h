@@ -84,6 +84,8 @@ std::string ConvertCase(std::string_view text, bool toLower);
 // ASCII counted alike (cheaper than any case table, and errs on the safe side:
 // some names that differ share a key, no two spellings of one name differ).
 std::string CaseBlindKey(std::string_view name);
+// One byte of a CaseBlindKey.
+char CaseBlindByte(char c);
 // True when the names differ but may name the same entry on a volume that
 // ignores letter case (their CaseBlindKey is the same).
 bool MayDifferInCaseOnly(std::string_view a, std::string_view b);
