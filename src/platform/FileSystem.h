@@ -113,6 +113,14 @@ class RenameSession {
 // Deletes one file outright (not into a waste bin). False on failure.
 bool DeleteFile(const std::string& path);
 
+// Where the no-replace flag is refused, a rename first claims its new name
+// with an empty file; a process killed in between leaves that claim behind.
+// True when what stands at the path could be such a claim (an empty regular
+// file; never in the Windows build, which makes no claims).
+bool MayBeLeftoverClaim(const std::string& path);
+// Removes what stands at the path when it may be a leftover claim.
+void RemoveLeftoverClaim(const std::string& path);
+
 enum class TailResult { Read, CannotOpen };
 // Reads the last `count` bytes of a file (all of it when shorter) into `bytes`.
 TailResult ReadFileTail(const std::string& path, std::size_t count, std::string& bytes);

@@ -524,4 +524,14 @@ bool DeleteFile(const std::string& path) {
   return !path.empty() && !HoldsZeroByte(path) && ::unlink(path.c_str()) == 0;
 }
 
+bool MayBeLeftoverClaim(const std::string& path) {
+  struct stat st;
+  return !path.empty() && !HoldsZeroByte(path) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+         st.st_size == 0;
+}
+
+void RemoveLeftoverClaim(const std::string& path) {
+  if (MayBeLeftoverClaim(path)) DeleteFile(path);
+}
+
 }  // namespace FileSystem

@@ -229,6 +229,10 @@ bool DeleteFile(const std::string& path) {
   return !path.empty() && systemPath && ::DeleteFileW(systemPath->c_str()) != 0;
 }
 
+// Renames here never claim a name first: nothing is left behind to remove.
+bool MayBeLeftoverClaim(const std::string&) { return false; }
+void RemoveLeftoverClaim(const std::string&) {}
+
 // A folder reads as empty, as in the Linux build (it has no tag to give).
 TailResult ReadFileTail(const std::string& path, std::size_t count, std::string& bytes) {
   bytes.clear();

@@ -58,8 +58,6 @@ bool MakeFolders(const std::string& folder, std::string& reason);
 void SyncFolder(const std::string& folder);
 // Whether anything stands at the path (a symbolic link itself counts).
 bool Exists(const std::string& path);
-// Whether a regular file of size zero stands at the path (not followed).
-bool IsEmptyFile(const std::string& path);
 std::uint64_t ProcessId();
 
 }  // namespace JournalFiles

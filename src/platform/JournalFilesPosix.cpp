@@ -126,11 +126,6 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool IsEmptyFile(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
-}
-
 std::uint64_t ProcessId() { return static_cast<std::uint64_t>(::getpid()); }
 
 }  // namespace JournalFiles

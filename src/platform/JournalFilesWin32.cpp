@@ -150,15 +150,6 @@ bool Exists(const std::string& path) {
   return !path.empty() && systemPath && ::GetFileAttributesW(systemPath->c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool IsEmptyFile(const std::string& path) {
-  const auto systemPath = WinText::SystemPath(path);
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (path.empty() || !systemPath || !::GetFileAttributesExW(systemPath->c_str(), GetFileExInfoStandard, &data))
-    return false;
-  return (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
-         data.nFileSizeHigh == 0 && data.nFileSizeLow == 0;
-}
-
 std::uint64_t ProcessId() { return ::GetCurrentProcessId(); }
 
 }  // namespace JournalFiles

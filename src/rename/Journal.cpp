@@ -80,13 +80,27 @@ std::string StateFolderOfThisUser() {
   return StateFolder({value("XDG_STATE_HOME"), value("HOME"), value("LOCALAPPDATA")});
 }
 
-std::size_t Run::Changed() const {
-  return static_cast<std::size_t>(std::count_if(states.begin(), states.end(), [](EntryState s) {
-    return s == EntryState::Renamed || s == EntryState::Stranded;
-  }));
-}
-
 namespace {
+
+// A run as its journal tells it.
+struct Run {
+  std::string path;  // the journal file
+  std::vector<Entry> entries;
+  std::vector<EntryState> states;  // one per entry
+  // Entry number -> the temporary name it was (about to be) moved to; few.
+  std::unordered_map<std::size_t, std::string> temporaries;
+  std::vector<std::size_t> batchStarts;  // the first entry of each batch
+  std::size_t total = 0;                 // renames the run meant to attempt
+  bool finished = false;
+  bool undone = false;
+
+  // Renamed and Stranded entries.
+  std::size_t Changed() const {
+    return static_cast<std::size_t>(std::count_if(states.begin(), states.end(), [](EntryState s) {
+      return s == EntryState::Renamed || s == EntryState::Stranded;
+    }));
+  }
+};
 
 constexpr char kMagic[] = "QUILLON-JOURNAL-1";
 constexpr std::uint32_t kSameFolder = 0xFFFFFFFFu;
@@ -288,11 +302,18 @@ bool StandsExactly(const Entry& entry, const std::string& name) {
   return !listing.empty();
 }
 
-// A temporary name is unique to its entry, so whatever stands there is the
-// entry; the names it had before and after may be held by a claim left by a
-// killed run.
+// A temporary name is unique to its entry, so what stands there is the entry,
+// unless it is the claim a run killed just before the move made there while
+// the entry still has its old name. The names it had before and after may
+// also be held by a claim left by a killed run.
+bool LeftoverClaimAtTemporary(const Entry& entry, const std::string& temporary) {
+  return FileSystem::MayBeLeftoverClaim(entry.folder + temporary) && StandsExactly(entry, entry.oldName);
+}
+
 EntryState StateOnDisk(const Entry& entry, const std::string& temporary) {
-  if (!temporary.empty() && JournalFiles::Exists(entry.folder + temporary)) return EntryState::Stranded;
+  if (!temporary.empty() && JournalFiles::Exists(entry.folder + temporary) &&
+      !LeftoverClaimAtTemporary(entry, temporary))
+    return EntryState::Stranded;
   if (StandsExactly(entry, entry.oldName)) return EntryState::Failed;
   if (StandsExactly(entry, entry.newName)) return EntryState::Renamed;
   return EntryState::Failed;
@@ -460,15 +481,9 @@ bool Writer::Finish(std::string& reason) {
   return ok;
 }
 
-bool ReadRun(const std::string& path, Run& run, std::string& reason) {
-  JournalFiles::File file;
-  std::string data;
-  if (!file.Open(path, JournalFiles::File::Mode::Read, reason) || !file.ReadAll(data, reason)) return false;
-  run = Run{};
-  run.path = path;
-  return ParseRun(data, run, reason);
-}
+namespace {
 
+// Decides every Pending entry from what is on disk now.
 void ResolvePending(Run& run) {
   for (std::size_t b = 0; b < run.batchStarts.size(); ++b) {
     const std::size_t first = run.batchStarts[b];
@@ -495,7 +510,10 @@ void ResolvePending(Run& run) {
   }
 }
 
+}  // namespace
+
 std::vector<std::string> RunFiles(const std::string& stateFolder) {
+  if (stateFolder.empty()) return {};
   std::vector<FileSystem::Entry> listing;
   FileSystem::ReadFolderKinds(
       stateFolder,
@@ -543,15 +561,20 @@ std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
 }
 
 // A process killed while it renamed on a volume without the no-replace flag
-// can leave the empty file with which it claimed the entry's name; for an
-// entry stranded under its temporary name that claim is what keeps both of
-// its names (one spelling on a case-folding volume) taken. An empty regular
-// file there holds nothing to lose, so it gives way.
-void ClearLeftoverClaim(const Entry& entry) {
-  for (const std::string* name : {&entry.oldName, &entry.newName}) {
-    const std::string path = entry.folder + *name;
-    if (JournalFiles::IsEmptyFile(path)) FileSystem::DeleteFile(path);
+// can leave the empty file with which it claimed a name: for an entry stranded
+// under its temporary name, the claim that keeps both of its names (one
+// spelling on a case-folding volume) taken; for an entry that kept its old
+// name, the claim of the temporary name it never reached.
+void ClearLeftoverClaims(const Run& run, std::size_t index) {
+  const Entry& entry = run.entries[index];
+  if (run.states[index] == EntryState::Stranded) {
+    for (const std::string* name : {&entry.oldName, &entry.newName})
+      FileSystem::RemoveLeftoverClaim(entry.folder + *name);
+    return;
   }
+  const auto temporary = run.temporaries.find(index);
+  if (temporary != run.temporaries.end() && LeftoverClaimAtTemporary(entry, temporary->second))
+    FileSystem::RemoveLeftoverClaim(entry.folder + temporary->second);
 }
 
 UndoResult UndoRun(const std::string& path) {
@@ -566,8 +589,8 @@ UndoResult UndoRun(const std::string& path) {
   for (std::size_t i = run.entries.size(); i-- > 0;) {
     const Entry& entry = run.entries[i];
     const EntryState state = run.states[i];
+    ClearLeftoverClaims(run, i);
     if (state != EntryState::Renamed && state != EntryState::Stranded) continue;
-    if (state == EntryState::Stranded) ClearLeftoverClaim(entry);
     const std::string& from = state == EntryState::Stranded ? run.temporaries[i] : entry.newName;
     if (session.Rename(entry.folder, from, entry.oldName) == FileSystem::RenameResult::Renamed) {
       ++result.undone;
@@ -588,9 +611,9 @@ bool KeepRun(const std::string& path, std::string& reason) {
   ResolvePending(run);
   FileSystem::RenameSession session;
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
+    ClearLeftoverClaims(run, i);
     if (run.states[i] != EntryState::Stranded) continue;
     const Entry& entry = run.entries[i];
-    ClearLeftoverClaim(entry);
     if (session.Rename(entry.folder, run.temporaries[i], entry.newName) != FileSystem::RenameResult::Renamed)
       session.Rename(entry.folder, run.temporaries[i], entry.oldName);
   }

@@ -123,28 +123,7 @@ class Writer {
   std::size_t total_ = 0;
 };
 
-// A run as its journal tells it.
-struct Run {
-  std::string path;  // the journal file
-  std::vector<Entry> entries;
-  std::vector<EntryState> states;       // one per entry
-  // Entry number -> the temporary name it was (about to be) moved to; few.
-  std::unordered_map<std::size_t, std::string> temporaries;
-  std::vector<std::size_t> batchStarts;  // the first entry of each batch
-  std::size_t total = 0;  // renames the run meant to attempt
-  bool finished = false;
-  bool undone = false;
-
-  std::size_t Changed() const;  // Renamed + Stranded entries
-};
-
-// Reads a journal. False with a reason when it cannot be read or is not a
-// journal. Pending entries stay Pending until ResolvePending.
-bool ReadRun(const std::string& path, Run& run, std::string& reason);
-// Decides every Pending entry from what is on disk now.
-void ResolvePending(Run& run);
-
-// The journals in the state folder, newest first.
+// The journals in the state folder, newest first (none without a folder).
 std::vector<std::string> RunFiles(const std::string& stateFolder);
 
 // The newest run that is not undone and renamed at least one entry, skipping

@@ -180,12 +180,6 @@ char CaseBlindByte(char c) {
   return c;
 }
 
-std::string CaseBlindKey(std::string_view name) {
-  std::string key(name);
-  for (char& c : key) c = CaseBlindByte(c);
-  return key;
-}
-
 bool MayDifferInCaseOnly(std::string_view a, std::string_view b) {
   if (a.size() != b.size() || a == b) return false;
   for (std::size_t i = 0; i < a.size(); ++i)

@@ -79,15 +79,13 @@ std::string StripExtension(std::string_view name, Build build);
 // Maps every character to lower (toLower) or upper case by the Latin-1 table.
 std::string ConvertCase(std::string_view text, bool toLower);
 
-// A key under which every spelling a case-ignoring volume may take for one
+// A byte under which every spelling a case-ignoring volume may take for one
 // name falls together: ASCII letters lower-cased, and every byte outside
 // ASCII counted alike (cheaper than any case table, and errs on the safe side:
-// some names that differ share a key, no two spellings of one name differ).
-std::string CaseBlindKey(std::string_view name);
-// One byte of a CaseBlindKey.
+// some names that differ fall together, no two spellings of one name differ).
 char CaseBlindByte(char c);
 // True when the names differ but may name the same entry on a volume that
-// ignores letter case (their CaseBlindKey is the same).
+// ignores letter case (byte by byte, their CaseBlindBytes are the same).
 bool MayDifferInCaseOnly(std::string_view a, std::string_view b);
 
 // False for the empty name, a space at either end, or any of \ / " : ? * | < >.

@@ -243,6 +243,35 @@ TEST_F(JournalTest, AnUnfinishedRunIsFoundKeptAndUndone) {
   EXPECT_EQ(Journal::NewestUndoableRun(state), std::nullopt);
 }
 
+#ifndef _WIN32
+// A kill between claiming the temporary name (an empty file, where the volume
+// refuses the no-replace flag) and moving the entry there leaves the entry
+// under its old name: nothing was changed, the claim goes, and the entry, even
+// an empty file that looks like a claim itself, stays as it is.
+TEST_F(JournalTest, AClaimLeftAtTheTemporaryNameIsNotTheEntry) {
+  const std::string temporary = ".quillon-1-0123456789abcdef.tmp";
+  for (const std::string content : {"", "P"}) {
+    SCOPED_TRACE("content \"" + content + "\"");
+    dir.WriteFile("files/PHOTO.JPG", content);
+    std::string path, reason;
+    {
+      Journal::Writer journal;
+      ASSERT_TRUE(journal.Open(state, reason)) << reason;
+      path = journal.Path();
+      ASSERT_TRUE(journal.WriteIntent({{Paths::WithTrailingDelimiter(files), "PHOTO.JPG", "photo.jpg"}}, reason));
+      ASSERT_TRUE(journal.WriteTemporary(0, temporary, reason));
+      dir.WriteFile("files/" + temporary, "");
+    }
+    const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->changed, 0u);
+    const Journal::UndoResult undo = Journal::UndoRun(path);
+    EXPECT_EQ(undo.undone + undo.errors, 0u);
+    EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{{"PHOTO.JPG", content}}));
+  }
+}
+#endif
+
 #ifdef _WIN32
 // Where a change of letter case is not done in one step (wine), it goes
 // through a temporary name that the session announces first; a notice that
