@@ -240,14 +240,7 @@ void PreviewPane::PerformRename() {
     }
   }
 
-  RenameEngine::RenameRun run;
-  try {
-    run = journal.IsOpen() ? RenameEngine::PerformRenames(lviRenameModel->entries(), journal)
-                           : RenameEngine::PerformRenames(lviRenameModel->entries());
-  } catch (const std::exception& error) {
-    run.stopped = true;
-    run.error = error.what();
-  }
+  const RenameEngine::RenameRun run = RenameEngine::PerformRenames(lviRenameModel->entries(), journal);
 
   // The closing steps run however the loop ended.
   renameList_->ClearRenameList();
@@ -268,17 +261,15 @@ void PreviewPane::PerformRename() {
 }
 
 bool PreviewPane::HasUndoableRun() const {
-  return !services_.StateFolder().empty() && Journal::NewestUndoableRun(services_.StateFolder()).has_value();
+  return Journal::NewestUndoableRun(services_.StateFolder()).has_value();
 }
 
 void PreviewPane::UndoLastRename() {
-  if (services_.StateFolder().empty()) return;
   if (const std::optional<std::string> newest = Journal::NewestUndoableRun(services_.StateFolder()))
     UndoRun(*newest);
 }
 
 void PreviewPane::OfferUndoOfUnfinishedRun() {
-  if (services_.StateFolder().empty()) return;
   const std::optional<Journal::UnfinishedRun> unfinished = Journal::FindUnfinishedRun(services_.StateFolder());
   if (!unfinished) return;
   const DialogAnswer answer =

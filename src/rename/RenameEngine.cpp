@@ -105,10 +105,9 @@ Journal::EntryState RenameOne(FileSystem::RenameSession& session, const std::str
   line.reserve(line.size() + failedPrefix.size());
   if (run.stranded.capacity() == run.stranded.size()) run.stranded.reserve(run.stranded.size() + 4);
 
-  // A new name must keep the entry in its folder; the preview's file-name
-  // test refuses such names already, but the folder is never left.
-  const bool renamed = Paths::IsPlainName(entry.newName) &&
-                       session.Rename(folder, entry.oldName, entry.newName) == FileSystem::RenameResult::Renamed;
+  // The session renames only inside the folder: a name that would leave it
+  // fails (the preview's file-name test refuses such names already).
+  const bool renamed = session.Rename(folder, entry.oldName, entry.newName) == FileSystem::RenameResult::Renamed;
   Journal::EntryState state = Journal::EntryState::Renamed;
   if (renamed) {
     ++run.successes;
@@ -131,31 +130,8 @@ Journal::EntryState RenameOne(FileSystem::RenameSession& session, const std::str
 constexpr std::size_t kFirstBatch = 256;
 constexpr std::size_t kLargestBatch = 4096;
 
-}  // namespace
-
-RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Build build) {
-  RenameRun run;
-  try {
-    run.undoLines.reserve(entries.size());
-    const std::string* lastPath = nullptr;
-    std::string folder;
-    FileSystem::RenameSession session;
-    for (const PreviewEntry& entry : entries) {
-      if (entry.newName == entry.oldName) continue;
-      if (!lastPath || *lastPath != entry.path) {
-        folder = Paths::WithTrailingDelimiter(entry.path);
-        lastPath = &entry.path;
-      }
-      RenameOne(session, folder, entry, build, run);
-    }
-  } catch (const std::exception& e) {
-    run.stopped = true;
-    run.error = e.what();
-  }
-  return run;
-}
-
-RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writer& journal, Build build) {
+// The renames of a run, recorded in `journal` when one is given.
+RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* journal, Build build) {
   RenameRun run;
   std::string reason;
   const auto stop = [&run, &reason] {
@@ -164,21 +140,22 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writ
   };
   try {
     run.undoLines.reserve(entries.size());
-    journal.SetTotal(static_cast<std::size_t>(std::count_if(
-        entries.begin(), entries.end(), [](const PreviewEntry& e) { return e.newName != e.oldName; })));
     FileSystem::RenameSession session;
     std::size_t current = 0;  // the entry being renamed, numbered across the run
     bool temporaryRecorded = true;
-    session.SetTemporaryNameNotice([&](const std::string& temporary) {
-      temporaryRecorded = journal.WriteTemporary(current, temporary, reason);
-      return temporaryRecorded;
-    });
+    if (journal) {
+      journal->SetTotal(static_cast<std::size_t>(std::count_if(
+          entries.begin(), entries.end(), [](const PreviewEntry& e) { return e.newName != e.oldName; })));
+      session.SetTemporaryNameNotice([&](const std::string& temporary) {
+        temporaryRecorded = journal->WriteTemporary(current, temporary, reason);
+        return temporaryRecorded;
+      });
+    }
 
     std::vector<Journal::EntryView> batch;
     std::vector<const PreviewEntry*> sources;
     std::vector<const std::string*> folders;  // each entry's folder, with the delimiter
     std::deque<std::string> batchFolders;     // the batch's views point into it
-    const std::string* lastPath = nullptr;
     std::vector<Journal::EntryState> states;
     std::vector<std::string> temporaries;
     std::size_t next = 0;
@@ -188,7 +165,7 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writ
       sources.clear();
       folders.clear();
       batchFolders.clear();
-      lastPath = nullptr;
+      const std::string* lastPath = nullptr;
       for (; next < entries.size() && batch.size() < batchLimit; ++next) {
         const PreviewEntry& entry = entries[next];
         if (entry.newName == entry.oldName) continue;
@@ -201,23 +178,23 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writ
         folders.push_back(&batchFolders.back());
       }
       if (batch.empty()) break;
-      if (!journal.WriteIntent(batch, reason)) {
+      if (journal && !journal->WriteIntent(batch, reason)) {
         stop();
         break;
       }
-      const std::vector<bool> shared = Journal::SharedNames(batch);
+      const std::vector<bool> shared = journal ? Journal::SharedNames(batch) : std::vector<bool>(batch.size());
       states.assign(batch.size(), Journal::EntryState::Failed);
       temporaries.clear();
       const std::size_t first = current;
       for (std::size_t i = 0; i < batch.size(); ++i, ++current) {
         states[i] = RenameOne(session, *folders[i], *sources[i], build, run);
         const bool strandedHere = states[i] == Journal::EntryState::Stranded;
-        if (strandedHere) temporaries.push_back(run.stranded.back().substr(batch[i].folder.size()));
+        if (strandedHere) temporaries.push_back(run.stranded.back().substr(folders[i]->size()));
         const bool recorded =
-            !shared[i] || journal.WriteResults(current, {states[i]},
-                                               strandedHere ? std::vector<std::string>{temporaries.back()}
-                                                            : std::vector<std::string>{},
-                                               reason);
+            !shared[i] || journal->WriteResults(current, {states[i]},
+                                                strandedHere ? std::vector<std::string>{temporaries.back()}
+                                                             : std::vector<std::string>{},
+                                                reason);
         if (!recorded || !temporaryRecorded) {
           states.resize(i + 1);
           ++current;
@@ -225,18 +202,28 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writ
           break;
         }
       }
-      if (!journal.WriteResults(first, states, temporaries, reason) && !run.stopped) stop();
+      if (journal && !journal->WriteResults(first, states, temporaries, reason) && !run.stopped) stop();
       batchLimit = std::min(2 * batchLimit, kLargestBatch);
     }
     // A run cut short is finished too: what was not attempted kept its name.
     std::string finishReason;
-    if (!journal.Finish(finishReason) && !run.stopped)
+    if (journal && !journal->Finish(finishReason) && !run.stopped)
       run.journalError = "Undo information cannot be saved: " + finishReason + ".";
   } catch (const std::exception& e) {
     run.stopped = true;
     run.error = e.what();
   }
   return run;
+}
+
+}  // namespace
+
+RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Build build) {
+  return Perform(entries, nullptr, build);
+}
+
+RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writer& journal, Build build) {
+  return Perform(entries, journal.IsOpen() ? &journal : nullptr, build);
 }
 
 std::string UndoFileText(const std::vector<std::string>& undoLines) {

@@ -53,9 +53,10 @@ struct RenameRun {
 // unchanged name are skipped: no rename, no count, no undo line.
 RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Build build = kThisBuild);
 
-// The same, recorded in `journal`, which the caller has opened (Journal::Writer::
-// Open; when that fails the UI asks "Undo information cannot be saved:
-// <reason>. Rename anyway?" and calls the overload above on Yes). Batches of
+// The same, recorded in `journal` when the caller could open it (Journal::
+// Writer::Open; when that fails the UI asks "Undo information cannot be saved:
+// <reason>. Rename anyway?", and on Yes a journal that is not open records
+// nothing). Batches of
 // intended renames are made durable before they are attempted. When the
 // journal cannot be written during the run, the run stops before the next
 // rename (`stopped`, `error` "Undo information cannot be saved: <reason>.").
