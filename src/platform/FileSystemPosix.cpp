@@ -175,8 +175,9 @@ RenameResult RenameOnce(int dirFd, const std::string& oldName, const std::string
   return RenameOntoClaim(dirFd, oldName, newName);
 }
 
-// Every name of the folder, exactly as listed. False when it cannot be read.
-bool ReadNames(int dirFd, std::unordered_set<std::string>& names) {
+// Calls `visit` with every name of the folder, exactly as listed, until it
+// answers false. False when the folder cannot be read.
+bool VisitNames(int dirFd, const std::function<bool(const char*)>& visit) {
   const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   DIR* dir = ::fdopendir(fd);
@@ -184,14 +185,23 @@ bool ReadNames(int dirFd, std::unordered_set<std::string>& names) {
     ::close(fd);
     return false;
   }
-  while (const dirent* d = ::readdir(dir)) names.insert(d->d_name);
+  while (const dirent* d = ::readdir(dir))
+    if (!visit(d->d_name)) break;
   ::closedir(dir);
   return true;
 }
 
+bool ReadNames(int dirFd, std::unordered_set<std::string>& names) {
+  return VisitNames(dirFd, [&names](const char* name) {
+    names.insert(name);
+    return true;
+  });
+}
+
 bool ListingHoldsExactly(int dirFd, const std::string& name) {
-  std::unordered_set<std::string> names;
-  return !ReadNames(dirFd, names) || names.count(name) != 0;  // cannot tell: assume the name is taken
+  bool found = false;
+  const bool readable = VisitNames(dirFd, [&](const char* listed) { return !(found = name == listed); });
+  return !readable || found;  // cannot tell: assume the name is taken
 }
 
 // File systems on which every spelling that reaches an entry gives the same
@@ -227,13 +237,6 @@ bool KnownToBeAnotherEntry(int dirFd, const std::string& oldName, const std::str
   return ::fstatat(dirFd, oldName.c_str(), &oldEntry, AT_SYMLINK_NOFOLLOW) == 0 &&
          ::fstatat(dirFd, newName.c_str(), &newEntry, AT_SYMLINK_NOFOLLOW) == 0 &&
          (oldEntry.st_dev != newEntry.st_dev || oldEntry.st_ino != newEntry.st_ino) && KeepsOneInodePerEntry(dirFd);
-}
-
-// Otherwise the entry may be the old one under a spelling the file system
-// folds together; the folder's listing decides (it holds no entry of exactly
-// the new name).
-bool MayBeFoldedAlias(int dirFd, const std::string& oldName, const std::string& newName) {
-  return !KnownToBeAnotherEntry(dirFd, oldName, newName) && !ListingHoldsExactly(dirFd, newName);
 }
 
 // True unless the name is known to be free (an error other than "no such
@@ -290,6 +293,35 @@ RenameResult RenameThroughTemporary(int dirFd, const std::string& oldName, const
   }
   stranded = temporary;
   return RenameResult::Failed;
+}
+
+bool IsPlainPair(const std::string& oldName, const std::string& newName) {
+  return Paths::IsPlainName(oldName, Build::Linux) && Paths::IsPlainName(newName, Build::Linux);
+}
+
+using NameTest = std::function<bool(const std::string&)>;
+
+// One rename inside the opened folder; `listingHolds` tells whether the
+// folder's listing holds a name exactly, `notice` (may be empty) hears a
+// temporary name first. `tried`: the no-replace rename was already attempted
+// (by full paths) and found the new name taken.
+RenameResult RenameInFolder(int dirFd, const std::string& oldName, const std::string& newName,
+                            const NameTest& listingHolds, const NameTest& notice, std::string& stranded,
+                            bool tried = false) {
+  if (oldName == newName) {
+    // Nothing to change; succeeds when the entry is there.
+    struct stat st;
+    return ::fstatat(dirFd, oldName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? RenameResult::Renamed
+                                                                             : RenameResult::Failed;
+  }
+  const RenameResult result = tried ? RenameResult::TargetExists : RenameOnce(dirFd, oldName, newName);
+  if (result != RenameResult::TargetExists) return result;
+  // Inode numbers alone cannot tell a folded alias from another file (FUSE
+  // file systems number each spelling apart); the listing can: the entry may
+  // be the old one under a spelling the file system folds together when no
+  // entry has exactly the new name.
+  if (KnownToBeAnotherEntry(dirFd, oldName, newName) || listingHolds(newName)) return result;
+  return RenameThroughTemporary(dirFd, oldName, newName, notice, stranded);
 }
 
 }  // namespace
@@ -426,8 +458,7 @@ bool FolderHasSubfolders(const std::string& folder) {
 RenameResult RenameNoReplace(const std::string& folder, const std::string& oldName,
                              const std::string& newName) {
   // Both names stay inside the folder: nothing is ever moved elsewhere.
-  const auto plain = [](const std::string& name) { return Paths::IsPlainName(name, Build::Linux); };
-  if (!plain(oldName) || !plain(newName) || HoldsZeroByte(folder)) return RenameResult::Failed;
+  if (!IsPlainPair(oldName, newName) || HoldsZeroByte(folder)) return RenameResult::Failed;
 
   // The usual case costs the rename call alone: full paths, no folder opened.
   // Paths past the system's limit are taken inside the opened folder.
@@ -438,7 +469,6 @@ RenameResult RenameNoReplace(const std::string& folder, const std::string& oldNa
   const bool shortPaths = oldPath.size() < PATH_MAX && newPath.size() < PATH_MAX;
   if (shortPaths) {
     if (oldName == newName) {
-      // Nothing to change; succeeds when the entry is there.
       struct stat st;
       return ::lstat(oldPath.c_str(), &st) == 0 ? RenameResult::Renamed : RenameResult::Failed;
     }
@@ -447,25 +477,12 @@ RenameResult RenameNoReplace(const std::string& folder, const std::string& oldNa
   }
 
   const FolderPath handle(folder);
+  if (handle.Fd() < 0) return shortPaths ? RenameResult::TargetExists : RenameResult::Failed;
   const int dirFd = handle.Fd();
-  if (dirFd < 0) return shortPaths ? RenameResult::TargetExists : RenameResult::Failed;
-
-  RenameResult result = RenameResult::TargetExists;
-  if (!shortPaths) {
-    if (oldName == newName) {
-      struct stat st;
-      return ::fstatat(dirFd, oldName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? RenameResult::Renamed
-                                                                                 : RenameResult::Failed;
-    }
-    result = RenameOnce(dirFd, oldName, newName);
-  }
-  // Inode numbers alone cannot tell a folded alias from another file (FUSE
-  // file systems number each spelling apart); the listing can.
-  if (result == RenameResult::TargetExists && MayBeFoldedAlias(dirFd, oldName, newName)) {
-    std::string stranded;
-    result = RenameThroughTemporary(dirFd, oldName, newName, nullptr, stranded);
-  }
-  return result;
+  std::string stranded;
+  return RenameInFolder(
+      dirFd, oldName, newName, [dirFd](const std::string& name) { return ListingHoldsExactly(dirFd, name); }, nullptr,
+      stranded, shortPaths);
 }
 
 RenameSession::~RenameSession() {
@@ -482,21 +499,13 @@ RenameResult RenameSession::Rename(const std::string& folder, const std::string&
                   ? -1
                   : ::open(folder.empty() ? "/" : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   }
-  const auto plain = [](const std::string& name) { return Paths::IsPlainName(name, Build::Linux); };
-  if (handle_ < 0 || !plain(oldName) || !plain(newName)) return RenameNoReplace(folder, oldName, newName);
+  if (handle_ < 0 || !IsPlainPair(oldName, newName)) return RenameNoReplace(folder, oldName, newName);
 
   const int dirFd = static_cast<int>(handle_);
-  if (oldName == newName) {
-    struct stat st;
-    return ::fstatat(dirFd, oldName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? RenameResult::Renamed
-                                                                             : RenameResult::Failed;
-  }
-  RenameResult result = RenameOnce(dirFd, oldName, newName);
-  if (result == RenameResult::TargetExists && !KnownToBeAnotherEntry(dirFd, oldName, newName) &&
-      !ListingHolds(dirFd, newName)) {
-    result = RenameThroughTemporary(dirFd, oldName, newName, temporaryNotice_, stranded_);
-  }
-  UpdateListing(oldName, newName, result);
+  const RenameResult result = RenameInFolder(
+      dirFd, oldName, newName, [this, dirFd](const std::string& name) { return ListingHolds(dirFd, name); },
+      temporaryNotice_, stranded_);
+  if (oldName != newName) UpdateListing(oldName, newName, result);
   return result;
 }
 
