@@ -99,6 +99,12 @@ deb=$(ls "$scratch"/*.deb 2>/dev/null | head -n 1)
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
 chmod 755 "$work"
 chmod 555 "$root/usr/bin"
+# The leak checker's suppressions must be readable by the test user, wherever
+# the suite's checkout lies (a checkout in a private folder is not).
+if [[ ${LSAN_OPTIONS:-} =~ suppressions=([^:]*) ]]; then
+  install -m 644 "${BASH_REMATCH[1]}" "$work/lsan.supp" || fail "cannot copy ${BASH_REMATCH[1]}"
+  LSAN_OPTIONS=${LSAN_OPTIONS/"suppressions=${BASH_REMATCH[1]}"/suppressions=$work/lsan.supp}
+fi
 program=$root/usr/bin/quillon
 [ -x "$program" ] || fail "the package holds no usr/bin/quillon"
 ! as_user test -w "$root/usr/bin" || fail "the test user can write the program folder"
