@@ -151,15 +151,24 @@ bool FileView::lstvwLocalEdited(int row, const std::string& newName) {
   const std::string oldName = lstvwLocalModel->Name(row);
   if (newName == oldName) return true;
 
-  // Every row must name a file of CurrentFolder, so a name that would leave
-  // the folder (or is empty) is refused like any failed rename.
-  if (Paths::IsPlainName(newName) &&
-      FileSystem::RenameNoReplace(currentFolder_, oldName, newName) == FileSystem::RenameResult::Renamed) {
+  // Every row must name a file of CurrentFolder: the rename never leaves the
+  // folder, so a name that would (or an empty one) fails like any other.
+  FileSystem::RenameSession session;
+  if (session.Rename(currentFolder_, oldName, newName) == FileSystem::RenameResult::Renamed) {
     lstvwLocalModel->SetName(row, newName);
     tmrRefresh->start();
     return true;
   }
-  ShowMessage(services_.DialogParent(), {QStringLiteral("Error"), kRenameFailed, DialogIcon::Error, DialogButtons::Ok});
+  const auto showError = [this](const QString& text) {
+    ShowMessage(services_.DialogParent(), {QStringLiteral("Error"), text, DialogIcon::Error, DialogButtons::Ok});
+  };
+  showError(kRenameFailed);
+  // A failed change of letter case can leave the entry under a hidden name.
+  if (!session.StrandedName().empty()) {
+    const std::string stranded = Paths::WithTrailingDelimiter(currentFolder_) + session.StrandedName();
+    showError(FromBytes(RenameEngine::StrandedText({stranded})));
+    tmrRefresh->start();
+  }
   return false;
 }
 

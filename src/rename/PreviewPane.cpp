@@ -302,12 +302,7 @@ void PreviewPane::UndoRun(const std::string& journalPath) {
 // An entry a failed change of letter case left under a hidden temporary name
 // would otherwise look lost to the user.
 void PreviewPane::ShowStranded(const std::vector<std::string>& stranded) {
-  if (stranded.empty()) return;
-  QString names;
-  for (const std::string& path : stranded) names += QStringLiteral("\r\n") + FromBytes(path);
-  ShowError(QStringLiteral("These files or folders could not be given their new or old name and stand under a "
-                           "temporary name:") +
-            names);
+  if (!stranded.empty()) ShowError(FromBytes(RenameEngine::StrandedText(stranded)));
 }
 
 void PreviewPane::ShowError(const QString& text) {

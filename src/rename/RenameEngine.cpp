@@ -320,6 +320,13 @@ std::string DeleteResultText(std::size_t failures) {
   return "Ready, failed to delete " + std::to_string(failures) + " of the selected files.";
 }
 
+std::string StrandedText(const std::vector<std::string>& stranded) {
+  std::string text =
+      "These files or folders could not be given their new or old name and stand under a temporary name:";
+  for (const std::string& path : stranded) text += "\r\n" + path;
+  return text;
+}
+
 std::string UndoneText(std::size_t undone, std::size_t errors) {
   return "Ready, undone " + std::to_string(undone) + " file(s)/folder(s), " + std::to_string(errors) +
          " error(s).";

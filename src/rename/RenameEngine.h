@@ -99,6 +99,8 @@ bool SaveUndoFile(const std::string& programFolder, const std::string& stateFold
 std::string CountsText(std::size_t successes, std::size_t failures);
 // "Ready, undone <undone> file(s)/folder(s), <errors> error(s)."
 std::string UndoneText(std::size_t undone, std::size_t errors);
+// The error box's text for entries left under a temporary name (full paths).
+std::string StrandedText(const std::vector<std::string>& stranded);
 
 // The recursive search's progress line: "1 file found", "<found> files found".
 std::string FoundCountText(std::size_t found);

@@ -24,8 +24,12 @@
 #include <unistd.h>
 
 #include "browser/FileViewModel.h"
+#include "support/ExfatMount.h"
 #include "ui/UiTestSupport.h"
 #include "browser/FileView.h"
+
+#include <fstream>
+#include <iterator>
 
 // Readable failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -451,4 +455,44 @@ TEST(FileViewRefresh, F5ListsWhatChangedOnDisk) {
   std::filesystem::remove(t.files / "old");
   QTest::keyClick(&w, Qt::Key_F5);
   EXPECT_EQ(Rows(w), QStringList{"new"});
+}
+
+// A change of letter case in place whose second step and every move back
+// fail leaves the file under a hidden temporary name: after "Renaming
+// failed" a second box says where it stands. The window runs in a child of
+// the test under strace, on an exFAT volume through FUSE (each step there is
+// a refused renameat2, then renameat; the second renameat is the second
+// step), and writes down the boxes it showed.
+TEST(FileViewFaultTest, ACaseChangeStrandedInPlaceIsNamed) {
+  if (const char* folder = std::getenv("QUILLON_STRANDED_FOLDER")) {
+    TestWindow t;
+    TfrmMain& w = OpenAt(t, folder);
+    w.fileView().lstvwLocalEdited(int(Rows(w).indexOf("PHOTO.JPG")), "photo.jpg");
+    std::ofstream report(std::getenv("QUILLON_STRANDED_REPORT"));
+    for (const DialogRequest& box : t.dialogs.boxes()) report << box.text.toStdString() << '\n';
+    report.close();
+    ::_exit(report ? 0 : 1);  // nothing more to do under strace
+  }
+  ExfatMount volume;
+  if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
+  ASSERT_EQ(std::system(("touch '" + volume.path() + "/PHOTO.JPG'").c_str()), 0);
+  TempDir scratch;
+  const std::string report = scratch.path() + "/boxes";
+  const std::string command = "QUILLON_STRANDED_FOLDER='" + volume.path() + "/' QUILLON_STRANDED_REPORT='" + report +
+                              "' strace -f -qq -o /dev/null -e trace=renameat -e inject=renameat:error=EIO:when=2+ " +
+                              "/proc/" + std::to_string(::getpid()) + "/exe " +
+                              "--gtest_filter=FileViewFaultTest.ACaseChangeStrandedInPlaceIsNamed";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+
+  std::string temporary;
+  for (const auto& entry : std::filesystem::directory_iterator(volume.path()))
+    if (entry.path().filename().string().rfind(".quillon-", 0) == 0) temporary = entry.path().string();
+  ASSERT_FALSE(temporary.empty()) << "the file was not stranded";
+  std::ifstream in(report);
+  const std::string boxes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(boxes, "Renaming failed. Make sure the file is not in use and that you have appropriate permissions.\n"
+                   "These files or folders could not be given their new or old name and stand under a temporary "
+                   "name:\r\n" + temporary + "\n");
+  std::filesystem::rename(temporary, volume.path() + "/PHOTO.JPG");
 }
