@@ -257,6 +257,7 @@ void PreviewPane::PerformRename() {
       ShowError(FromBytes(error));
   }
   if (run.stopped) ShowError(FromBytes(run.error));
+  if (!run.journalError.empty()) ShowError(FromBytes(run.journalError));
   ShowStranded(run.stranded);
 }
 

@@ -10,6 +10,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "browser/FileView.h"
 #include "browser/FileViewModel.h"
@@ -170,4 +172,35 @@ TEST(UndoAfterACrash, AKilledRunIsOfferedAtTheNextStart) {
     t.Close();
     t.dialogs.clear();
   }
+}
+
+// A run whose journal cannot be marked finished at its end (the last
+// fdatasync fails) says so, instead of looking clean until the next start
+// asks about it. The window runs in a child of the test under strace and
+// writes down whether it renamed and the boxes it showed.
+TEST(UndoLastRename, AJournalThatCannotBeFinishedIsReported) {
+  if (const char* report = std::getenv("QUILLON_JOURNAL_REPORT")) {
+    TestWindow t;
+    t.files.WriteFile("a1", "a1");
+    TfrmMain& w = OpenActive(t, t.programFolder.path());
+    w.fileView().ListFiles(t.files.path() + "/");
+    const bool renamed = PreviewReplace(t, {"a1"}, "a", "b") && PressYes(w);
+    std::ofstream out(report);
+    out << renamed << '\n';
+    for (const DialogRequest& box : t.dialogs.boxes()) out << box.text.toStdString() << '\n';
+    out.close();
+    ::_exit(out ? 0 : 1);  // nothing more to do under strace
+  }
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
+  TempDir scratch;
+  const std::string report = scratch.path() + "/boxes";
+  // One entry: the intent is the first fdatasync, the finished mark the second.
+  const std::string command = "QUILLON_JOURNAL_REPORT='" + report + "' strace -f -qq -o /dev/null " +
+                              "-e trace=fdatasync -e inject=fdatasync:error=EIO:when=2 /proc/" +
+                              std::to_string(::getpid()) + "/exe " +
+                              "--gtest_filter=UndoLastRename.AJournalThatCannotBeFinishedIsReported";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  std::ifstream in(report);
+  const std::string written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(written, "1\nUndo information cannot be saved: Input/output error.\n");
 }
