@@ -20,7 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 namespace {
 
+#ifdef QUILLON_REPLAY_LIMIT_SECONDS
+constexpr double kSecondsPerInputLimit = QUILLON_REPLAY_LIMIT_SECONDS;
+#else
 constexpr double kSecondsPerInputLimit = 1.0;
+#endif
 
 double ProcessorSeconds() {
   timespec now{};
