@@ -13,7 +13,7 @@ set -u
 build=$(cd "$1" && pwd)
 
 skip() { echo "SKIP: $*"; exit 77; }
-for tool in cpack dpkg-deb Xvfb xdotool xwininfo setpriv; do
+for tool in cpack dpkg-deb Xvfb xdotool xwininfo xprop setpriv; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
@@ -141,6 +141,11 @@ find_main_window() {
   [ -n "$main_window" ]
 }
 wait_for 60 'main window "Quillon! v7.2"' find_main_window
+# Docks and task bars match the window to the desktop entry by its class.
+wm_class=$(xprop -id "$main_window" WM_CLASS | sed -n 's/.*", "\(.*\)"$/\1/p')
+entry_class=$(sed -n 's/^StartupWMClass=//p' "$root/usr/share/applications/quillon.desktop")
+[ -n "$wm_class" ] && [ "$wm_class" = "$entry_class" ] ||
+  fail "window class \"$wm_class\" against the desktop entry's StartupWMClass \"$entry_class\""
 timeout 20 xdotool windowfocus --sync "$main_window" || fail "the main window took no keyboard focus"
 
 # Page "Replace" is shown at start. Its boxes lie at design positions inside
