@@ -252,10 +252,8 @@ void TfrmMain::FormClose() {
   std::string error;
   if (!settings.Write(settingsFileName_, error)) {
     // The window closes anyway: a read-only home must not keep the user in it.
-    ShowMessage(this, {QStringLiteral("Error"),
-                       QStringLiteral("The settings could not be saved to \"%1\". %2")
-                           .arg(FromBytes(settingsFileName_), FromBytes(error)),
-                       DialogIcon::Error, DialogButtons::Ok});
+    ShowErrorMessage(this, QStringLiteral("The settings could not be saved to \"%1\". %2")
+                               .arg(FromBytes(settingsFileName_), FromBytes(error)));
   }
 }
 

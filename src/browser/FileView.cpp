@@ -159,14 +159,11 @@ bool FileView::lstvwLocalEdited(int row, const std::string& newName) {
     tmrRefresh->start();
     return true;
   }
-  const auto showError = [this](const QString& text) {
-    ShowMessage(services_.DialogParent(), {QStringLiteral("Error"), text, DialogIcon::Error, DialogButtons::Ok});
-  };
-  showError(kRenameFailed);
+  ShowErrorMessage(services_.DialogParent(), kRenameFailed);
   // A failed change of letter case can leave the entry under a hidden name.
   if (!session.StrandedName().empty()) {
-    const std::string stranded = Paths::WithTrailingDelimiter(currentFolder_) + session.StrandedName();
-    showError(FromBytes(RenameEngine::StrandedText({stranded})));
+    const std::string stranded = Paths::Join(currentFolder_, session.StrandedName());
+    ShowErrorMessage(services_.DialogParent(), FromBytes(RenameEngine::StrandedText({stranded})));
     tmrRefresh->start();
   }
   return false;

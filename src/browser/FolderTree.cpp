@@ -212,8 +212,7 @@ void FolderTree::cmdUpClick() {
         return FileSystem::IsExistingFolder(path);
       });
   if (!target) {
-    ShowMessage(services_.DialogParent(), {QStringLiteral("Error"), QStringLiteral("The specified path does not exist!"),
-                                           DialogIcon::Error, DialogButtons::Ok});
+    ShowErrorMessage(services_.DialogParent(), QStringLiteral("The specified path does not exist!"));
     cboPath->setCurrentText(FromBytes(files_->CurrentFolder()));
     return;
   }

@@ -14,7 +14,6 @@
 #include <QTimer>
 #include <QTreeView>
 
-#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -306,9 +305,7 @@ void PreviewPane::ShowStranded(const std::vector<std::string>& stranded) {
   if (!stranded.empty()) ShowError(FromBytes(RenameEngine::StrandedText(stranded)));
 }
 
-void PreviewPane::ShowError(const QString& text) {
-  ShowMessage(services_.DialogParent(), {QStringLiteral("Error"), text, DialogIcon::Error, DialogButtons::Ok});
-}
+void PreviewPane::ShowError(const QString& text) { ShowErrorMessage(services_.DialogParent(), text); }
 
 void PreviewPane::cmdNoClick() {
   grpConfirmation->hide();
@@ -418,7 +415,7 @@ bool PreviewPane::CheckFileNames(bool showMessages) {
                                               "you change them.")
                              : QStringLiteral("There are conflicting filenames. This rename cannot be completed "
                                               "until you change them.");
-    ShowMessage(services_.DialogParent(), {QStringLiteral("Error"), text, DialogIcon::Error, DialogButtons::Ok});
+    ShowErrorMessage(services_.DialogParent(), text);
   }
   return false;
 }

@@ -32,3 +32,7 @@ DialogAnswer ShowMessage(QWidget* parent, const DialogRequest& request) {
   if (!yesNo) return DialogAnswer::Ok;
   return answer == QMessageBox::Yes ? DialogAnswer::Yes : DialogAnswer::No;
 }
+
+void ShowErrorMessage(QWidget* parent, const QString& text) {
+  ShowMessage(parent, {QStringLiteral("Error"), text, DialogIcon::Error, DialogButtons::Ok});
+}

@@ -20,6 +20,8 @@ struct DialogRequest {
 };
 
 DialogAnswer ShowMessage(QWidget* parent, const DialogRequest& request);
+// A box titled "Error" with the error icon and an OK button.
+void ShowErrorMessage(QWidget* parent, const QString& text);
 
 // Replaces the real message boxes (tests); an empty handler restores them.
 using DialogHandler = std::function<DialogAnswer(const DialogRequest&)>;
