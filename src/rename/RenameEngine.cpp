@@ -97,12 +97,10 @@ namespace {
 // line cannot be lost.
 Journal::EntryState RenameOne(FileSystem::RenameSession& session, const std::string& folder,
                               const PreviewEntry& entry, Build build, RenameRun& run) {
-  const std::string_view failedPrefix = build == Build::Windows ? "REM " : ": ";
   // The lines of the other build (tests make them) take that build's delimiter.
   const std::string otherBuildFolder = build == kThisBuild ? std::string() : Paths::WithTrailingDelimiter(entry.path, build);
   const std::string& undoFolder = build == kThisBuild ? folder : otherBuildFolder;
   std::string line = UndoLineIn(undoFolder, entry, true, build);
-  line.reserve(line.size() + failedPrefix.size());
   if (run.stranded.capacity() == run.stranded.size()) run.stranded.reserve(run.stranded.size() + 4);
 
   // The session renames only inside the folder: a name that would leave it
