@@ -83,7 +83,7 @@ std::optional<std::vector<RenameListEntry>> FromUriList(std::string_view uriList
     const std::optional<std::string> decoded = PercentDecoded(*encoded);
     if (!decoded) return std::nullopt;
     anyUrl = true;
-    const std::string path = SystemForm(Paths::WithoutTrailingDelimiter(*decoded, build), build);
+    const std::string path = Paths::WithoutTrailingDelimiter(SystemForm(*decoded, build), build);
     const std::string name = Paths::LastPart(path, build);
     if (name.empty()) continue;  // a root
     if (!Paths::IsPlainName(name, build)) return std::nullopt;

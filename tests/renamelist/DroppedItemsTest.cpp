@@ -30,8 +30,8 @@ TEST(DroppedItems, LocalFileUrlsBecomeEntriesWithExactBytesAnythingElseIsRefused
     SCOPED_TRACE(c.list);
     EXPECT_EQ(DroppedItems::FromUriList(c.list, Build::Linux), c.items);
   }
-  EXPECT_EQ(DroppedItems::FromUriList("file:///C:/Music/a%20b.mp3", Build::Windows),
-            (Entries{{"a b.mp3", "C:\\Music"}}));
+  EXPECT_EQ(DroppedItems::FromUriList("file:///C:/Music/a%20b.mp3\nfile:///C:/Music/Live/\nfile:///C:/", Build::Windows),
+            (Entries{{"a b.mp3", "C:\\Music"}, {"Live", "C:\\Music"}}));
 }
 
 }  // namespace
