@@ -1,5 +1,6 @@
 #include "platform/JournalFiles.h"
 
+#include "platform/SystemIo.h"
 #include "platform/WinText.h"
 
 #include <algorithm>
@@ -41,16 +42,31 @@ bool File::Open(const std::string& path, Mode mode, std::string& reason) {
   // Others may open, lock-test and delete the file meanwhile.
   DWORD access = GENERIC_READ;
   if (mode == Mode::CreateNew) access = GENERIC_WRITE;
-  if (mode == Mode::Append) access |= GENERIC_WRITE;
+  if (mode == Mode::Append || mode == Mode::Counter) access |= GENERIC_WRITE;
+  const DWORD disposition = mode == Mode::CreateNew ? CREATE_NEW : mode == Mode::Counter ? OPEN_ALWAYS : OPEN_EXISTING;
+  // A link is opened itself, not followed, and then refused.
   const HANDLE file =
       ::CreateFileW(systemPath->c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    mode == Mode::CreateNew ? CREATE_NEW : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                    disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     nameTaken_ = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
     return reason = WinText::SystemMessage(error), false;
   }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info);
+  const std::uint64_t size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  if (!known || (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+    reason = "not a regular file";
+  else if (size > kMaxJournalSize)
+    reason = "larger than 256 MiB";
+  if (!known || !reason.empty()) {
+    ::CloseHandle(file);
+    if (reason.empty()) reason = "not a regular file";
+    return false;
+  }
   handle_ = reinterpret_cast<std::intptr_t>(file);
+  size_ = size;
   return true;
 }
 
@@ -63,22 +79,26 @@ bool File::Lock(bool wait) {
   if (handle_ == -1) return false;
   OVERLAPPED place = LockPlace();
   const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
-  return ::LockFileEx(Handle(handle_), flags, 0, 1, 0, &place) != 0;
+  if (::LockFileEx(Handle(handle_), flags, 0, 1, 0, &place)) return true;
+  return ::GetLastError() != ERROR_LOCK_VIOLATION && ::GetLastError() != ERROR_IO_PENDING;
 }
 
 // Every write goes to the end, as with O_APPEND.
 bool File::WriteAll(const std::string& data, std::string& reason) {
+  if (data.size() > kMaxJournalSize - std::min(size_, kMaxJournalSize))
+    return reason = WinText::SystemMessage(ERROR_FILE_TOO_LARGE), false;
   const LARGE_INTEGER none{};
   if (!::SetFilePointerEx(Handle(handle_), none, nullptr, FILE_END)) return reason = LastReason(), false;
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1u << 30));
-    DWORD written = 0;
-    if (!::WriteFile(Handle(handle_), data.data() + done, chunk, &written, nullptr)) return reason = LastReason(), false;
-    if (written == 0) return reason = WinText::SystemMessage(ERROR_WRITE_FAULT), false;
-    done += written;
-  }
+  if (!SystemIo::WriteAll(handle_, data, reason)) return false;
+  size_ += data.size();
   return true;
+}
+
+bool File::Rewrite(const std::string& data, std::string& reason) {
+  const LARGE_INTEGER start{};
+  if (!::SetFilePointerEx(Handle(handle_), start, nullptr, FILE_BEGIN) || !::SetEndOfFile(Handle(handle_)))
+    return reason = LastReason(), false;
+  return SystemIo::WriteAll(handle_, data, reason);
 }
 
 bool File::Sync(bool, std::string& reason) {
@@ -91,36 +111,20 @@ bool File::ReadAll(std::string& data, std::string& reason) {
   LARGE_INTEGER start{};
   if (!::SetFilePointerEx(Handle(handle_), start, nullptr, FILE_BEGIN)) return reason = LastReason(), false;
   LARGE_INTEGER size{};
-  if (::GetFileSizeEx(Handle(handle_), &size) && size.QuadPart > 0) data.reserve(static_cast<std::size_t>(size.QuadPart));
+  if (::GetFileSizeEx(Handle(handle_), &size) && size.QuadPart > 0)
+    data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(size.QuadPart), kMaxJournalSize)));
   char buffer[1 << 16];
   for (;;) {
     DWORD got = 0;
     if (!::ReadFile(Handle(handle_), buffer, sizeof buffer, &got, nullptr)) return reason = LastReason(), false;
     if (got == 0) return true;
+    if (data.size() + got > kMaxJournalSize) return data.clear(), reason = "larger than 256 MiB", false;
     data.append(buffer, got);
   }
 }
 
 bool File::ReadTail(std::size_t size, std::string& data, std::string& reason) {
-  data.clear();
-  LARGE_INTEGER fileSize{};
-  if (!::GetFileSizeEx(Handle(handle_), &fileSize)) return reason = LastReason(), false;
-  const auto total = static_cast<std::uint64_t>(fileSize.QuadPart);
-  const std::size_t wanted = total < size ? static_cast<std::size_t>(total) : size;
-  LARGE_INTEGER start{};
-  start.QuadPart = static_cast<LONGLONG>(total - wanted);
-  if (!::SetFilePointerEx(Handle(handle_), start, nullptr, FILE_BEGIN)) return reason = LastReason(), false;
-  data.resize(wanted);
-  std::size_t got = 0;
-  while (got < wanted) {
-    DWORD n = 0;
-    if (!::ReadFile(Handle(handle_), data.data() + got, static_cast<DWORD>(wanted - got), &n, nullptr))
-      return reason = LastReason(), false;
-    if (n == 0) break;
-    got += n;
-  }
-  data.resize(got);
-  return true;
+  return SystemIo::ReadTail(handle_, size, data, reason);
 }
 
 bool File::Truncate(std::uint64_t size, std::string& reason) {
@@ -128,6 +132,7 @@ bool File::Truncate(std::uint64_t size, std::string& reason) {
   end.QuadPart = static_cast<LONGLONG>(size);
   if (!::SetFilePointerEx(Handle(handle_), end, nullptr, FILE_BEGIN) || !::SetEndOfFile(Handle(handle_)))
     return reason = LastReason(), false;
+  size_ = size;
   return true;
 }
 
@@ -151,5 +156,7 @@ bool Exists(const std::string& path) {
 }
 
 std::uint64_t ProcessId() { return ::GetCurrentProcessId(); }
+
+bool IsPrivateFolder(const std::string&, std::string&) { return true; }
 
 }  // namespace JournalFiles

@@ -6,7 +6,8 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <unordered_map>
@@ -334,10 +335,11 @@ bool AppendMark(HeldJournal& held, RecordType type, std::string& reason) {
   return AppendMark(held.file(), type, reason);
 }
 
-bool IsHeldElsewhere(const std::string& path) {
+// A journal that may be pruned: one this user can trust and no process holds.
+bool IsOwnJournalHeldByNoOne(const std::string& path) {
   JournalFiles::File file;
   std::string reason;
-  return file.Open(path, JournalFiles::File::Mode::Read, reason) && !file.Lock(false);
+  return file.Open(path, JournalFiles::File::Mode::Read, reason) && file.Lock(false);
 }
 
 // Reads a journal that this process holds; with `names` false as ParseRun.
@@ -372,6 +374,111 @@ bool HasPending(const Run& run) {
   return std::find(run.states.begin(), run.states.end(), EntryState::Pending) != run.states.end();
 }
 
+// A journal's name: "run-s<sequence>-<pid>.journal", numbered by the state
+// folder's counter, or "run-<nanoseconds since the epoch>-<pid>.journal" as
+// earlier releases named them, all older than the numbered ones. Both
+// numbers have 20 digits. Other names are no journals: never read, never
+// pruned.
+struct RunName {
+  std::string name;
+  bool sequenced = false;
+  std::uint64_t number = 0;
+  std::uint64_t pid = 0;
+
+  bool NewerThan(const RunName& other) const {
+    if (sequenced != other.sequenced) return sequenced;
+    return number != other.number ? number > other.number : pid > other.pid;
+  }
+};
+
+constexpr char kCounterName[] = "sequence";
+
+std::string RunFileName(std::uint64_t sequence, unsigned long long pid) {
+  char name[96];
+  std::snprintf(name, sizeof name, "%ss%020llu-%llu%s", kPrefix, static_cast<unsigned long long>(sequence), pid,
+                kSuffix);
+  return name;
+}
+
+// Up to 20 decimal digits, no more and none else; false on overflow.
+bool ParseDigits(std::string_view digits, std::uint64_t& value) {
+  if (digits.empty() || digits.size() > 20) return false;
+  value = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9' || value > (UINT64_MAX - static_cast<std::uint64_t>(c - '0')) / 10) return false;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return true;
+}
+
+std::optional<RunName> ParseRunName(std::string_view name) {
+  const std::string_view prefix = kPrefix;
+  const std::string_view suffix = kSuffix;
+  if (!name.starts_with(prefix) || !name.ends_with(suffix)) return std::nullopt;
+  RunName run{std::string(name)};
+  name = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  run.sequenced = name.starts_with('s');
+  if (run.sequenced) name.remove_prefix(1);
+  const std::size_t dash = name.find('-');
+  if (dash != 20 || !ParseDigits(name.substr(0, dash), run.number) || !ParseDigits(name.substr(dash + 1), run.pid))
+    return std::nullopt;
+  return run;
+}
+
+// The journals of a folder only this user can write, newest first; none
+// from a folder others could plant files in.
+std::vector<RunName> ListRuns(const std::string& stateFolder) {
+  std::string reason;
+  if (stateFolder.empty() || !JournalFiles::IsPrivateFolder(stateFolder, reason)) return {};
+  std::vector<FileSystem::Entry> listing;
+  FileSystem::ReadFolderKinds(
+      stateFolder, [](std::string_view name) { return ParseRunName(name).has_value(); }, listing);
+  std::vector<RunName> runs;
+  runs.reserve(listing.size());
+  for (const FileSystem::Entry& entry : listing)
+    if (!entry.isFolder) runs.push_back(*ParseRunName(entry.name));
+  std::sort(runs.begin(), runs.end(), [](const RunName& a, const RunName& b) { return a.NewerThan(b); });
+  return runs;
+}
+
+std::uint64_t NewestSequence(const std::string& stateFolder) {
+  std::uint64_t newest = 0;
+  for (const RunName& run : ListRuns(stateFolder))
+    if (run.sequenced) newest = std::max(newest, run.number);
+  return newest;
+}
+
+// The state folder's run counter ("sequence", the number of the last run in
+// decimal), locked while the object lives. A counter that cannot be read or
+// kept (gone, damaged, not a regular file) gives way to the journals' own
+// numbers: order never depends on the clock.
+class SequenceCounter {
+ public:
+  explicit SequenceCounter(const std::string& stateFolder) {
+    std::string reason;
+    if (file_.Open(Paths::Join(stateFolder, kCounterName), JournalFiles::File::Mode::Counter, reason))
+      file_.Lock(true);
+  }
+  // The number for a new run: above the counter and above `newestKnown`.
+  std::uint64_t Next(std::uint64_t newestKnown) {
+    std::uint64_t counted = 0;
+    std::string text;
+    std::string reason;
+    if (file_.IsOpen() && file_.ReadTail(32, text, reason)) {
+      while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+      if (!ParseDigits(text, counted)) counted = 0;
+    }
+    return std::max(counted, newestKnown) + 1;
+  }
+  void Store(std::uint64_t sequence) {
+    std::string reason;
+    if (file_.IsOpen() && file_.Rewrite(std::to_string(sequence) + "\n", reason)) file_.Sync(false, reason);
+  }
+
+ private:
+  JournalFiles::File file_;
+};
+
 }  // namespace
 
 bool CreateStateFolder(const std::string& stateFolder, std::string& reason) {
@@ -382,17 +489,19 @@ Writer::~Writer() = default;
 
 bool Writer::Open(const std::string& stateFolder, std::string& reason) {
   if (stateFolder.empty()) return reason = "no state folder is known", false;
-  if (!JournalFiles::MakeFolders(stateFolder, reason)) return false;
-  const auto now = std::chrono::system_clock::now().time_since_epoch();
-  auto stamp = static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+  if (!JournalFiles::MakeFolders(stateFolder, reason) || !JournalFiles::IsPrivateFolder(stateFolder, reason))
+    return false;
+  // The counter stays locked until the journal stands, so that two
+  // processes never take the same number.
+  SequenceCounter counter(stateFolder);
+  std::uint64_t sequence = counter.Next(NewestSequence(stateFolder));
   const auto pid = static_cast<unsigned long long>(JournalFiles::ProcessId());
-  for (int attempt = 0; attempt < 100 && !file_.IsOpen(); ++attempt, ++stamp) {
-    char name[96];
-    std::snprintf(name, sizeof name, "%s%020llu-%llu%s", kPrefix, stamp, pid, kSuffix);
-    path_ = Paths::Join(stateFolder, name);
+  for (int attempt = 0; attempt < 100 && !file_.IsOpen(); ++attempt, ++sequence) {
+    path_ = Paths::Join(stateFolder, RunFileName(sequence, pid));
     if (!file_.Open(path_, JournalFiles::File::Mode::CreateNew, reason) && !file_.NameTaken()) break;
   }
   if (!file_.IsOpen()) return false;
+  counter.Store(sequence - 1);
   file_.Lock(true);
 
   std::string header;
@@ -409,7 +518,7 @@ bool Writer::Open(const std::string& stateFolder, std::string& reason) {
 
   const std::vector<std::string> runs = RunFiles(stateFolder);
   for (std::size_t i = kKeptRuns; i < runs.size(); ++i)
-    if (!IsHeldElsewhere(runs[i])) FileSystem::DeleteFile(runs[i]);
+    if (IsOwnJournalHeldByNoOne(runs[i])) FileSystem::DeleteFile(runs[i]);
   return true;
 }
 
@@ -513,22 +622,23 @@ void ResolvePending(Run& run) {
 }  // namespace
 
 std::vector<std::string> RunFiles(const std::string& stateFolder) {
-  if (stateFolder.empty()) return {};
-  std::vector<FileSystem::Entry> listing;
-  FileSystem::ReadFolderKinds(
-      stateFolder,
-      [](std::string_view name) {
-        return name.substr(0, sizeof kPrefix - 1) == kPrefix && name.size() > sizeof kSuffix &&
-               name.substr(name.size() - (sizeof kSuffix - 1)) == kSuffix;
-      },
-      listing);
-  std::vector<std::string> names;
-  names.reserve(listing.size());
-  for (const FileSystem::Entry& entry : listing)
-    if (!entry.isFolder && !entry.isSymlink) names.push_back(entry.name);
-  std::sort(names.rbegin(), names.rend());
-  for (std::string& name : names) name = Paths::Join(stateFolder, name);
-  return names;
+  std::vector<std::string> paths;
+  for (const RunName& run : ListRuns(stateFolder)) paths.push_back(Paths::Join(stateFolder, run.name));
+  return paths;
+}
+
+std::string JournalNotice(const std::string& stateFolder) {
+  std::string reason;
+  if (stateFolder.empty() || !JournalFiles::Exists(stateFolder)) return {};
+  if (!JournalFiles::IsPrivateFolder(stateFolder, reason))
+    return "The rename journals in " + stateFolder + " are not used: " + reason + ".";
+  std::string skipped;
+  for (const RunName& run : ListRuns(stateFolder)) {
+    JournalFiles::File file;
+    if (!file.Open(Paths::Join(stateFolder, run.name), JournalFiles::File::Mode::Read, reason))
+      skipped += "\n" + run.name + ": " + reason;
+  }
+  return skipped.empty() ? std::string() : "These rename journals were skipped:" + skipped;
 }
 
 std::optional<std::string> NewestUndoableRun(const std::string& stateFolder) {

@@ -16,9 +16,10 @@
 // From it a run can be undone inside the program, also after a restart, and a
 // run cut short by a crash or a kill is found at the next start.
 //
-// The file ("run-<nanoseconds since the epoch>-<pid>.journal") is a sequence
-// of records: a type byte, the payload's length, the payload, a CRC-32 over
-// all three. Names are stored length-prefixed, as exact bytes. A record cut
+// The file ("run-s<sequence>-<pid>.journal", numbered by a counter in the
+// state folder, so that the order of runs never depends on the clock) is a
+// sequence of records: a type byte, the payload's length, the payload, a
+// CRC-32 over all three. Names are stored length-prefixed, as exact bytes. A record cut
 // short or damaged ends the journal: everything before it counts.
 //
 // Write-ahead: the intended renames of a batch are written and fdatasync'ed
@@ -92,7 +93,7 @@ class Writer {
 
   // Creates the state folder when needed and a new journal in it, durably,
   // then deletes the journals beyond the kKeptRuns newest. False with the
-  // system's reason (for "Undo information cannot be saved: <reason>. Rename
+  // system's reason, or why the state folder is not this user's alone, (for "Undo information cannot be saved: <reason>. Rename
   // anyway?") when the journal cannot be created.
   bool Open(const std::string& stateFolder, std::string& reason);
   bool IsOpen() const { return file_.IsOpen(); }
@@ -123,8 +124,14 @@ class Writer {
   std::size_t total_ = 0;
 };
 
-// The journals in the state folder, newest first (none without a folder).
+// The journals in the state folder, newest first (none without a folder,
+// none when the folder is not this user's alone: see IsPrivateFolder).
 std::vector<std::string> RunFiles(const std::string& stateFolder);
+
+// What the start-up says once about journals it cannot trust: the state
+// folder (another user's, writable by others) or single journals (not a
+// regular file, another user's, too large). Empty when all is well.
+std::string JournalNotice(const std::string& stateFolder);
 
 // The newest run that is not undone and renamed at least one entry, skipping
 // journals that another process holds. Nullopt when there is none (the

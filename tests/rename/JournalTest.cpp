@@ -189,7 +189,8 @@ TEST_F(JournalTest, KeepsTheTwentyNewestRunsAndSaysWhyNoneCanBeCreated) {
   EXPECT_EQ(AsOtherUser([&] {
               Journal::Writer journal;
               std::string why;
-              return !journal.Open(dir / "state/quillon", why) && why == "Permission denied";
+              return !journal.Open(dir / "state/quillon", why) &&
+                     why == "the folder " + (dir / "state/quillon") + " belongs to another user";
             }),
             std::optional<bool>(true));
 #endif
