@@ -19,6 +19,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "rename/Journal.h"
 #include "rename/OperationPages.h"
 #include "rename/PreviewPane.h"
 #include "renamelist/RenameList.h"
@@ -230,7 +231,25 @@ void TfrmMain::FormCreate() {
   Invoke(mnuRename_[0]);
   UpdateUndoLastRename(true);
   // Asked once the window is up, so that the question has a window to belong to.
-  QTimer::singleShot(0, this, [this] { preview_->OfferUndoOfUnfinishedRun(); });
+  QTimer::singleShot(0, this, [this] {
+    GuardedJournalScan([this] {
+      const std::string notice = Journal::JournalNotice(environment_.stateFolder);
+      if (!notice.empty())
+        ShowMessage(this, {QStringLiteral("Information"), FromBytes(notice), DialogIcon::Information, DialogButtons::Ok});
+      preview_->OfferUndoOfUnfinishedRun();
+      return true;
+    });
+  });
+}
+
+// A journal that makes the scan fail costs the undo command, never the start.
+bool TfrmMain::GuardedJournalScan(const std::function<bool()>& scan) {
+  try {
+    return scan();
+  } catch (const std::exception& e) {
+    ShowErrorMessage(this, QStringLiteral("The rename journals could not be read: %1").arg(FromBytes(e.what())));
+  }
+  return false;
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -301,7 +320,7 @@ void TfrmMain::HideViewControls(bool browse) {
 
 void TfrmMain::UpdateUndoLastRename(bool recheckRuns) {
   if (!mnuUndoLastRename) return;  // the rooms switch the layout while they are made
-  if (recheckRuns) undoableRun_ = preview_->HasUndoableRun();
+  if (recheckRuns) undoableRun_ = GuardedJournalScan([this] { return preview_->HasUndoableRun(); });
   if (!searchLocked_) mnuUndoLastRename->setEnabled(undoableRun_ && !previewShown_);
 }
 

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <string>
 
 #include "app/AppEnvironment.h"
@@ -74,6 +75,9 @@ class TfrmMain : public QMainWindow, private WindowServices {
   // "Undo last rename" is offered while a run can be undone and no preview
   // is shown; `recheckRuns` reads the journals again.
   void UpdateUndoLastRename(bool recheckRuns);
+  // Runs a scan of the rename journals; whatever it throws is reported in a
+  // box and counts as false.
+  bool GuardedJournalScan(const std::function<bool()>& scan);
 
   // WindowServices
   void ShowBusyProgress(const QString& firstLine, const QString& secondLine) override;

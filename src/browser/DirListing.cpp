@@ -72,8 +72,10 @@ std::u32string Decode(std::string_view text) {
 // Upper case as the system compares file names: its own table for the basic
 // plane, made once; the system leaves the other planes as they are.
 char32_t FoldCase(char32_t c) {
-  static const std::vector<wchar_t> upper = [] {
-    std::vector<wchar_t> table(0x10000);
+  // Never destroyed: a search worker may still match names after main returns.
+  static const std::vector<wchar_t>& upper = *[] {
+    auto* made = new std::vector<wchar_t>(0x10000);
+    std::vector<wchar_t>& table = *made;
     for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<wchar_t>(i);
     const auto mapRange = [&](std::size_t first, std::size_t end) {
       const int count = static_cast<int>(end - first);
@@ -84,7 +86,7 @@ char32_t FoldCase(char32_t c) {
     };
     mapRange(0, 0xD800);  // the surrogates have no case and are left out
     mapRange(0xE000, 0x10000);
-    return table;
+    return made;
   }();
   return c < 0x10000 ? static_cast<char32_t>(upper[c]) : c;
 }

@@ -30,8 +30,13 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, std:
   return WriteFileAtomically(path, std::vector<std::string_view>{content}, error);
 }
 
+bool WriteFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces, std::string& error) {
+  return WriteFileAtomically(path, pieces, error, FileKind::Shared);
+}
+
 #ifdef _WIN32
 
+#include "platform/SystemIo.h"
 #include "platform/WinText.h"
 
 #include <string>
@@ -39,7 +44,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, std:
 using WinText::SystemMessage;
 using WinText::Wide;
 
-bool WriteFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces, std::string& error) {
+// The new file takes the access list of its folder; the program folder's and
+// the user's profile are the user's own.
+bool WriteFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces, std::string& error,
+                         FileKind) {
   std::wstring target = Wide(path);
   std::wstring temp;
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -52,14 +60,9 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::string_
     error = SystemMessage(GetLastError());
     return false;
   }
-  bool ok = WriteGathered(pieces, [file](std::string_view content) {
-    for (std::size_t done = 0; done < content.size();) {
-      DWORD written = 0;
-      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 30));
-      if (WriteFile(file, content.data() + done, chunk, &written, nullptr) == 0) return false;
-      done += written;
-    }
-    return true;
+  std::string reason;
+  bool ok = WriteGathered(pieces, [file, &reason](std::string_view content) {
+    return SystemIo::WriteAll(reinterpret_cast<std::intptr_t>(file), content, reason);
   });
   if (ok) ok = FlushFileBuffers(file) != 0;
   DWORD code = ok ? 0 : GetLastError();
@@ -90,6 +93,8 @@ void RemoveInterruptedWrites(const std::string&) {}
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/SystemIo.h"
 
 namespace {
 
@@ -123,28 +128,11 @@ std::string ResolveTarget(const std::string& path) {
   return current;
 }
 
-bool WriteAll(int fd, std::string_view content) {
-  std::size_t done = 0;
-  while (done < content.size()) {
-    ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) {
-      errno = EIO;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // Creates a new, empty file beside `target` that no one else has opened; the
-// process umask applies to its permission bits as to any new file. Its name,
+// process umask applies to its permission bits (`mode`) as to any new file. Its name,
 // ".<name>.tmp-<pid>-<random>", tells which process is writing it, so that
 // what a killed process left can be told from another process's write.
-int CreateTemporary(const std::string& target, std::string& tempPath) {
+int CreateTemporary(const std::string& target, mode_t mode, std::string& tempPath) {
   thread_local std::mt19937_64 generator{std::random_device{}() ^ static_cast<unsigned long long>(::getpid())};
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   const std::size_t slash = target.find_last_of('/');
@@ -154,7 +142,7 @@ int CreateTemporary(const std::string& target, std::string& tempPath) {
     std::string suffix;
     for (int i = 0; i < 8; ++i) suffix += kLetters[generator() % (sizeof kLetters - 1)];
     tempPath = prefix + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" + suffix;
-    int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;
@@ -163,17 +151,21 @@ int CreateTemporary(const std::string& target, std::string& tempPath) {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces, std::string& error) {
-  const std::string target = ResolveTarget(path);
+bool WriteFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces, std::string& error,
+                         FileKind kind) {
+  const bool shared = kind == FileKind::Shared;
+  const std::string target = shared ? ResolveTarget(path) : path;
   // Only a regular file is ever replaced: a pipe or a device in the way (a
-  // settings file linked to /dev/null, say) stays what it is.
+  // settings file linked to /dev/null, say) stays what it is. A private
+  // file's name is replaced whatever link stands there.
   struct stat existing;
-  if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+  const bool found = (shared ? ::stat(target.c_str(), &existing) : ::lstat(target.c_str(), &existing)) == 0;
+  if (found && !S_ISREG(existing.st_mode) && (shared || !S_ISLNK(existing.st_mode))) {
     error = S_ISDIR(existing.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
     return false;
   }
   std::string tempPath;
-  int fd = CreateTemporary(target, tempPath);
+  int fd = CreateTemporary(target, shared ? 0666 : 0600, tempPath);
   if (fd < 0) {
     error = std::strerror(errno);
     return false;
@@ -183,7 +175,7 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::string_
   // The replacement keeps the permission bits (and, where allowed, the owner)
   // of the file it replaces.
   struct stat old;
-  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+  if (shared && ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
     ok = ::fchmod(fd, old.st_mode & 07777) == 0;
     if (ok && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
       if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
@@ -191,7 +183,10 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::string_
       }
     }
   }
-  if (ok) ok = WriteGathered(pieces, [fd](std::string_view content) { return WriteAll(fd, content); });
+  std::string reason;
+  if (ok) ok = WriteGathered(pieces, [fd, &reason](std::string_view content) {
+    return SystemIo::WriteAll(fd, content, reason);
+  });
   if (ok) ok = ::fsync(fd) == 0;
   int savedErrno = errno;
   if (::close(fd) != 0 && ok) {

@@ -1,7 +1,9 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -404,7 +406,10 @@ std::unordered_set<dev_t> ReadDevtmpfsDevices() {
 }  // namespace
 
 bool IsKernelPseudoFolder(const std::string& folder) {
-  static const std::unordered_set<unsigned long> kPseudoTypes = {
+  // No function-local object with a destructor here: a search worker left
+  // blocked in a folder read may still call this after main has returned and
+  // the statics are gone.
+  static constexpr unsigned long kPseudoTypes[] = {
       0x9fa0,      // proc
       0x62656572,  // sysfs
       0x1cd1,      // devpts
@@ -428,9 +433,9 @@ bool IsKernelPseudoFolder(const std::string& folder) {
   struct statfs fs;
   if (folder.empty() || HoldsZeroByte(folder) || ::statfs(folder.c_str(), &fs) != 0) return false;
   const auto type = static_cast<unsigned long>(fs.f_type) & 0xffffffffUL;
-  if (kPseudoTypes.contains(type)) return true;
+  if (std::find(std::begin(kPseudoTypes), std::end(kPseudoTypes), type) != std::end(kPseudoTypes)) return true;
   if (type != kTmpfs) return false;
-  static const std::unordered_set<dev_t> devtmpfs = ReadDevtmpfsDevices();
+  static const std::unordered_set<dev_t>& devtmpfs = *new std::unordered_set<dev_t>(ReadDevtmpfsDevices());
   struct stat st;
   return !devtmpfs.empty() && ::stat(folder.c_str(), &st) == 0 && devtmpfs.contains(st.st_dev);
 }

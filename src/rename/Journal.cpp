@@ -335,12 +335,6 @@ bool AppendMark(HeldJournal& held, RecordType type, std::string& reason) {
   return AppendMark(held.file(), type, reason);
 }
 
-// A journal that may be pruned: one this user can trust and no process holds.
-bool IsOwnJournalHeldByNoOne(const std::string& path) {
-  JournalFiles::File file;
-  std::string reason;
-  return file.Open(path, JournalFiles::File::Mode::Read, reason) && file.Lock(false);
-}
 
 // Reads a journal that this process holds; with `names` false as ParseRun.
 bool ReadHeld(HeldJournal& held, const std::string& path, Run& run, std::string& reason, bool names = true) {
@@ -482,15 +476,14 @@ class SequenceCounter {
 }  // namespace
 
 bool CreateStateFolder(const std::string& stateFolder, std::string& reason) {
-  return JournalFiles::MakeFolders(stateFolder, reason);
+  return JournalFiles::MakeFolders(stateFolder, reason) && JournalFiles::IsPrivateFolder(stateFolder, reason);
 }
 
 Writer::~Writer() = default;
 
 bool Writer::Open(const std::string& stateFolder, std::string& reason) {
   if (stateFolder.empty()) return reason = "no state folder is known", false;
-  if (!JournalFiles::MakeFolders(stateFolder, reason) || !JournalFiles::IsPrivateFolder(stateFolder, reason))
-    return false;
+  if (!CreateStateFolder(stateFolder, reason)) return false;
   // The counter stays locked until the journal stands, so that two
   // processes never take the same number.
   SequenceCounter counter(stateFolder);
@@ -516,9 +509,15 @@ bool Writer::Open(const std::string& stateFolder, std::string& reason) {
   }
   JournalFiles::SyncFolder(stateFolder);
 
-  const std::vector<std::string> runs = RunFiles(stateFolder);
-  for (std::size_t i = kKeptRuns; i < runs.size(); ++i)
-    if (IsOwnJournalHeldByNoOne(runs[i])) FileSystem::DeleteFile(runs[i]);
+  // Only journals this user can trust count and go; a file that merely has
+  // a journal's name neither takes a place nor is deleted.
+  std::size_t kept = 0;
+  for (const std::string& run : RunFiles(stateFolder)) {
+    JournalFiles::File file;
+    if (!file.Open(run, JournalFiles::File::Mode::Read, reason)) continue;
+    if (++kept > kKeptRuns && file.Lock(false)) FileSystem::DeleteFile(run);
+  }
+  reason.clear();
   return true;
 }
 

@@ -49,7 +49,8 @@ std::string StateFolder(const StateEnvironment& environment, Build build = kThis
 std::string StateFolderOfThisUser();
 
 // Creates the state folder and the folders above it that are missing (for
-// this user only). False with the system's reason.
+// this user only). False with the system's reason, or why the folder is not
+// this user's alone (JournalFiles::IsPrivateFolder).
 bool CreateStateFolder(const std::string& stateFolder, std::string& reason);
 
 // At most this many runs are kept; older journals go when a new run starts.

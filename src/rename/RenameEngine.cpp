@@ -267,7 +267,7 @@ bool RemoveEarlierUndoFile(const std::string& fileName) {
 bool WriteUndoFile(const std::string& fileName, const std::vector<std::string>& undoLines,
                    std::string& errorText, Build build) {
   std::string reason;
-  if (WriteFileAtomically(fileName, UndoFileContents(undoLines, build), reason)) return true;
+  if (WriteFileAtomically(fileName, UndoFileContents(undoLines, build), reason, FileKind::Private)) return true;
   errorText = CannotCreateText(fileName, reason, build);
   if (!RemoveEarlierUndoFile(fileName)) errorText += kStaleText;
   return false;
@@ -290,7 +290,7 @@ bool SaveUndoFile(const std::string& programFolder, const std::string& stateFold
   for (std::size_t i = 0; i < places.size(); ++i) {
     std::string reason;
     const bool folderReady = i == 0 || Journal::CreateStateFolder(stateFolder, reason);
-    if (folderReady && WriteFileAtomically(places[i], text, reason)) {
+    if (folderReady && WriteFileAtomically(places[i], text, reason, FileKind::Private)) {
       writtenTo = places[i];
       for (std::size_t earlier = 0; earlier < i; ++earlier) RemoveEarlierUndoFile(places[earlier]);
       return true;

@@ -71,7 +71,9 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writ
 std::string UndoFileText(const std::vector<std::string>& undoLines);
 
 // Writes the undo file whole, replacing an earlier one atomically (an earlier
-// file is either kept whole or replaced whole). The Windows file begins with
+// file is either kept whole or replaced whole). It names the user's files, so
+// it is readable by its owner alone (0600 on POSIX), and a symbolic link
+// under its name is replaced, never followed. The Windows file begins with
 // a line that makes cmd read the names as UTF-8 ("@CHCP 65001 >NUL"). On failure `errorText` is the
 // message for the error box: Linux `Cannot create file "<path>". <reason>`,
 // Windows `Cannot create file <path>`. The earlier file, which no longer

@@ -20,7 +20,11 @@ bool EntersFolder(const FileSystem::Entry& entry) {
   }
 }
 
-bool Search(std::string& path, const DirListing::PatternMatcher& mask, const FoundFileCallback& callback) {
+bool Stopped(const std::atomic<bool>* stop) { return stop && stop->load(std::memory_order_relaxed); }
+
+bool Search(std::string& path, const DirListing::PatternMatcher& mask, const FoundFileCallback& callback,
+            const std::atomic<bool>* stop) {
+  if (Stopped(stop)) return false;
   // One reading of the folder serves both the files and the subfolders; it is
   // closed before descending, so deep trees hold no open folders.
   std::vector<FileSystem::Entry> entries;
@@ -35,13 +39,14 @@ bool Search(std::string& path, const DirListing::PatternMatcher& mask, const Fou
   const char delimiter = Paths::Delimiter();
   for (const FileSystem::Entry& entry : entries) {
     if (!EntersFolder(entry)) continue;
+    if (Stopped(stop)) return false;
     path.append(entry.name);
     path += delimiter;
     if (FileSystem::IsKernelPseudoFolder(path)) {
       path.resize(length);
       continue;
     }
-    const bool go = Search(path, mask, callback);
+    const bool go = Search(path, mask, callback, stop);
     path.resize(length);
     if (!go) return false;
   }
@@ -50,14 +55,16 @@ bool Search(std::string& path, const DirListing::PatternMatcher& mask, const Fou
 
 }  // namespace
 
-bool SearchFolder(std::string& path, std::string_view mask, const FoundFileCallback& callback) {
-  return Search(path, DirListing::PatternMatcher(mask), callback);
+bool SearchFolder(std::string& path, std::string_view mask, const FoundFileCallback& callback,
+                  const std::atomic<bool>* stop) {
+  return Search(path, DirListing::PatternMatcher(mask), callback, stop);
 }
 
-bool FindFilesRecursive(const std::string& folder, std::string_view mask, const FoundFileCallback& callback) {
+bool FindFilesRecursive(const std::string& folder, std::string_view mask, const FoundFileCallback& callback,
+                        const std::atomic<bool>* stop) {
   std::string path = Paths::WithTrailingDelimiter(folder);
   if (mask.empty()) mask = kThisBuild == Build::Windows ? "*.*" : "*";
-  return SearchFolder(path, mask, callback);
+  return SearchFolder(path, mask, callback, stop);
 }
 
 }  // namespace FindH

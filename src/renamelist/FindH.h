@@ -2,6 +2,7 @@
 
 #include "platform/Build.h"
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -22,11 +23,15 @@ using FoundFileCallback = std::function<bool(const std::string& folder, const st
 // (Linux) folders whose names begin with "." and symbolic links, and
 // (Windows) hidden and system folders, and the kernel's pseudo file systems
 // (proc, sysfs, ...) mounted below `folder`. Unreadable folders give nothing.
-// Answers false when the callback stopped the search.
-bool FindFilesRecursive(const std::string& folder, std::string_view mask, const FoundFileCallback& callback);
+// Answers false when the callback stopped the search, or `stop` (may be null;
+// set from another thread) was found set: it is read before each folder is
+// read or entered, so that a tree of many folders without files stops too.
+bool FindFilesRecursive(const std::string& folder, std::string_view mask, const FoundFileCallback& callback,
+                        const std::atomic<bool>* stop = nullptr);
 
 // The search of one folder and, below it, its subfolders. `path` ends with the
 // delimiter; it is used as working space and comes back unchanged.
-bool SearchFolder(std::string& path, std::string_view mask, const FoundFileCallback& callback);
+bool SearchFolder(std::string& path, std::string_view mask, const FoundFileCallback& callback,
+                  const std::atomic<bool>* stop = nullptr);
 
 }  // namespace FindH

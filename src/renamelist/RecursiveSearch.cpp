@@ -44,7 +44,7 @@ bool RecursiveSearch::Start(const std::string& folder, const std::string& mask, 
   if (running_) return false;
   if (worker_.joinable()) worker_.join();  // ended already: it was polled done
   state_ = std::make_shared<State>();
-  state_->stop = stopAtFirstFile;
+  state_->stopAtNextFile = stopAtFirstFile;
   state_->progress = {Paths::WithTrailingDelimiter(folder), 0};
   running_ = true;
   worker_ = std::thread(&RecursiveSearch::RunWorker, state_, folder, mask);
@@ -74,8 +74,8 @@ void RecursiveSearch::RunWorker(const std::shared_ptr<State>& state, const std::
       state->progress.folder = found;
       ++state->progress.found;
     }
-    return !state->stop.load(std::memory_order_relaxed);
-  });
+    return !state->stop.load(std::memory_order_relaxed) && !state->stopAtNextFile.load(std::memory_order_relaxed);
+  }, &state->stop);
   {
     std::lock_guard<std::mutex> lock(state->mutex);
     state->done = true;
@@ -128,5 +128,5 @@ void RecursiveSearch::Finish(std::vector<RenameListEntry>& batch, const Progress
   abandon_->stop();
   running_ = false;
   if (onBatch_) onBatch_(batch, progress);
-  if (onFinished_) onFinished_(state_->stop.load());
+  if (onFinished_) onFinished_(state_->stop.load() || state_->stopAtNextFile.load());
 }

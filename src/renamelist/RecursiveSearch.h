@@ -19,8 +19,8 @@ class QTimer;
 // Runs the recursive file search (FindFilesRecursive) in a worker thread and
 // hands what it finds to the GUI thread in batches, in exactly the order the
 // search produces. A GUI timer collects the batches; it never waits on the
-// worker. Stopping is an atomic flag that the search's callback reads, so a
-// stop ends the search at the next file it passes.
+// worker. Stopping is an atomic flag that the search reads before it reads
+// or enters each folder and at every file it passes.
 //
 // A worker that does not end soon after a stop (it may be blocked in a folder
 // read on a stalled network or FUSE mount) is abandoned: the search finishes
@@ -62,7 +62,8 @@ class RecursiveSearch : public QObject {
  private:
   // Shared between the worker and the GUI thread; the worker co-owns it.
   struct State {
-    std::atomic<bool> stop{false};
+    std::atomic<bool> stop{false};  // read before every folder and file
+    std::atomic<bool> stopAtNextFile{false};  // read at every file
     std::mutex mutex;
     std::condition_variable ended;
     std::vector<RenameListEntry> pending;

@@ -337,7 +337,7 @@ TEST_F(JournalTest, UndoFileGoesWhereItCanBeWritten) {
   std::string writtenTo, error;
   ASSERT_TRUE(RenameEngine::SaveUndoFile(dir / "prog", state, {"1\n"}, writtenTo, error, Build::Linux)) << error;
   EXPECT_EQ(writtenTo, dir / "prog/UNDO");
-  ASSERT_TRUE(OpenToOthers(dir.path()) && OpenToOthers(dir / "prog") && ::chmod((dir / "home").c_str(), 0777) == 0);
+  ASSERT_TRUE(OpenToOthers(dir.path()) && OpenToOthers(dir / "prog") && ::chmod((dir / "home").c_str(), 01777) == 0);
   const std::optional<bool> placed = AsOtherUser([&] {
     std::string to, text;
     return RenameEngine::SaveUndoFile(dir / "prog", dir / "home/state", {"2\n"}, to, text, Build::Linux) &&
