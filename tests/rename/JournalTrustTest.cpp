@@ -214,4 +214,35 @@ TEST_F(JournalTrust, OnlyAnotherHolderKeepsAJournalFromUndoAndPruning) {
   EXPECT_NE(Journal::NewestUndoableRun(state), held);
   EXPECT_EQ(Journal::UndoRun(held).error, "the journal is in use by another Quillon");
 }
+// The undo file names the user's files: it is 0600 whatever the umask or the
+// mode of the file it replaces, and a link under its name (a planted UNDO ->
+// ~/.bashrc) is replaced itself, its target never touched.
+TEST_F(JournalTrust, TheUndoFileIsPrivateAndNeverWrittenThroughALink) {
+  dir.MakeFolder("prog");
+  dir.WriteFile("bashrc", "mine");
+  const std::string undo = dir / "prog/UNDO";
+  const std::function<void()> before[] = {
+      [] {},
+      [&] { dir.WriteFile("prog/UNDO", "old"), ::chmod(undo.c_str(), 0644); },
+      [&] { fs::create_symlink(dir / "bashrc", undo); },
+      [&] { fs::create_symlink(dir / "missing", undo); },
+  };
+  const mode_t mask = ::umask(0);
+  for (const auto& setUp : before) {
+    fs::remove(undo);
+    setUp();
+    std::string error;
+    EXPECT_TRUE(RenameEngine::WriteUndoFile(undo, {"line\n"}, error, Build::Linux)) << error;
+    struct stat st {};
+    EXPECT_TRUE(::lstat(undo.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 07777) == 0600);
+    EXPECT_EQ(dir.ReadFile("prog/UNDO"), "line\n");
+  }
+  std::string writtenTo, error;
+  EXPECT_TRUE(RenameEngine::SaveUndoFile(dir / "none", state, {"x\n"}, writtenTo, error, Build::Linux));
+  struct stat st {};
+  EXPECT_TRUE(::stat(writtenTo.c_str(), &st) == 0 && (st.st_mode & 07777) == 0600) << writtenTo;
+  ::umask(mask);
+  EXPECT_EQ(dir.ReadFile("bashrc"), "mine");
+  EXPECT_FALSE(fs::exists(dir / "missing"));
+}
 #endif

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -242,6 +244,48 @@ TEST(FindHSearch, PassesOverTheKernelsPseudoFileSystems) {
   });
   for (const std::string& at : mounted) EXPECT_EQ(std::system(("umount '" + at + "'").c_str()), 0);
   EXPECT_EQ(found, std::vector<std::string>{dir.path() + "/plain/b.txt"});
+}
+
+// A stop raised from elsewhere ends the search before the next folder is
+// read or entered, also where no file comes along to ask the callback.
+TEST(FindHSearch, AStopFlagEndsTheSearchAtTheNextFolder) {
+  TempDir dir;
+  dir.WriteFile("a");
+  dir.WriteFile("sub/deeper/b");
+  std::atomic<bool> stop{false};
+  std::vector<std::string> found;
+  EXPECT_FALSE(FindH::FindFilesRecursive(dir.path(), "*", [&](const std::string&, const std::string& name) {
+    found.push_back(name);
+    stop = true;  // the callback goes on; only the flag says stop
+    return true;
+  }, &stop));
+  EXPECT_EQ(found, std::vector<std::string>{"a"});
+  EXPECT_FALSE(FindH::FindFilesRecursive(dir.path(), "*", [](const std::string&, const std::string&) { return true; }, &stop));
+}
+
+// A search worker left blocked until the process ends may go on after main
+// has returned: what it reaches must not have been destroyed by then. The
+// check runs in a fresh process, where the statics are made only after the
+// handler was registered, so that they would go first.
+TEST(FindHSearch, ASearchStillWorksAfterExitHasBegun) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  TempDir dir;
+  dir.WriteFile("a");
+  dir.WriteFile("sub/deeper/b");
+  static std::string tree;
+  tree = dir.path();
+  EXPECT_EXIT(
+      {
+        std::atexit([] {
+          std::size_t files = 0;
+          FindH::FindFilesRecursive(tree, "*", [&](const std::string&, const std::string&) { return ++files, true; });
+          ::_exit(files == 2 && FileSystem::IsKernelPseudoFolder("/proc/") ? 7 : 8);
+        });
+        FileSystem::IsKernelPseudoFolder("/dev/shm/");
+        FindH::FindFilesRecursive(tree, "*", [](const std::string&, const std::string&) { return true; });
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(7), "");
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ TEST(UndoLastRename, AReadOnlyStateFolderAsksBeforeRenaming) {
   for (const DialogAnswer answer : {DialogAnswer::No, DialogAnswer::Yes}) {
     TestWindow t;
     std::filesystem::create_directories(t.StatePath());
-    if (std::system(("mount -t tmpfs -o ro tmpfs '" + t.StatePath() + "' 2>/dev/null").c_str()) != 0)
+    if (std::system(("mount -t tmpfs -o ro,mode=0700 tmpfs '" + t.StatePath() + "' 2>/dev/null").c_str()) != 0)
       GTEST_SKIP() << "a read-only mount needs root";
     t.files.WriteFile("a1");
     OpenActive(t, t.programFolder.path() + "/");
