@@ -110,6 +110,11 @@ class RenameSession {
   std::string stranded_;
 };
 
+// Whether the folder's listing holds an entry with exactly these bytes as its
+// name (a volume that folds case answers to other spellings too; its listing
+// does not). True also when the folder cannot be read: the name may be taken.
+bool ListingHoldsExactly(const std::string& folder, const std::string& name);
+
 // Deletes one file outright (not into a waste bin). False on failure.
 bool DeleteFile(const std::string& path);
 

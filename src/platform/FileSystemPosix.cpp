@@ -534,6 +534,12 @@ void RenameSession::UpdateListing(const std::string& oldName, const std::string&
   }
 }
 
+bool ListingHoldsExactly(const std::string& folder, const std::string& name) {
+  if (HoldsZeroByte(folder)) return true;
+  const FolderPath handle(folder);
+  return handle.Fd() < 0 || ListingHoldsExactly(handle.Fd(), name);
+}
+
 bool DeleteFile(const std::string& path) {
   return !path.empty() && !HoldsZeroByte(path) && ::unlink(path.c_str()) == 0;
 }

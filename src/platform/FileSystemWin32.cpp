@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include "platform/Paths.h"
+#include "platform/SystemIo.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -82,6 +83,8 @@ bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b) {
                                 TRUE) == CSTR_EQUAL;
 }
 
+}  // namespace
+
 bool ListingHoldsExactly(const std::string& folder, const std::string& name) {
   bool found = false;
   const bool read = Enumerate(folder, [&](Entry&& entry) {
@@ -90,8 +93,6 @@ bool ListingHoldsExactly(const std::string& folder, const std::string& name) {
   });
   return found || !read;
 }
-
-}  // namespace
 
 bool ReadFolderMatching(const std::string& folder, const std::function<bool(std::string_view)>& wanted,
                         std::vector<Entry>& entries) {
@@ -242,25 +243,11 @@ TailResult ReadFileTail(const std::string& path, std::size_t count, std::string&
   HANDLE file = ::CreateFileW(systemPath->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return TailResult::CannotOpen;
-  TailResult result = TailResult::Read;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file, &size)) {
-    result = TailResult::CannotOpen;
-  } else if (size.QuadPart > 0 && count > 0 && ::GetFileType(file) == FILE_TYPE_DISK) {
-    const auto total = static_cast<std::uint64_t>(size.QuadPart);
-    const std::size_t want = total < count ? static_cast<std::size_t>(total) : count;
-    LARGE_INTEGER offset{};
-    offset.QuadPart = static_cast<LONGLONG>(total - want);
-    bytes.resize(want);
-    DWORD got = 0;
-    if (!::SetFilePointerEx(file, offset, nullptr, FILE_BEGIN) ||
-        !::ReadFile(file, bytes.data(), static_cast<DWORD>(want), &got, nullptr)) {
-      bytes.clear();
-      result = TailResult::CannotOpen;
-    } else {
-      bytes.resize(got);
-    }
-  }
+  std::string reason;
+  const TailResult result = ::GetFileType(file) != FILE_TYPE_DISK || count == 0 ||
+                                    SystemIo::ReadTail(reinterpret_cast<std::intptr_t>(file), count, bytes, reason)
+                                ? TailResult::Read
+                                : TailResult::CannotOpen;
   ::CloseHandle(file);
   return result;
 }

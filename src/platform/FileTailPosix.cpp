@@ -1,9 +1,9 @@
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/FileSystem.h"
+#include "platform/SystemIo.h"
 
 namespace FileSystem {
 
@@ -37,24 +37,8 @@ TailResult ReadFileTail(const std::string& path, std::size_t count, std::string&
   if (::fstat(fd.get(), &info) != 0) return TailResult::CannotOpen;
   if (!S_ISREG(info.st_mode) || info.st_size <= 0 || count == 0) return TailResult::Read;
 
-  const auto size = static_cast<std::size_t>(info.st_size);
-  const std::size_t want = size < count ? size : count;
-  off_t offset = static_cast<off_t>(size - want);
-  bytes.resize(want);
-  std::size_t got = 0;
-  while (got < want) {
-    const ssize_t n = ::pread(fd.get(), bytes.data() + got, want - got, offset);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      bytes.clear();
-      return TailResult::CannotOpen;
-    }
-    if (n == 0) break;  // the file shrank meanwhile
-    got += static_cast<std::size_t>(n);
-    offset += n;
-  }
-  bytes.resize(got);
-  return TailResult::Read;
+  std::string reason;
+  return SystemIo::ReadTail(fd.get(), count, bytes, reason) ? TailResult::Read : TailResult::CannotOpen;
 }
 
 }  // namespace FileSystem

@@ -296,11 +296,7 @@ class HeldJournal {
 // change of case needs the listing: there the other spelling answers too.
 bool StandsExactly(const Entry& entry, const std::string& name) {
   if (!JournalFiles::Exists(entry.folder + name)) return false;
-  if (!CaseOnly(entry)) return true;
-  std::vector<FileSystem::Entry> listing;
-  if (!FileSystem::ReadFolderKinds(entry.folder, [&](std::string_view n) { return n == name; }, listing))
-    return true;
-  return !listing.empty();
+  return !CaseOnly(entry) || FileSystem::ListingHoldsExactly(entry.folder, name);
 }
 
 // A temporary name is unique to its entry, so what stands there is the entry,
