@@ -17,9 +17,11 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include "platform/Paths.h"
@@ -449,6 +451,32 @@ TEST(RenameListRecursive, ClosingTheWindowStopsTheSearch) {
     w.renameList().tmrRecursiveTimer();
     EXPECT_TRUE(Find<RecursiveSearch>(w, "recursiveSearch")->IsRunning());
   }
+}
+
+// A search stopped in a tree of 65,000 folders without files ends at the next
+// folder: it finishes with its worker ended and joined, not abandoned to walk
+// on (which it did while only a file it passed could see the stop). The tree
+// lies in memory (/dev/shm), where it is made and removed quickly.
+TEST(RenameListRecursive, AStopEndsAWalkThroughFoldersWithoutFiles) {
+  std::string tree = "/dev/shm/quillon-walk-XXXXXX";
+  if (!::mkdtemp(tree.data())) GTEST_SKIP() << "no /dev/shm";
+  for (int i = 0; i < 65000; ++i) ::mkdir((tree + "/" + std::to_string(i)).c_str(), 0700);
+  const auto threads = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator());
+  };
+  {
+    RecursiveSearch search;
+    bool finished = false, stopped = false;
+    search.SetHandlers([](std::vector<RenameListEntry>&, const RecursiveSearch::Progress&) {},
+                       [&](bool wasStopped) { finished = true, stopped = wasStopped; });
+    const auto before = threads();
+    ASSERT_TRUE(search.Start(tree, "*"));
+    search.RequestStop();
+    EXPECT_TRUE(WaitFor([&] { return finished; }));
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(threads(), before);
+  }
+  std::filesystem::remove_all(tree);
 }
 
 // ---------------------------------------------------------------------------
