@@ -243,11 +243,16 @@ void TfrmMain::FormCreate() {
 }
 
 // A journal that makes the scan fail costs the undo command, never the start.
+// The box waits for the event loop, so that the window is up first, and the
+// same failure is told once.
 bool TfrmMain::GuardedJournalScan(const std::function<bool()>& scan) {
   try {
     return scan();
   } catch (const std::exception& e) {
-    ShowErrorMessage(this, QStringLiteral("The rename journals could not be read: %1").arg(FromBytes(e.what())));
+    const QString text = QStringLiteral("The rename journals could not be read: %1").arg(FromBytes(e.what()));
+    if (text != journalScanError_)
+      QTimer::singleShot(0, this, [this, text] { ShowErrorMessage(this, text); });
+    journalScanError_ = text;
   }
   return false;
 }

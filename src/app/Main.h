@@ -78,6 +78,7 @@ class TfrmMain : public QMainWindow, private WindowServices {
   // Runs a scan of the rename journals; whatever it throws is reported in a
   // box and counts as false.
   bool GuardedJournalScan(const std::function<bool()>& scan);
+  QString journalScanError_;  // the last failure GuardedJournalScan told
 
   // WindowServices
   void ShowBusyProgress(const QString& firstLine, const QString& secondLine) override;
