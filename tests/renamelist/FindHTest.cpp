@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -244,23 +242,6 @@ TEST(FindHSearch, PassesOverTheKernelsPseudoFileSystems) {
   });
   for (const std::string& at : mounted) EXPECT_EQ(std::system(("umount '" + at + "'").c_str()), 0);
   EXPECT_EQ(found, std::vector<std::string>{dir.path() + "/plain/b.txt"});
-}
-
-// A stop raised from elsewhere ends the search before the next folder is
-// read or entered, also where no file comes along to ask the callback.
-TEST(FindHSearch, AStopFlagEndsTheSearchAtTheNextFolder) {
-  TempDir dir;
-  dir.WriteFile("a");
-  dir.WriteFile("sub/deeper/b");
-  std::atomic<bool> stop{false};
-  std::vector<std::string> found;
-  EXPECT_FALSE(FindH::FindFilesRecursive(dir.path(), "*", [&](const std::string&, const std::string& name) {
-    found.push_back(name);
-    stop = true;  // the callback goes on; only the flag says stop
-    return true;
-  }, &stop));
-  EXPECT_EQ(found, std::vector<std::string>{"a"});
-  EXPECT_FALSE(FindH::FindFilesRecursive(dir.path(), "*", [](const std::string&, const std::string&) { return true; }, &stop));
 }
 
 // A search worker left blocked until the process ends may go on after main

@@ -1,25 +1,37 @@
 #!/usr/bin/env bash
 # Starts the real program under Xvfb with an empty home folder and checks that
-# its main window appears with its title, and that the first start leaves a
-# settings file in the home folder.
+# its main window is shown with its title, and that the first start leaves a
+# settings file in the home folder. With "hostile", the state folder holds a
+# pipe named as the newest journal (whose opening once blocked every start)
+# and a journal that announces 2^62 renames (which once aborted every start);
+# the program must also stay up.
 set -u
 exe=$1
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
+if [ "${2:-}" = hostile ]; then
+  state=$home/.local/state/quillon
+  mkdir -p "$state" && chmod -R 0700 "$home/.local" && mkfifo "$state/run-s00000000000000000009-1.journal"
+  # Header, a total of 2^62 renames, an empty batch, each with its checksum.
+  printf '\110\031\000\000\000\121\125\111\114\114\117\116\055\112\117\125\122\116\101\114\055\061\001\000\000\000\000\000\000\000\133\341\005\033\116\010\000\000\000\000\000\000\000\000\000\000\100\367\354\317\070\111\014\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\134\303\075\122' \
+    >"$state/run-s00000000000000000008-1.journal"
+fi
 
-export HOME=$home
+export HOME=$home XDG_STATE_HOME=
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   "$0" & pid=$!
   found=1
   for _ in $(seq 1 100); do
-    if xwininfo -root -tree 2>/dev/null | grep -q "\"Quillon! v7.2\""; then found=0; break; fi
+    if xwininfo -name "Quillon! v7.2" 2>/dev/null | grep -q IsViewable; then found=0; break; fi
     if ! kill -0 $pid 2>/dev/null; then echo "quillon exited early"; break; fi
     sleep 0.2
   done
+  sleep 1
+  if ! kill -0 $pid 2>/dev/null; then echo "quillon ended after its window appeared"; found=1; fi
   kill $pid 2>/dev/null; wait $pid 2>/dev/null
   exit $found
 ' "$exe"
 status=$?
-if [ $status -ne 0 ]; then echo "FAIL: no window titled \"Quillon! v7.2\" appeared"; exit 1; fi
+if [ $status -ne 0 ]; then echo "FAIL: no window titled \"Quillon! v7.2\" was shown and stayed"; exit 1; fi
 if [ ! -f "$home/.Quillon.ini" ]; then echo "FAIL: no settings file in the home folder"; exit 1; fi
-echo "PASS: window appeared; settings file created"
+echo "PASS: window shown; settings file created"

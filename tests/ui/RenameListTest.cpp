@@ -453,10 +453,8 @@ TEST(RenameListRecursive, ClosingTheWindowStopsTheSearch) {
   }
 }
 
-// A search stopped in a tree of 65,000 folders without files ends at the next
-// folder: it finishes with its worker ended and joined, not abandoned to walk
-// on (which it did while only a file it passed could see the stop). The tree
-// lies in memory (/dev/shm), where it is made and removed quickly.
+// A search stopped in 65,000 folders without files (in /dev/shm, quick to
+// make) ends at the next folder: its worker is joined, not left walking on.
 TEST(RenameListRecursive, AStopEndsAWalkThroughFoldersWithoutFiles) {
   std::string tree = "/dev/shm/quillon-walk-XXXXXX";
   if (!::mkdtemp(tree.data())) GTEST_SKIP() << "no /dev/shm";
