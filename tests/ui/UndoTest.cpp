@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 #include <fstream>
 #include <iterator>
 
@@ -118,6 +119,18 @@ TEST(UndoLastRename, AReadOnlyStateFolderAsksBeforeRenaming) {
     EXPECT_TRUE(InBrowsingLayout(t.window()));
     EXPECT_FALSE(UndoOffered(t.window()));
   }
+}
+
+// A pipe named as a journal is named once at start, in a box over the shown
+// window, and the start goes on.
+TEST(UndoAfterACrash, AJournalThatCannotBeTrustedIsNamedAtStart) {
+  TestWindow t;
+  std::filesystem::create_directories(t.StatePath());
+  ASSERT_EQ(::mkfifo((t.StatePath() + "/run-s00000000000000000001-1.journal").c_str(), 0600), 0);
+  OpenActive(t, t.programFolder.path() + "/");
+  EXPECT_TRUE(WaitUntil([&] { return t.dialogs.count() == 1; }));
+  EXPECT_EQ(t.dialogs.last().text.toStdString(),
+            "These rename journals were skipped:\nrun-s00000000000000000001-1.journal: not a regular file");
 }
 
 // A rename run of 100,000 entries killed with SIGKILL at several points: the
