@@ -21,6 +21,7 @@
 #include "platform/Paths.h"
 #include "rename/OperationPages.h"
 #include "rename/PreviewPane.h"
+#include "rename/UndoManager.h"
 #include "renamelist/RenameList.h"
 #include "widgets/Dialogs.h"
 #include "widgets/SearchLock.h"
@@ -56,6 +57,7 @@ TfrmMain::TfrmMain(const AppEnvironment& environment, QWidget* parent)
   // keyboard's tab order of the design; the stacking is set after.
   pages_ = new OperationPages(centralArea, this);
   preview_ = new PreviewPane(centralArea, *this, *pages_, this);
+  undo_ = new UndoManager(*this, this);
   CreateBusyPane();
   stbStatus = new QStatusBar(this);
   stbStatus->setObjectName(QStringLiteral("stbStatus"));
@@ -183,7 +185,11 @@ void TfrmMain::ConnectRooms() {
   // The pages learn of it directly: the pane reports its hiding also while
   // the window is torn down.
   connect(preview_, &PreviewPane::PageCovered, pages_, &OperationPages::SetCovered);
-  connect(preview_, &PreviewPane::UndoableRunsChanged, this, [this] { UpdateUndoLastRename(true); });
+  connect(preview_, &PreviewPane::RenameListWanted, renameList_, &RenameList::FillForPreview);
+  connect(preview_, &PreviewPane::RenameListUsed, renameList_, &RenameList::ClearRenameList);
+  connect(preview_, &PreviewPane::PreviewDropped, renameList_, &RenameList::PreviewDropped);
+  connect(preview_, &PreviewPane::RunFinished, undo_, &UndoManager::RecordRun);
+  connect(undo_, &UndoManager::UndoableRunsChanged, this, [this] { UpdateUndoLastRename(true); });
 
   connect(cmdCancel, &QPushButton::clicked, renameList_, &RenameList::StopRecursiveSearch);
   // Escape cancels a running search, as in any progress dialog; it is a
@@ -230,7 +236,7 @@ void TfrmMain::FormCreate() {
   Invoke(mnuRename_[0]);
   UpdateUndoLastRename(true);
   // Asked once the window is up, so that the question has a window to belong to.
-  QTimer::singleShot(0, this, [this] { preview_->OfferUndoOfUnfinishedRun(); });
+  QTimer::singleShot(0, this, [this] { undo_->OfferUndoOfUnfinishedRun(); });
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -301,7 +307,7 @@ void TfrmMain::HideViewControls(bool browse) {
 
 void TfrmMain::UpdateUndoLastRename(bool recheckRuns) {
   if (!mnuUndoLastRename) return;  // the rooms switch the layout while they are made
-  if (recheckRuns) undoableRun_ = preview_->HasUndoableRun();
+  if (recheckRuns) undoableRun_ = undo_->HasUndoableRun();
   if (!searchLocked_) mnuUndoLastRename->setEnabled(undoableRun_ && !previewShown_);
 }
 
@@ -408,7 +414,7 @@ void TfrmMain::mnuCaseSensitiveClick() { mnuCaseSensitive->setChecked(!mnuCaseSe
 void TfrmMain::mnuIncludeExtensionClick() { mnuIncludeExtension->setChecked(!mnuIncludeExtension->isChecked()); }
 void TfrmMain::mnuUndoClick() { mnuUndo->setChecked(!mnuUndo->isChecked()); }
 void TfrmMain::mnuUndoLastRenameClick() {
-  if (mnuUndoLastRename->isEnabled()) preview_->UndoLastRename();
+  if (mnuUndoLastRename->isEnabled()) undo_->UndoLastRename();
 }
 
 void TfrmMain::About2Click() {

@@ -21,6 +21,7 @@ class QPushButton;
 class QShortcut;
 class QStatusBar;
 class RenameList;
+class UndoManager;
 
 // The program's one window. It composes the rooms (folder tree, file view,
 // rename list, operation pages, preview pane), lays them out, switches the
@@ -39,6 +40,7 @@ class TfrmMain : public QMainWindow, private WindowServices {
   RenameList& renameList() { return *renameList_; }
   OperationPages& operationPages() { return *pages_; }
   PreviewPane& previewPane() { return *preview_; }
+  UndoManager& undoManager() { return *undo_; }
 
   const std::string& ProgramFolder() const override { return programFolder_; }
   const std::string& StateFolder() const override { return environment_.stateFolder; }
@@ -95,6 +97,7 @@ class TfrmMain : public QMainWindow, private WindowServices {
   QWidget* centralArea = nullptr;
   OperationPages* pages_ = nullptr;
   PreviewPane* preview_ = nullptr;
+  UndoManager* undo_ = nullptr;
   RenameList* renameList_ = nullptr;
   FolderTree* folderTree_ = nullptr;
   FileView* fileView_ = nullptr;

@@ -167,6 +167,15 @@ const std::vector<RenameListEntry>& RenameList::RenameListEntries() const { retu
 
 void RenameList::ClearRenameList() { lviFilesModel->Clear(); }
 
+void RenameList::FillForPreview() {
+  InvokeAllFiles();
+  SetKeepRenameList(0);
+}
+
+void RenameList::PreviewDropped() {
+  if (KeepRenameList() == 0) ClearRenameList();
+}
+
 // ---------------------------------------------------------------------------
 // Add menu
 

@@ -38,6 +38,11 @@ class RenameList : public QObject {
   // The entries in list order, for the preview builder and the execution.
   const std::vector<RenameListEntry>& RenameListEntries() const;
   void ClearRenameList();
+  // A preview of an empty list takes every file the file view shows, and
+  // that list goes again when the preview is dropped.
+  void FillForPreview();
+  // A preview was dropped: the list goes too unless it is kept.
+  void PreviewDropped();
 
   void mnuSelectedFilesClick();
   void mnuAllFilesClick();
