@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -12,6 +14,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
+#include <QWindow>
 
 #include "app/Settings.h"
 #include "browser/FileView.h"
@@ -76,7 +79,22 @@ TfrmMain::TfrmMain(const AppEnvironment& environment, QWidget* parent)
 
   FormCreate();
   FormResize();
+  LetMenuTakeUndoKey();
   fileView_->FocusPattern();
+}
+
+// A text box takes Ctrl+Z only while it holds typing to undo; otherwise the
+// key reaches File > Undo last rename, also right after start, when the
+// pattern box has the focus.
+void TfrmMain::LetMenuTakeUndoKey() {
+  for (QLineEdit* box : centralArea->findChildren<QLineEdit*>()) {
+    new EventHook(box, [box](QEvent* event) {
+      if (event->type() != QEvent::ShortcutOverride) return false;
+      if (!static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo) || box->isUndoAvailable()) return false;
+      event->ignore();
+      return true;
+    });
+  }
 }
 
 TfrmMain::~TfrmMain() {
@@ -131,8 +149,8 @@ void TfrmMain::CreateMenus() {
   mnuFile = MakeMenu(mnuMain, "mnuFile", QStringLiteral("&File"));
   mnuRefresh = MakeItem(mnuFile, "mnuRefresh", QStringLiteral("&Refresh"), QKeySequence(Qt::Key_F5));
   mnuRefresh->setShortcutContext(Qt::ApplicationShortcut);
-  // Ctrl+Z in a text box still undoes the typing there: an editable box
-  // takes the standard undo key before the menu sees it.
+  // Ctrl+Z in a text box undoes the typing there while there is typing to
+  // undo (LetMenuTakeUndoKey); otherwise it is this item's.
   mnuUndoLastRename = MakeItem(mnuFile, "mnuUndoLastRename", QStringLiteral("&Undo last rename"),
                                QKeySequence(Qt::CTRL | Qt::Key_Z));
   mnuUndoLastRename->setEnabled(false);
@@ -140,6 +158,8 @@ void TfrmMain::CreateMenus() {
   mnuExit = MakeItem(mnuFile, "mnuExit", QStringLiteral("&Exit"));
   connect(mnuRefresh, &QAction::triggered, this, [this] { fileView_->mnuRefreshClick(); });
   connect(mnuUndoLastRename, &QAction::triggered, this, [this] { mnuUndoLastRenameClick(); });
+  // Another copy of the program may have undone the runs meanwhile.
+  connect(mnuFile, &QMenu::aboutToShow, this, [this] { UpdateUndoLastRename(true); });
   connect(mnuExit, &QAction::triggered, this, [this] { mnuExitClick(); });
 
   mnuOptions = MakeMenu(mnuMain, "mnuOptions", QStringLiteral("&Options"));
@@ -157,7 +177,7 @@ void TfrmMain::CreateMenus() {
   auto* renameChoices = new QActionGroup(mnuRename);
   renameChoices->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   const char* const renameCaptions[8] = {"&Replace", "&Add", "Auto-&number", "&Change case",
-                                         "&Trim", "&Extension", "&Advanced", "&ID3-tag"};
+                                         "&Trim", "&Extension", "A&dvanced", "&ID3-tag"};
   for (int n = 0; n < 8; ++n) {
     const QByteArray name = "mnuRename_" + QByteArray::number(n);
     mnuRename_[n] = MakeCheckItem(mnuRename, name.constData(), QString::fromLatin1(renameCaptions[n]));
@@ -179,8 +199,9 @@ void TfrmMain::ConnectRooms() {
   preview_->SetRenameList(renameList_);
   connect(folderTree_, &FolderTree::FolderChosen, fileView_, &FileView::ListFiles);
   connect(fileView_, &FileView::FolderListed, folderTree_, &FolderTree::ShowListedFolder);
+  connect(fileView_, &FileView::FolderUnreadable, folderTree_, &FolderTree::MarkUnreadable);
   connect(fileView_, &FileView::AddSelectedFilesRequested, renameList_, &RenameList::mnuSelectedFilesClick);
-  connect(fileView_, &FileView::DraggedOver, renameList_, &RenameList::InvokeClearSelected);
+  connect(fileView_, &FileView::DraggedOver, renameList_, &RenameList::RemoveDraggedOut);
   connect(pages_, &OperationPages::RenameRequested, preview_, &PreviewPane::StartPreview);
   // The pages learn of it directly: the pane reports its hiding also while
   // the window is torn down.
@@ -235,8 +256,18 @@ void TfrmMain::FormCreate() {
   setWindowState(windowState() | Qt::WindowMaximized);
   Invoke(mnuRename_[0]);
   UpdateUndoLastRename(true);
-  // Asked once the window is up, so that the question has a window to belong to.
-  QTimer::singleShot(0, this, [this] { undo_->OfferUndoOfUnfinishedRun(); });
+  OfferUndoOnceShown();
+}
+
+// The start-up question waits until the window is on screen in its place and
+// size, so that it is centred on the window it belongs to.
+void TfrmMain::OfferUndoOnceShown() {
+  QTimer::singleShot(50, this, [this] {
+    if (isVisible() && windowHandle() && windowHandle()->isExposed())
+      undo_->OfferUndoOfUnfinishedRun();
+    else
+      OfferUndoOnceShown();
+  });
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

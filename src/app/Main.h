@@ -72,6 +72,8 @@ class TfrmMain : public QMainWindow, private WindowServices {
   void ArrangeStackingAndTabOrder();
   void FormCreate();
   void FormClose();
+  void LetMenuTakeUndoKey();
+  void OfferUndoOnceShown();
   static void SetMenuEnabled(QMenu* menu, bool enabled);
   // "Undo last rename" is offered while a run can be undone and no preview
   // is shown; `recheckRuns` reads the journals again.

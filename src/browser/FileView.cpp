@@ -123,10 +123,19 @@ void FileView::ListFiles(const std::string& folderPath) {
   std::vector<FileSystem::Entry> rows = DirListing::ListMatchingFiles(
       currentFolder_, ToBytes(txtPattern->text()), kThisBuild, DirListing::Detail::KindsOnly);
   DirListing::SortByName(rows);
+  const bool empty = rows.empty();
   lstvwLocalModel->SetFolder(currentFolder_);
   lstvwLocalModel->SetRows(std::move(rows));
 
-  services_.ShowStatus(QStringLiteral("Ready."));
+  // An empty view of a folder that cannot be read must not look like an
+  // empty folder.
+  const std::string unreadable = empty ? DirListing::UnreadableFolderText(currentFolder_) : std::string();
+  if (unreadable.empty()) {
+    services_.ShowStatus(QStringLiteral("Ready."));
+    return;
+  }
+  services_.ShowStatus(QStringLiteral("Ready. ") + FromBytes(unreadable));
+  emit FolderUnreadable(currentFolder_, FromBytes(unreadable));
 }
 
 void FileView::mnuRefreshClick() {

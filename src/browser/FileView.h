@@ -60,6 +60,8 @@ class FileView : public QObject {
   void AddSelectedFilesRequested();
   // Something is dragged over the view.
   void DraggedOver();
+  // The folder just listed cannot be read: `text` says why.
+  void FolderUnreadable(const std::string& folder, const QString& text);
 
  private:
   WindowServices& services_;

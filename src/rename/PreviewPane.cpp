@@ -224,6 +224,11 @@ void PreviewPane::tmrDoRenameTimer() {
 }
 
 void PreviewPane::PerformRename() {
+  // An empty preview has nothing to rename and nothing to record.
+  if (lviRenameModel->entries().empty()) {
+    cmdNoClick();
+    return;
+  }
   // The journal is opened before anything is renamed; without it the run
   // could not be undone nor found after a crash, so the user decides.
   Journal::Writer journal;
@@ -325,6 +330,8 @@ void PreviewPane::MakePreviewList(int operation) {
                          QStringLiteral("Please select the files and folders you wish to rename by adding them "
                                         "to the list."),
                          DialogIcon::Information, DialogButtons::Ok});
+      // An empty preview offers nothing to confirm: back to browsing.
+      cmdNoClick();
       return;
     }
   }

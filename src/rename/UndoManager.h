@@ -6,6 +6,7 @@
 #include <vector>
 
 class QString;
+class QTimer;
 class WindowServices;
 namespace RenameEngine {
 struct RenameRun;
@@ -23,8 +24,11 @@ class UndoManager : public QObject {
   // A rename run in the state folder's journals can be undone.
   bool HasUndoableRun() const;
   // Renames the newest run that is not undone yet back, refreshes the file
-  // view and shows the counts.
+  // view and shows the counts; says so when there is none (any more: another
+  // copy of the program may have undone it). The busy pane shows and the
+  // menu that asked closes before the work starts.
   void UndoLastRename();
+  void tmrUndoTimer();
   // At start-up: a run cut short by a crash is offered for undo; No keeps
   // its names and marks it finished.
   void OfferUndoOfUnfinishedRun();
@@ -40,8 +44,11 @@ class UndoManager : public QObject {
   void UndoableRunsChanged();
 
  private:
+  void StartUndo(const std::string& journalPath);
   void UndoRun(const std::string& journalPath);
   void ShowError(const QString& text);
 
   WindowServices& services_;
+  QTimer* tmrUndo = nullptr;
+  std::string pendingUndo_;  // the journal tmrUndo undoes
 };

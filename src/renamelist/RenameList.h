@@ -57,9 +57,10 @@ class RenameList : public QObject {
   // nothing changed) when the drop holds anything but local files.
   bool lviFilesDropFromOutside(const QMimeData* mime);
   void lviFilesItemMouseDown(Qt::MouseButton button, const QPoint& position);
-  // The Add menu's items as clicks on them (nothing while disabled).
+  // The Add menu's item as a click on it (nothing while disabled).
   void InvokeAllFiles();
-  void InvokeClearSelected();
+  // Rows of the list dragged out over the file view leave the list.
+  void RemoveDraggedOut();
   // Asks a running recursive search to stop.
   void StopRecursiveSearch();
 
