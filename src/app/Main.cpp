@@ -251,7 +251,8 @@ void TfrmMain::FormCreate() {
   fileView_->SetCurrentFolder(root);
   folderTree_->ShowTree(root);
   fileView_->ListFiles(root);
-  ShowStatus(QStringLiteral("Ready."));
+  // The listing ends ready, and may say why the folder looks empty.
+  if (!StatusText().startsWith(QLatin1String("Ready"))) ShowStatus(QStringLiteral("Ready."));
 
   setWindowState(windowState() | Qt::WindowMaximized);
   Invoke(mnuRename_[0]);

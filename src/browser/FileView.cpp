@@ -5,6 +5,8 @@
 #include <QDragMoveEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
+#include <QVBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QStyle>
@@ -38,6 +40,15 @@ FileView::FileView(QWidget* area, WindowServices& services, QObject* parent)
     : QObject(parent), services_(services) {
   lstvwLocal = MakeList(area, "lstvwLocal", 192, 32, 225, 377, QStringLiteral("Files"),
                         QAbstractItemView::ExtendedSelection);
+  // Over the empty view of a folder that cannot be read, the reason.
+  lblUnreadable = new QLabel(lstvwLocal->viewport());
+  lblUnreadable->setObjectName(QStringLiteral("lblUnreadable"));
+  lblUnreadable->setWordWrap(true);
+  lblUnreadable->setAlignment(Qt::AlignCenter);
+  lblUnreadable->setEnabled(false);  // drawn in grey
+  lblUnreadable->setAttribute(Qt::WA_TransparentForMouseEvents);
+  (new QVBoxLayout(lstvwLocal->viewport()))->addWidget(lblUnreadable);
+  lblUnreadable->hide();
 
   txtPattern = Make<QLineEdit>(area, "txtPattern", 192, 8, 225, kEditHeight);
   txtPattern->setText(QStringLiteral("*"));
@@ -130,6 +141,8 @@ void FileView::ListFiles(const std::string& folderPath) {
   // An empty view of a folder that cannot be read must not look like an
   // empty folder.
   const std::string unreadable = empty ? DirListing::UnreadableFolderText(currentFolder_) : std::string();
+  lblUnreadable->setText(FromBytes(unreadable));
+  lblUnreadable->setVisible(!unreadable.empty());
   if (unreadable.empty()) {
     services_.ShowStatus(QStringLiteral("Ready."));
     return;

@@ -9,6 +9,7 @@
 
 class FileViewModel;
 class QAction;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QTimer;
@@ -68,6 +69,7 @@ class FileView : public QObject {
   std::string currentFolder_;
 
   QTreeView* lstvwLocal = nullptr;
+  QLabel* lblUnreadable = nullptr;  // over the empty view of an unreadable folder
   QLineEdit* txtPattern = nullptr;
   FileViewModel* lstvwLocalModel = nullptr;
   QMenu* mnuPopUpLocal = nullptr;

@@ -234,7 +234,9 @@ TEST(FirstHourUnreadableFolder, SaysWhyInTheStatusLineAndTheTree) {
     tree->setCurrentItem(node);
     const bool listed = WaitUntil([&] { return StatusIsReady(w) && w.fileView().CurrentFolder() == locked + "/"; });
     std::ofstream out(report);
-    out << listed << '\n' << w.StatusText().toStdString() << '\n' << node->toolTip(0).toStdString() << '\n';
+    auto* why = Find<QLabel>(w, "lblUnreadable");
+    out << listed << '\n' << w.StatusText().toStdString() << '\n' << node->toolTip(0).toStdString() << '\n'
+        << (why->isVisible() ? why->text().toStdString() : "") << '\n';
     out.close();
     ::_exit(out ? 0 : 1);
   }
@@ -249,6 +251,7 @@ TEST(FirstHourUnreadableFolder, SaysWhyInTheStatusLineAndTheTree) {
                               "/exe --gtest_filter=FirstHourUnreadableFolder.SaysWhyInTheStatusLineAndTheTree";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   EXPECT_EQ(ReadAll(report), "1\nReady. This folder cannot be read: Permission denied.\n"
+                             "This folder cannot be read: Permission denied.\n"
                              "This folder cannot be read: Permission denied.\n");
 }
 
