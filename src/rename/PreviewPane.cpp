@@ -15,7 +15,6 @@
 #include <QTreeView>
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
