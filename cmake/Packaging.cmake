@@ -4,6 +4,22 @@ install(FILES ${CMAKE_SOURCE_DIR}/LICENSE
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillon)
 install(FILES ${CMAKE_SOURCE_DIR}/data/io.github.quillon_renamer.quillon.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_SOURCE_DIR}/data/debian/copyright
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillon)
+
+# The manual page and the changelog go compressed, as Debian ships them.
+set(QUILLON_GZIPPED)
+foreach(source quillon.1 debian/changelog)
+  get_filename_component(name ${source} NAME)
+  set(gzipped ${CMAKE_BINARY_DIR}/${name}.gz)
+  add_custom_command(OUTPUT ${gzipped}
+    COMMAND gzip -9 -n -c ${CMAKE_SOURCE_DIR}/data/${source} > ${gzipped}
+    DEPENDS ${CMAKE_SOURCE_DIR}/data/${source} VERBATIM)
+  list(APPEND QUILLON_GZIPPED ${gzipped})
+endforeach()
+add_custom_target(quillon_docs ALL DEPENDS ${QUILLON_GZIPPED})
+install(FILES ${CMAKE_BINARY_DIR}/quillon.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillon)
 
 set(CPACK_PACKAGE_NAME quillon)
 set(CPACK_PACKAGE_VENDOR "The Quillon developers")

@@ -21,7 +21,7 @@ install_packages() {
 BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev fonts-dejavu-core)
 TEST_PACKAGES=(googletest libgtest-dev xvfb xauth x11-utils desktop-file-utils
                exfat-fuse exfatprogs fuse3 util-linux strace appstream dpkg-dev
-               xdotool imagemagick)
+               xdotool imagemagick man-db)
 # The Windows build of the core and its tests, run under wine.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 googletest cmake)
 FUZZ_PACKAGES=(clang libclang-rt-dev)

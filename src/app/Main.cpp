@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -12,6 +14,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
+#include <QWindow>
 
 #include "app/Settings.h"
 #include "browser/FileView.h"
@@ -22,6 +25,7 @@
 #include "rename/Journal.h"
 #include "rename/OperationPages.h"
 #include "rename/PreviewPane.h"
+#include "rename/UndoManager.h"
 #include "renamelist/RenameList.h"
 #include "widgets/Dialogs.h"
 #include "widgets/SearchLock.h"
@@ -57,6 +61,7 @@ TfrmMain::TfrmMain(const AppEnvironment& environment, QWidget* parent)
   // keyboard's tab order of the design; the stacking is set after.
   pages_ = new OperationPages(centralArea, this);
   preview_ = new PreviewPane(centralArea, *this, *pages_, this);
+  undo_ = new UndoManager(*this, this);
   CreateBusyPane();
   stbStatus = new QStatusBar(this);
   stbStatus->setObjectName(QStringLiteral("stbStatus"));
@@ -75,7 +80,22 @@ TfrmMain::TfrmMain(const AppEnvironment& environment, QWidget* parent)
 
   FormCreate();
   FormResize();
+  LetMenuTakeUndoKey();
   fileView_->FocusPattern();
+}
+
+// A text box takes Ctrl+Z only while it holds typing to undo; otherwise the
+// key reaches File > Undo last rename, also right after start, when the
+// pattern box has the focus.
+void TfrmMain::LetMenuTakeUndoKey() {
+  for (QLineEdit* box : centralArea->findChildren<QLineEdit*>()) {
+    new EventHook(box, [box](QEvent* event) {
+      if (event->type() != QEvent::ShortcutOverride) return false;
+      if (!static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo) || box->isUndoAvailable()) return false;
+      event->ignore();
+      return true;
+    });
+  }
 }
 
 TfrmMain::~TfrmMain() {
@@ -130,8 +150,8 @@ void TfrmMain::CreateMenus() {
   mnuFile = MakeMenu(mnuMain, "mnuFile", QStringLiteral("&File"));
   mnuRefresh = MakeItem(mnuFile, "mnuRefresh", QStringLiteral("&Refresh"), QKeySequence(Qt::Key_F5));
   mnuRefresh->setShortcutContext(Qt::ApplicationShortcut);
-  // Ctrl+Z in a text box still undoes the typing there: an editable box
-  // takes the standard undo key before the menu sees it.
+  // Ctrl+Z in a text box undoes the typing there while there is typing to
+  // undo (LetMenuTakeUndoKey); otherwise it is this item's.
   mnuUndoLastRename = MakeItem(mnuFile, "mnuUndoLastRename", QStringLiteral("&Undo last rename"),
                                QKeySequence(Qt::CTRL | Qt::Key_Z));
   mnuUndoLastRename->setEnabled(false);
@@ -139,6 +159,8 @@ void TfrmMain::CreateMenus() {
   mnuExit = MakeItem(mnuFile, "mnuExit", QStringLiteral("&Exit"));
   connect(mnuRefresh, &QAction::triggered, this, [this] { fileView_->mnuRefreshClick(); });
   connect(mnuUndoLastRename, &QAction::triggered, this, [this] { mnuUndoLastRenameClick(); });
+  // Another copy of the program may have undone the runs meanwhile.
+  connect(mnuFile, &QMenu::aboutToShow, this, [this] { UpdateUndoLastRename(true); });
   connect(mnuExit, &QAction::triggered, this, [this] { mnuExitClick(); });
 
   mnuOptions = MakeMenu(mnuMain, "mnuOptions", QStringLiteral("&Options"));
@@ -156,7 +178,7 @@ void TfrmMain::CreateMenus() {
   auto* renameChoices = new QActionGroup(mnuRename);
   renameChoices->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   const char* const renameCaptions[8] = {"&Replace", "&Add", "Auto-&number", "&Change case",
-                                         "&Trim", "&Extension", "&Advanced", "&ID3-tag"};
+                                         "&Trim", "&Extension", "A&dvanced", "&ID3-tag"};
   for (int n = 0; n < 8; ++n) {
     const QByteArray name = "mnuRename_" + QByteArray::number(n);
     mnuRename_[n] = MakeCheckItem(mnuRename, name.constData(), QString::fromLatin1(renameCaptions[n]));
@@ -178,13 +200,18 @@ void TfrmMain::ConnectRooms() {
   preview_->SetRenameList(renameList_);
   connect(folderTree_, &FolderTree::FolderChosen, fileView_, &FileView::ListFiles);
   connect(fileView_, &FileView::FolderListed, folderTree_, &FolderTree::ShowListedFolder);
+  connect(fileView_, &FileView::FolderUnreadable, folderTree_, &FolderTree::MarkUnreadable);
   connect(fileView_, &FileView::AddSelectedFilesRequested, renameList_, &RenameList::mnuSelectedFilesClick);
-  connect(fileView_, &FileView::DraggedOver, renameList_, &RenameList::InvokeClearSelected);
+  connect(fileView_, &FileView::DraggedOver, renameList_, &RenameList::RemoveDraggedOut);
   connect(pages_, &OperationPages::RenameRequested, preview_, &PreviewPane::StartPreview);
   // The pages learn of it directly: the pane reports its hiding also while
   // the window is torn down.
   connect(preview_, &PreviewPane::PageCovered, pages_, &OperationPages::SetCovered);
-  connect(preview_, &PreviewPane::UndoableRunsChanged, this, [this] { UpdateUndoLastRename(true); });
+  connect(preview_, &PreviewPane::RenameListWanted, renameList_, &RenameList::FillForPreview);
+  connect(preview_, &PreviewPane::RenameListUsed, renameList_, &RenameList::ClearRenameList);
+  connect(preview_, &PreviewPane::PreviewDropped, renameList_, &RenameList::PreviewDropped);
+  connect(preview_, &PreviewPane::RunFinished, undo_, &UndoManager::RecordRun);
+  connect(undo_, &UndoManager::UndoableRunsChanged, this, [this] { UpdateUndoLastRename(true); });
 
   connect(cmdCancel, &QPushButton::clicked, renameList_, &RenameList::StopRecursiveSearch);
   // Escape cancels a running search, as in any progress dialog; it is a
@@ -225,7 +252,8 @@ void TfrmMain::FormCreate() {
   fileView_->SetCurrentFolder(root);
   folderTree_->ShowTree(root);
   fileView_->ListFiles(root);
-  ShowStatus(QStringLiteral("Ready."));
+  // The listing ends ready, and may say why the folder looks empty.
+  if (!StatusText().startsWith(QLatin1String("Ready"))) ShowStatus(QStringLiteral("Ready."));
 
   setWindowState(windowState() | Qt::WindowMaximized);
   Invoke(mnuRename_[0]);
@@ -236,9 +264,23 @@ void TfrmMain::FormCreate() {
       const std::string notice = Journal::JournalNotice(environment_.stateFolder);
       if (!notice.empty())
         ShowMessage(this, {QStringLiteral("Information"), FromBytes(notice), DialogIcon::Information, DialogButtons::Ok});
-      preview_->OfferUndoOfUnfinishedRun();
       return true;
     });
+    OfferUndoOnceShown();
+  });
+}
+
+// The start-up question waits until the window is on screen in its place and
+// size, so that it is centred on the window it belongs to.
+void TfrmMain::OfferUndoOnceShown() {
+  QTimer::singleShot(50, this, [this] {
+    if (isVisible() && windowHandle() && windowHandle()->isExposed())
+      GuardedJournalScan([this] {
+        undo_->OfferUndoOfUnfinishedRun();
+        return true;
+      });
+    else
+      OfferUndoOnceShown();
   });
 }
 
@@ -325,7 +367,7 @@ void TfrmMain::HideViewControls(bool browse) {
 
 void TfrmMain::UpdateUndoLastRename(bool recheckRuns) {
   if (!mnuUndoLastRename) return;  // the rooms switch the layout while they are made
-  if (recheckRuns) undoableRun_ = GuardedJournalScan([this] { return preview_->HasUndoableRun(); });
+  if (recheckRuns) undoableRun_ = GuardedJournalScan([this] { return undo_->HasUndoableRun(); });
   if (!searchLocked_) mnuUndoLastRename->setEnabled(undoableRun_ && !previewShown_);
 }
 
@@ -432,7 +474,7 @@ void TfrmMain::mnuCaseSensitiveClick() { mnuCaseSensitive->setChecked(!mnuCaseSe
 void TfrmMain::mnuIncludeExtensionClick() { mnuIncludeExtension->setChecked(!mnuIncludeExtension->isChecked()); }
 void TfrmMain::mnuUndoClick() { mnuUndo->setChecked(!mnuUndo->isChecked()); }
 void TfrmMain::mnuUndoLastRenameClick() {
-  if (mnuUndoLastRename->isEnabled()) preview_->UndoLastRename();
+  if (mnuUndoLastRename->isEnabled()) undo_->UndoLastRename();
 }
 
 void TfrmMain::About2Click() {

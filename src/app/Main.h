@@ -22,6 +22,7 @@ class QPushButton;
 class QShortcut;
 class QStatusBar;
 class RenameList;
+class UndoManager;
 
 // The program's one window. It composes the rooms (folder tree, file view,
 // rename list, operation pages, preview pane), lays them out, switches the
@@ -40,6 +41,7 @@ class TfrmMain : public QMainWindow, private WindowServices {
   RenameList& renameList() { return *renameList_; }
   OperationPages& operationPages() { return *pages_; }
   PreviewPane& previewPane() { return *preview_; }
+  UndoManager& undoManager() { return *undo_; }
 
   const std::string& ProgramFolder() const override { return programFolder_; }
   const std::string& StateFolder() const override { return environment_.stateFolder; }
@@ -71,6 +73,8 @@ class TfrmMain : public QMainWindow, private WindowServices {
   void ArrangeStackingAndTabOrder();
   void FormCreate();
   void FormClose();
+  void LetMenuTakeUndoKey();
+  void OfferUndoOnceShown();
   static void SetMenuEnabled(QMenu* menu, bool enabled);
   // "Undo last rename" is offered while a run can be undone and no preview
   // is shown; `recheckRuns` reads the journals again.
@@ -100,6 +104,7 @@ class TfrmMain : public QMainWindow, private WindowServices {
   QWidget* centralArea = nullptr;
   OperationPages* pages_ = nullptr;
   PreviewPane* preview_ = nullptr;
+  UndoManager* undo_ = nullptr;
   RenameList* renameList_ = nullptr;
   FolderTree* folderTree_ = nullptr;
   FileView* fileView_ = nullptr;

@@ -262,6 +262,11 @@ std::vector<FileSystem::Entry> ListMatchingFiles(const std::string& folder, std:
   return entries;
 }
 
+std::string UnreadableFolderText(const std::string& folder) {
+  const std::string reason = FileSystem::FolderReadError(folder);
+  return reason.empty() ? reason : "This folder cannot be read: " + reason + ".";
+}
+
 void SortByName(std::vector<FileSystem::Entry>& entries) {
   std::sort(entries.begin(), entries.end(),
             [](const FileSystem::Entry& a, const FileSystem::Entry& b) { return a.name < b.name; });

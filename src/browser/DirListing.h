@@ -49,6 +49,11 @@ std::vector<FileSystem::Entry> ListMatchingFiles(const std::string& folder, std:
                                                  Build build = kThisBuild,
                                                  Detail detail = Detail::SizesAndTimes);
 
+// "This folder cannot be read: <the system's reason>." for a folder that
+// cannot be listed; empty when it can. An empty listing says nothing about
+// why it is empty: the file view and the folder tree ask this then.
+std::string UnreadableFolderText(const std::string& folder);
+
 // Ascending by name: byte order of UTF-8 is code point order, and names that
 // are not valid UTF-8 still get one stable place. The one order of the file
 // view's rows and of the folder tree's siblings.

@@ -5,6 +5,8 @@
 #include <QDragMoveEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
+#include <QVBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QStyle>
@@ -38,6 +40,15 @@ FileView::FileView(QWidget* area, WindowServices& services, QObject* parent)
     : QObject(parent), services_(services) {
   lstvwLocal = MakeList(area, "lstvwLocal", 192, 32, 225, 377, QStringLiteral("Files"),
                         QAbstractItemView::ExtendedSelection);
+  // Over the empty view of a folder that cannot be read, the reason.
+  lblUnreadable = new QLabel(lstvwLocal->viewport());
+  lblUnreadable->setObjectName(QStringLiteral("lblUnreadable"));
+  lblUnreadable->setWordWrap(true);
+  lblUnreadable->setAlignment(Qt::AlignCenter);
+  lblUnreadable->setEnabled(false);  // drawn in grey
+  lblUnreadable->setAttribute(Qt::WA_TransparentForMouseEvents);
+  (new QVBoxLayout(lstvwLocal->viewport()))->addWidget(lblUnreadable);
+  lblUnreadable->hide();
 
   txtPattern = Make<QLineEdit>(area, "txtPattern", 192, 8, 225, kEditHeight);
   txtPattern->setText(QStringLiteral("*"));
@@ -123,10 +134,21 @@ void FileView::ListFiles(const std::string& folderPath) {
   std::vector<FileSystem::Entry> rows = DirListing::ListMatchingFiles(
       currentFolder_, ToBytes(txtPattern->text()), kThisBuild, DirListing::Detail::KindsOnly);
   DirListing::SortByName(rows);
+  const bool empty = rows.empty();
   lstvwLocalModel->SetFolder(currentFolder_);
   lstvwLocalModel->SetRows(std::move(rows));
 
-  services_.ShowStatus(QStringLiteral("Ready."));
+  // An empty view of a folder that cannot be read must not look like an
+  // empty folder.
+  const std::string unreadable = empty ? DirListing::UnreadableFolderText(currentFolder_) : std::string();
+  lblUnreadable->setText(FromBytes(unreadable));
+  lblUnreadable->setVisible(!unreadable.empty());
+  if (unreadable.empty()) {
+    services_.ShowStatus(QStringLiteral("Ready."));
+    return;
+  }
+  services_.ShowStatus(QStringLiteral("Ready. ") + FromBytes(unreadable));
+  emit FolderUnreadable(currentFolder_, FromBytes(unreadable));
 }
 
 void FileView::mnuRefreshClick() {

@@ -9,6 +9,7 @@
 
 class FileViewModel;
 class QAction;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QTimer;
@@ -60,12 +61,15 @@ class FileView : public QObject {
   void AddSelectedFilesRequested();
   // Something is dragged over the view.
   void DraggedOver();
+  // The folder just listed cannot be read: `text` says why.
+  void FolderUnreadable(const std::string& folder, const QString& text);
 
  private:
   WindowServices& services_;
   std::string currentFolder_;
 
   QTreeView* lstvwLocal = nullptr;
+  QLabel* lblUnreadable = nullptr;  // over the empty view of an unreadable folder
   QLineEdit* txtPattern = nullptr;
   FileViewModel* lstvwLocalModel = nullptr;
   QMenu* mnuPopUpLocal = nullptr;

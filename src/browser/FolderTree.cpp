@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <functional>
 #include <optional>
@@ -156,6 +157,23 @@ void FolderTree::FillFolderNode(const std::string& folderPath, QTreeWidgetItem* 
     node->addChildren(children);
   }
   services_.ShowStatus(QStringLiteral("Ready."));
+  if (node->childCount() == 0) {
+    const std::string unreadable = DirListing::UnreadableFolderText(folderPath);
+    if (!unreadable.empty()) MarkNodeUnreadable(node, FromBytes(unreadable));
+  }
+}
+
+void FolderTree::MarkUnreadable(const std::string& folder, const QString& text) {
+  const std::string wanted = Paths::WithoutTrailingDelimiter(folder);
+  for (QTreeWidgetItemIterator it(trvwLocal); *it; ++it) {
+    const TTreeFolderData* data = FolderData(*it);
+    if (data && Paths::WithoutTrailingDelimiter(data->Path) == wanted) MarkNodeUnreadable(*it, text);
+  }
+}
+
+void FolderTree::MarkNodeUnreadable(QTreeWidgetItem* node, const QString& text) {
+  node->setToolTip(0, text);
+  node->setForeground(0, trvwLocal->palette().brush(QPalette::Disabled, QPalette::Text));
 }
 
 void FolderTree::trvwLocalChange(QTreeWidgetItem* node) {

@@ -32,6 +32,8 @@ class FolderTree : public QObject {
   void ShowTree(const std::string& root);
   // The file view lists `folder`: the path box shows it and keeps it.
   void ShowListedFolder(const std::string& folder);
+  // Marks the node of a folder that cannot be read (greyed, `text` as its tip).
+  void MarkUnreadable(const std::string& folder, const QString& text);
   // The path box's text as file-system bytes: the exact bytes of the current
   // folder or of a history entry while the box shows one of them.
   std::string PathBoxText() const;
@@ -60,6 +62,8 @@ class FolderTree : public QObject {
   void FolderChosen(const std::string& folder);
 
  private:
+  void MarkNodeUnreadable(QTreeWidgetItem* node, const QString& text);
+
   WindowServices& services_;
   FileView* files_ = nullptr;
   std::string rootFolder_;

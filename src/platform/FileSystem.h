@@ -38,6 +38,10 @@ bool ReadFolderKinds(const std::string& folder, std::vector<Entry>& entries);
 bool ReadFolderKinds(const std::string& folder, const std::function<bool(std::string_view)>& wanted,
                      std::vector<Entry>& entries);
 
+// Why the folder cannot be read (the system's reason, "Permission denied");
+// empty when it can be.
+std::string FolderReadError(const std::string& folder);
+
 // Fills in the size and modification time of an entry read without them.
 // False (the entry unchanged) when it can no longer be examined.
 bool ExamineEntry(const std::string& folder, Entry& entry);

@@ -366,6 +366,14 @@ bool ReadFolderKinds(const std::string& folder, const std::function<bool(std::st
   return ReadWantedEntries(folder, wanted, ExamineKind, entries);
 }
 
+std::string FolderReadError(const std::string& folder) {
+  if (HoldsZeroByte(folder)) return std::strerror(EINVAL);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  ::close(fd);
+  return {};
+}
+
 bool ExamineEntry(const std::string& folder, Entry& entry) {
   if (HoldsZeroByte(folder) || HoldsZeroByte(entry.name)) return false;
   std::string path = folder.empty() ? std::string("/") : folder;

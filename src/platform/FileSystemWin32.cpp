@@ -66,6 +66,20 @@ bool Enumerate(const std::string& folder, Visit visit) {
   return true;
 }
 
+}  // namespace
+
+std::string FolderReadError(const std::string& folder) {
+  const auto pattern = SystemPath(Paths::WithTrailingDelimiter(folder, Build::Windows) + "*");
+  if (!pattern) return WinText::SystemMessage(ERROR_INVALID_NAME);
+  WIN32_FIND_DATAW data;
+  HANDLE find = ::FindFirstFileExW(pattern->c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+  if (find == INVALID_HANDLE_VALUE) return WinText::SystemMessage(::GetLastError());
+  ::FindClose(find);
+  return {};
+}
+
+namespace {
+
 bool Exists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

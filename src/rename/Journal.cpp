@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace Journal {
 
@@ -660,7 +662,14 @@ std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
     std::string reason;
     if (!ReadHeld(held, path, run, reason, false) || run.finished || !ReadHeld(held, path, run, reason)) continue;
     ResolvePending(run);
-    return UnfinishedRun{path, run.Changed(), std::max(run.total, run.entries.size())};
+    UnfinishedRun unfinished{path, run.Changed(), std::max(run.total, run.entries.size()), {}, 0};
+    if (!run.entries.empty()) {
+      unfinished.folder = run.entries.front().folder;
+      std::unordered_set<std::string_view> folders;
+      for (const Entry& entry : run.entries) folders.insert(entry.folder);
+      unfinished.otherFolders = folders.size() - 1;
+    }
+    return unfinished;
   }
   return std::nullopt;
 }

@@ -144,6 +144,8 @@ struct UnfinishedRun {
   std::string path;
   std::size_t changed = 0;  // "<n> of <total> names were changed"
   std::size_t total = 0;
+  std::string folder;             // the folder of its first entry (ends with the delimiter)
+  std::size_t otherFolders = 0;   // how many other folders its entries lie in
 };
 // The newest journal that is neither finished nor undone and that no running
 // process holds, with its pending entries decided from the disk.

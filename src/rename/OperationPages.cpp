@@ -167,10 +167,11 @@ void OperationPages::CreatePages(QWidget* area) {
   lblAutoNumber3 = MakeLabel(page, "lblAutoNumber3", QStringLiteral("After number text:"), 8, 88, 121, 21);
   txtAutonumberAfter = MakeEdit(page, "txtAutonumberAfter", {}, 136, 88, 97, lblAutoNumber3);
   chkAutonumberZero = Make<QCheckBox>(page, "chkAutonumberZero", 8, 112, 225, 25);
-  chkAutonumberZero->setText(QStringLiteral("&Add zeros before numbers"));
+  chkAutonumberZero->setText(QStringLiteral("Add &zeros before numbers"));
   chkAutonumberZero->setChecked(true);
 
-  // Page 3: Change case
+  // Page 3: Change case. A page's access keys never take a letter of the
+  // menu bar (F, O, A, R, H): the menus must open with theirs from any page.
   page = grpRename_3;
   const struct {
     QRadioButton** button;
@@ -179,9 +180,9 @@ void OperationPages::CreatePages(QWidget* area) {
   } caseButtons[] = {
       {&optChangeCaseAllUpperCase, "optChangeCaseAllUpperCase", "ALL &UPPERCASE"},
       {&optChangeCaseAllLowercase, "optChangeCaseAllLowercase", "all &lowercase"},
-      {&optChangeCaseFirstUpperCase, "optChangeCaseFirstUpperCase", "&First Letter Uppercase"},
+      {&optChangeCaseFirstUpperCase, "optChangeCaseFirstUpperCase", "Firs&t Letter Uppercase"},
       {&optChangeCaseFirstLowerCase, "optChangeCaseFirstLowerCase", "f&IRST lETTER lOWERCASE"},
-      {&optChangeCaseOpposite, "optChangeCaseOpposite", "&Opposite case (a -> A, A -> a)"},
+      {&optChangeCaseOpposite, "optChangeCaseOpposite", "O&pposite case (a -> A, A -> a)"},
   };
   int top = 16;
   for (const auto& entry : caseButtons) {

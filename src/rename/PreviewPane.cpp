@@ -15,7 +15,6 @@
 #include <QTreeView>
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +25,7 @@
 #include "rename/OperationPages.h"
 #include "rename/PreviewListModel.h"
 #include "rename/RenameEngine.h"
+#include "rename/UndoManager.h"
 #include "renamelist/RenameList.h"
 #include "widgets/Dialogs.h"
 #include "widgets/ListColumns.h"
@@ -223,6 +223,11 @@ void PreviewPane::tmrDoRenameTimer() {
 }
 
 void PreviewPane::PerformRename() {
+  // An empty preview has nothing to rename and nothing to record.
+  if (lviRenameModel->entries().empty()) {
+    cmdNoClick();
+    return;
+  }
   // The journal is opened before anything is renamed; without it the run
   // could not be undone nor found after a crash, so the user decides.
   Journal::Writer journal;
@@ -242,67 +247,15 @@ void PreviewPane::PerformRename() {
   const RenameEngine::RenameRun run = RenameEngine::PerformRenames(lviRenameModel->entries(), journal);
 
   // The closing steps run however the loop ended.
-  renameList_->ClearRenameList();
+  emit RenameListUsed();
   services_.RefreshFiles();
   cmdNoClick();
   services_.ShowStatus(FromBytes(RenameEngine::CountsText(run.successes, run.failures)));
-  emit UndoableRunsChanged();
+  emit RunFinished(run);
 
-  if (services_.CurrentOptions().undoFile) {
-    std::string writtenTo;
-    std::string error;
-    if (!RenameEngine::SaveUndoFile(services_.ProgramFolder(), services_.StateFolder(), run.undoLines, writtenTo,
-                                    error))
-      ShowError(FromBytes(error));
-  }
   if (run.stopped) ShowError(FromBytes(run.error));
   if (!run.journalError.empty()) ShowError(FromBytes(run.journalError));
-  ShowStranded(run.stranded);
-}
-
-bool PreviewPane::HasUndoableRun() const {
-  return Journal::NewestUndoableRun(services_.StateFolder()).has_value();
-}
-
-void PreviewPane::UndoLastRename() {
-  if (const std::optional<std::string> newest = Journal::NewestUndoableRun(services_.StateFolder()))
-    UndoRun(*newest);
-}
-
-void PreviewPane::OfferUndoOfUnfinishedRun() {
-  const std::optional<Journal::UnfinishedRun> unfinished = Journal::FindUnfinishedRun(services_.StateFolder());
-  if (!unfinished) return;
-  const DialogAnswer answer =
-      ShowMessage(services_.DialogParent(),
-                  {QStringLiteral("Confirm"),
-                   QStringLiteral("The last rename did not finish: %1 of %2 names were changed. Undo these changes?")
-                       .arg(unfinished->changed)
-                       .arg(unfinished->total),
-                   DialogIcon::Question, DialogButtons::YesNo});
-  if (answer == DialogAnswer::Yes) {
-    UndoRun(unfinished->path);
-    return;
-  }
-  std::string reason;
-  if (!Journal::KeepRun(unfinished->path, reason)) ShowError(FromBytes(reason));
-  services_.RefreshFiles();
-  emit UndoableRunsChanged();
-}
-
-void PreviewPane::UndoRun(const std::string& journalPath) {
-  services_.ShowStatus(QStringLiteral("Undoing rename..."));
-  const Journal::UndoResult result = Journal::UndoRun(journalPath);
-  services_.RefreshFiles();
-  services_.ShowStatus(FromBytes(RenameEngine::UndoneText(result.undone, result.errors)));
-  emit UndoableRunsChanged();
-  if (!result.error.empty()) ShowError(FromBytes(result.error));
-  ShowStranded(result.stranded);
-}
-
-// An entry a failed change of letter case left under a hidden temporary name
-// would otherwise look lost to the user.
-void PreviewPane::ShowStranded(const std::vector<std::string>& stranded) {
-  if (!stranded.empty()) ShowError(FromBytes(RenameEngine::StrandedText(stranded)));
+  UndoManager::ShowStranded(services_.DialogParent(), run.stranded);
 }
 
 void PreviewPane::ShowError(const QString& text) { ShowErrorMessage(services_.DialogParent(), text); }
@@ -311,7 +264,7 @@ void PreviewPane::cmdNoClick() {
   grpConfirmation->hide();
   services_.ShowStatus(QStringLiteral("Clearing lists..."));
   lviRenameModel->Clear();
-  if (renameList_->KeepRenameList() == 0) renameList_->ClearRenameList();
+  emit PreviewDropped();
   services_.ShowStatus(QStringLiteral("Ready."));
   services_.HideViewControls(true);
 }
@@ -369,14 +322,15 @@ void PreviewPane::tmrMakeListsTimer() {
 
 void PreviewPane::MakePreviewList(int operation) {
   if (renameList_->RenameListEntries().empty()) {
-    renameList_->InvokeAllFiles();
-    renameList_->SetKeepRenameList(0);
+    emit RenameListWanted();
     if (renameList_->RenameListEntries().empty()) {
       services_.ShowStatus(QStringLiteral("Ready."));
       ShowMessage(services_.DialogParent(), {QStringLiteral("No files selected"),
                          QStringLiteral("Please select the files and folders you wish to rename by adding them "
                                         "to the list."),
                          DialogIcon::Information, DialogButtons::Ok});
+      // An empty preview offers nothing to confirm: back to browsing.
+      cmdNoClick();
       return;
     }
   }

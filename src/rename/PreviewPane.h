@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "rename/Preview.h"
+#include "rename/RenameEngine.h"
 
 class OperationPages;
 class PreviewListModel;
@@ -24,14 +25,15 @@ class WindowServices;
 
 // The preview list and the confirmation pane: builds the preview of the
 // rename list for one operation, checks it, lets the user edit or remove
-// entries, and carries out the renames on Yes.
+// entries, and carries out the renames on Yes. It only reads the rename
+// list; what becomes of the list it says by signals.
 class PreviewPane : public QObject {
   Q_OBJECT
 
  public:
   PreviewPane(QWidget* area, WindowServices& services, const OperationPages& pages, QObject* parent);
   // The rename list the preview is built from.
-  void SetRenameList(RenameList* renameList) { renameList_ = renameList; }
+  void SetRenameList(const RenameList* renameList) { renameList_ = renameList; }
 
   // Shows the confirmation pane and builds the preview of `operation` soon.
   void StartPreview(int operation);
@@ -52,15 +54,6 @@ class PreviewPane : public QObject {
 
   const std::vector<PreviewEntry>& PreviewEntries() const;
 
-  // A rename run in the state folder's journals can be undone.
-  bool HasUndoableRun() const;
-  // Renames the newest run that is not undone yet back, refreshes the file
-  // view and shows the counts.
-  void UndoLastRename();
-  // At start-up: a run cut short by a crash is offered for undo; No keeps
-  // its names and marks it finished.
-  void OfferUndoOfUnfinishedRun();
-
   // Layout: the confirmation pane's left edge; the list over the browser.
   void MoveTo(int left);
   void PlaceList(const QRect& geometry);
@@ -73,16 +66,21 @@ class PreviewPane : public QObject {
  signals:
   // The confirmation pane lies over the operation page (true), or not.
   void PageCovered(bool covered);
-  // A run was recorded or undone: whether one can be undone may have changed.
-  void UndoableRunsChanged();
+  // The rename list is empty and a preview is wanted: the rename list takes
+  // every file the file view shows, for this preview only.
+  void RenameListWanted();
+  // A rename run used up the rename list.
+  void RenameListUsed();
+  // The preview was dropped: the rename list goes too unless it is kept.
+  void PreviewDropped();
+  // A rename run ended (the undo manager writes the undo file).
+  void RunFinished(const RenameEngine::RenameRun& run);
 
  private:
-  void UndoRun(const std::string& journalPath);
-  void ShowStranded(const std::vector<std::string>& stranded);
   void ShowError(const QString& text);
 
   WindowServices& services_;
-  RenameList* renameList_ = nullptr;
+  const RenameList* renameList_ = nullptr;
   const OperationPages& pages_;
 
   QGroupBox* grpConfirmation = nullptr;

@@ -132,6 +132,13 @@ constexpr std::size_t kLargestBatch = 4096;
 RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* journal, Build build) {
   RenameRun run;
   std::string reason;
+  if (entries.empty()) {
+    // Nothing to record: a journal the caller opened is closed as finished,
+    // so that it is never taken for a run a crash cut short.
+    run.empty = true;
+    if (journal && !journal->Finish(reason)) run.journalError = "Undo information cannot be saved: " + reason + ".";
+    return run;
+  }
   const auto stop = [&run, &reason] {
     run.stopped = true;
     run.error = "Undo information cannot be saved: " + reason + ".";

@@ -46,6 +46,9 @@ struct RenameRun {
   // Set when the run's journal could not be completed after the renames (the
   // next start then offers to undo the run as an unfinished one).
   std::string journalError;
+  // The preview held no entry at all: nothing was renamed, and no undo file
+  // may be written for it (it would replace the last real run's).
+  bool empty = false;
 };
 
 // Renames every entry whose new name differs from its old one (exact bytes),

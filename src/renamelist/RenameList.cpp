@@ -136,7 +136,7 @@ void RenameList::CreateAddMenu(QMenuBar* bar) {
   mnuAllFiles = MakeItem(mnuAdd, "mnuAllFiles", QStringLiteral("&All files"), QKeySequence(Qt::CTRL | Qt::Key_A));
   mnuAdd->addSeparator()->setObjectName(QStringLiteral("N3"));
   mnuFolderName = MakeItem(mnuAdd, "mnuFolderName", QStringLiteral("Add current &folder name"));
-  mnuAllFilesRecursive = MakeItem(mnuAdd, "mnuAllFilesRecursive", QStringLiteral("All files with &subfolders"));
+  mnuAllFilesRecursive = MakeItem(mnuAdd, "mnuAllFilesRecursive", QStringLiteral("All files &with subfolders"));
   mnuAdd->addSeparator()->setObjectName(QStringLiteral("N4"));
   mnuClearSelected = MakeItem(mnuAdd, "mnuClearSelected", QStringLiteral("C&lear selected"), QKeySequence(Qt::Key_Delete));
   mnuClear = MakeItem(mnuAdd, "mnuClear", QStringLiteral("&Clear all"), QKeySequence(Qt::SHIFT | Qt::Key_Delete));
@@ -166,6 +166,15 @@ void RenameList::AddToRenameList(const std::string& name, const std::string& pat
 const std::vector<RenameListEntry>& RenameList::RenameListEntries() const { return lviFilesModel->entries(); }
 
 void RenameList::ClearRenameList() { lviFilesModel->Clear(); }
+
+void RenameList::FillForPreview() {
+  InvokeAllFiles();
+  SetKeepRenameList(0);
+}
+
+void RenameList::PreviewDropped() {
+  if (KeepRenameList() == 0) ClearRenameList();
+}
 
 // ---------------------------------------------------------------------------
 // Add menu
@@ -221,7 +230,9 @@ void RenameList::mnuAddClick() {
 // ---------------------------------------------------------------------------
 // Mouse and drags over the rename list
 
-void RenameList::lviFilesDragOver() { Invoke(mnuSelectedFiles); }
+// A drag works whatever the Add menu last showed: its items are switched on
+// and off only when the menu opens, by the selections of that moment.
+void RenameList::lviFilesDragOver() { mnuSelectedFilesClick(); }
 
 bool RenameList::lviFilesDropFromOutside(const QMimeData* mime) {
   std::optional<std::vector<RenameListEntry>> items = DroppedFromOutside(mime);
@@ -282,7 +293,9 @@ void RenameList::StopRecursiveSearch() {
 
 void RenameList::InvokeAllFiles() { Invoke(mnuAllFiles); }
 
-void RenameList::InvokeClearSelected() { Invoke(mnuClearSelected); }
+void RenameList::RemoveDraggedOut() {
+  if (lviFiles->selectionModel() && lviFiles->selectionModel()->hasSelection()) mnuClearSelectedClick();
+}
 
 // ---------------------------------------------------------------------------
 // Layout and the search lock

@@ -38,6 +38,11 @@ class RenameList : public QObject {
   // The entries in list order, for the preview builder and the execution.
   const std::vector<RenameListEntry>& RenameListEntries() const;
   void ClearRenameList();
+  // A preview of an empty list takes every file the file view shows, and
+  // that list goes again when the preview is dropped.
+  void FillForPreview();
+  // A preview was dropped: the list goes too unless it is kept.
+  void PreviewDropped();
 
   void mnuSelectedFilesClick();
   void mnuAllFilesClick();
@@ -52,9 +57,10 @@ class RenameList : public QObject {
   // nothing changed) when the drop holds anything but local files.
   bool lviFilesDropFromOutside(const QMimeData* mime);
   void lviFilesItemMouseDown(Qt::MouseButton button, const QPoint& position);
-  // The Add menu's items as clicks on them (nothing while disabled).
+  // The Add menu's item as a click on it (nothing while disabled).
   void InvokeAllFiles();
-  void InvokeClearSelected();
+  // Rows of the list dragged out over the file view leave the list.
+  void RemoveDraggedOut();
   // Asks a running recursive search to stop.
   void StopRecursiveSearch();
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package in a user's hands. Builds the package from the build tree,
-# unpacks it into a root whose program folder nobody but root can write, and
-# runs the unpacked program as an ordinary user under an Xvfb of its own. The
+# installs it into a root whose program folder nobody but root can write,
+# checks its command line (no display), manual page, copyright and changelog,
+# and runs the installed program as an ordinary user under an Xvfb of its own. The
 # program is driven from outside like a user would: it replaces "file" by
 # "item" in the names of a folder, confirms, then undoes the run from the File
 # menu. Every name must change and come back, and no error box or other
@@ -96,7 +97,11 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch" >"$scratch/cpack.
   { cat "$scratch/cpack.log"; fail "cpack -G DEB failed"; }
 deb=$(ls "$scratch"/*.deb 2>/dev/null | head -n 1)
 [ -n "$deb" ] || fail "cpack made no .deb"
-dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
+# Installed by dpkg into a root of its own, with a database of its own; the
+# libraries it depends on are those of this system.
+mkdir -p "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/info" && touch "$root/var/lib/dpkg/status"
+dpkg --root="$root" --force-not-root --force-depends -i "$deb" >"$scratch/dpkg.log" 2>&1 ||
+  { cat "$scratch/dpkg.log"; fail "dpkg -i failed"; }
 chmod 755 "$work"
 chmod 555 "$root/usr/bin"
 # The leak checker's suppressions must be readable by the test user, wherever
@@ -108,6 +113,23 @@ fi
 program=$root/usr/bin/quillon
 [ -x "$program" ] || fail "the package holds no usr/bin/quillon"
 ! as_user test -w "$root/usr/bin" || fail "the test user can write the program folder"
+
+# The command line answers without a display, and the package carries its
+# manual page, copyright file and changelog.
+help=$(env -i PATH=/usr/bin:/bin "$program" --help 2>&1) || fail "quillon --help failed: $help"
+grep -q '^Usage: quillon ' <<<"$help" || fail "quillon --help printed: $help"
+version=$(env -i PATH=/usr/bin:/bin "$program" --version 2>&1) || fail "quillon --version failed: $version"
+[ "$version" = "quillon 7.2" ] || fail "quillon --version printed: $version"
+if command -v man >/dev/null; then
+  MANWIDTH=80 man -l "$root/usr/share/man/man1/quillon.1.gz" 2>&1 | grep -q 'quillon - rename many files' ||
+    fail "man -l cannot show the installed manual page"
+else
+  [ -s "$root/usr/share/man/man1/quillon.1.gz" ] || fail "no manual page"
+fi
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+  "$root/usr/share/doc/quillon/copyright" 2>/dev/null || fail "no Debian copyright file"
+zcat "$root/usr/share/doc/quillon/changelog.gz" 2>/dev/null | head -n 1 | grep -q '^quillon (7\.2)' ||
+  fail "no changelog"
 
 # A home folder the user owns, with the settings file pointing at the files.
 mkdir -p "$files" "$home/runtime"

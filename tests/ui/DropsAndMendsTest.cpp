@@ -26,19 +26,6 @@ namespace {
 
 using Entries = std::vector<RenameListEntry>;
 
-// Drag enter, move and drop as a window system delivers them from another
-// program; true when the drop was taken.
-bool DropOn(QWidget* viewport, const QMimeData& mime) {
-  const QPoint at(5, 5);
-  QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(viewport, &enter);
-  QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(viewport, &move);
-  QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(viewport, &drop);
-  return drop.isAccepted();
-}
-
 QMimeData* UriList(const QByteArray& bytes) {
   auto* mime = new QMimeData;
   mime->setData(QStringLiteral("text/uri-list"), bytes);

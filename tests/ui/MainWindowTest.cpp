@@ -299,7 +299,7 @@ TEST(MainWindowMenus, CaptionsShortcutsAndTimersAreAsDesigned) {
   EXPECT_EQ(Find<QAction>(w, "mnuClear")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Delete));
   EXPECT_EQ(Find<QAction>(w, "About2")->shortcut(), QKeySequence(Qt::Key_F1));
   EXPECT_EQ(Find<QAction>(w, "mnuRename_2")->text(), QStringLiteral("Auto-&number"));
-  EXPECT_EQ(Find<QAction>(w, "mnuRename_6")->text(), QStringLiteral("&Advanced"));
+  EXPECT_EQ(Find<QAction>(w, "mnuRename_6")->text(), QStringLiteral("A&dvanced"));
   const struct {
     QTimer* timer;
     int interval;

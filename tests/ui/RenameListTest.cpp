@@ -632,7 +632,7 @@ TEST(RenameListFromFileView, FilesOfTheRootGetAnEmptyPath) {
             "/" + w.fileView().FileViewName(0));
 }
 
-TEST(RenameListFromFileView, TheAddMenuStatesGovernDragsButNotThePopupOrTheDoubleClick) {
+TEST(RenameListFromFileView, DragsThePopupAndTheDoubleClickAddWhateverTheAddMenuShowed) {
   TestWindow t;
   TfrmMain& w = t.Open();
   w.show();
@@ -655,9 +655,9 @@ TEST(RenameListFromFileView, TheAddMenuStatesGovernDragsButNotThePopupOrTheDoubl
   ASSERT_FALSE(Find<QAction>(w, "mnuSelectedFiles")->isEnabled());
   SelectRows(Find<QTreeView>(w, "lstvwLocal"), {1});
   EXPECT_TRUE(dragOver());
-  EXPECT_TRUE(w.renameList().RenameListEntries().empty()) << "a drag invokes the disabled item";
+  EXPECT_EQ(w.renameList().RenameListEntries(), (Entries{{rows[1], t.files.path()}})) << "a drag adds all the same";
 
-  Find<QAction>(w, "mnuAddFile2")->trigger();  // the file view's popup "&Add"
+  Find<QAction>(w, "mnuAddFile2")->trigger();  // the file view's popup "&Add": already there
   EXPECT_EQ(w.renameList().RenameListEntries(), (Entries{{rows[1], t.files.path()}}));
 
   const QRect cell = Find<QTreeView>(w, "lstvwLocal")->visualRect(Find<QTreeView>(w, "lstvwLocal")->model()->index(2, 0));

@@ -6,10 +6,22 @@
 #include "widgets/WidgetBridge.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QTreeView>
 
 #include <fstream>
 #include <sstream>
+
+bool DropOn(QWidget* viewport, const QMimeData& mime) {
+  const QPoint at(5, 5);
+  QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(viewport, &enter);
+  QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(viewport, &move);
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(viewport, &drop);
+  return drop.isAccepted();
+}
 
 DialogRecorder::DialogRecorder() {
   SetDialogHandler([this](const DialogRequest& request) {

@@ -18,6 +18,7 @@
 #include "widgets/WidgetBridge.h"
 
 class FileViewModel;
+class QMimeData;
 class PreviewListModel;
 class QTreeView;
 class RenameListModel;
@@ -39,6 +40,10 @@ T* Find(const QObject& root, const char* name) {
 FileViewModel* FileModel(const TfrmMain& w);
 RenameListModel* RenameModel(const TfrmMain& w);
 PreviewListModel* PreviewModel(const TfrmMain& w);
+
+// Drag enter, move and drop as a window system delivers them; true when the
+// drop was taken.
+bool DropOn(QWidget* viewport, const QMimeData& mime);
 
 // Waits (processing events) until the condition holds; false when it still
 // does not hold after the time-out. Use as EXPECT_TRUE(WaitUntil(...)).

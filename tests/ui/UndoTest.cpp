@@ -43,6 +43,7 @@ bool PreviewReplace(TestWindow& t, const std::vector<std::string>& names, const 
 std::string PressUndo(TfrmMain& w) {
   Find<QTreeView>(w, "lviFiles")->setFocus();
   QTest::keyClick(Find<QTreeView>(w, "lviFiles"), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(WaitUntil([&] { return StatusIsReady(w); }, 60000));
   return w.StatusText().toStdString();
 }
 
@@ -173,10 +174,12 @@ TEST(UndoAfterACrash, AKilledRunIsOfferedAtTheNextStart) {
     OpenActive(t, t.programFolder.path() + "/");
     EXPECT_TRUE(WaitUntil([&] { return t.dialogs.count() == 1 && StatusIsReady(t.window()); }, 60000));
     ASSERT_EQ(t.dialogs.count(), 1) << killAt;
-    EXPECT_EQ(t.dialogs.last().text,
-              QStringLiteral("The last rename did not finish: %1 of %2 names were changed. Undo these changes?")
+    EXPECT_EQ(t.dialogs.last().text.toStdString(),
+              QStringLiteral("The last rename did not finish: %1 of %2 names were changed in \"%3\". Undo these changes?")
                   .arg(moved)
-                  .arg(count));
+                  .arg(count)
+                  .arg(QString::fromStdString(t.files.path()))
+                  .toStdString());
     EXPECT_EQ(countMoved(), answer == DialogAnswer::Yes ? 0 : moved) << killAt;
     if (answer == DialogAnswer::No) {
       EXPECT_EQ(PressUndo(t.window()), Undone(moved, 0));

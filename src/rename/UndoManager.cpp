@@ -1,0 +1,110 @@
+#include "rename/UndoManager.h"
+
+#include <QApplication>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/WindowServices.h"
+#include "platform/Paths.h"
+#include "rename/Journal.h"
+#include "rename/RenameEngine.h"
+#include "widgets/Dialogs.h"
+#include "widgets/WidgetBridge.h"
+
+UndoManager::UndoManager(WindowServices& services, QObject* parent) : QObject(parent), services_(services) {
+  tmrUndo = new QTimer(this);
+  tmrUndo->setObjectName(QStringLiteral("tmrUndo"));
+  tmrUndo->setInterval(50);
+  tmrUndo->setSingleShot(true);
+  connect(tmrUndo, &QTimer::timeout, this, &UndoManager::tmrUndoTimer);
+}
+
+bool UndoManager::HasUndoableRun() const {
+  return Journal::NewestUndoableRun(services_.StateFolder()).has_value();
+}
+
+void UndoManager::UndoLastRename() {
+  if (tmrUndo->isActive()) return;  // one undo at a time
+  const std::optional<std::string> newest = Journal::NewestUndoableRun(services_.StateFolder());
+  if (!newest) {
+    emit UndoableRunsChanged();
+    ShowMessage(services_.DialogParent(), {QStringLiteral("Undo last rename"), QStringLiteral("Nothing to undo."),
+                                           DialogIcon::Information, DialogButtons::Ok});
+    return;
+  }
+  StartUndo(*newest);
+}
+
+// As Yes does for a rename: the work starts from a timer, once the event loop
+// has closed the menu and painted the busy pane.
+void UndoManager::StartUndo(const std::string& journalPath) {
+  if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  services_.ShowStatus(QStringLiteral("Undoing rename..."));
+  pendingUndo_ = journalPath;
+  tmrUndo->start();
+}
+
+void UndoManager::tmrUndoTimer() {
+  tmrUndo->stop();
+  UndoRun(pendingUndo_);
+}
+
+void UndoManager::OfferUndoOfUnfinishedRun() {
+  const std::optional<Journal::UnfinishedRun> unfinished = Journal::FindUnfinishedRun(services_.StateFolder());
+  if (!unfinished) return;
+  QString where;
+  if (!unfinished->folder.empty()) {
+    where = QStringLiteral(" in \"%1\"").arg(FromBytes(Paths::WithoutTrailingDelimiter(unfinished->folder)));
+    if (unfinished->otherFolders == 1)
+      where += QStringLiteral(" and 1 other folder");
+    else if (unfinished->otherFolders > 1)
+      where += QStringLiteral(" and %1 other folders").arg(unfinished->otherFolders);
+  }
+  const DialogAnswer answer = ShowMessage(
+      services_.DialogParent(),
+      {QStringLiteral("Confirm"),
+       QStringLiteral("The last rename did not finish: %1 of %2 names were changed%3. Undo these changes?")
+           .arg(unfinished->changed)
+           .arg(unfinished->total)
+           .arg(where),
+       DialogIcon::Question, DialogButtons::YesNo});
+  if (answer == DialogAnswer::Yes) {
+    StartUndo(unfinished->path);
+    return;
+  }
+  std::string reason;
+  if (!Journal::KeepRun(unfinished->path, reason)) ShowError(FromBytes(reason));
+  services_.RefreshFiles();
+  emit UndoableRunsChanged();
+}
+
+void UndoManager::RecordRun(const RenameEngine::RenameRun& run) {
+  emit UndoableRunsChanged();
+  if (run.empty || !services_.CurrentOptions().undoFile) return;
+  std::string writtenTo;
+  std::string error;
+  if (!RenameEngine::SaveUndoFile(services_.ProgramFolder(), services_.StateFolder(), run.undoLines, writtenTo,
+                                  error))
+    ShowError(FromBytes(error));
+}
+
+void UndoManager::UndoRun(const std::string& journalPath) {
+  services_.ShowStatus(QStringLiteral("Undoing rename..."));
+  const Journal::UndoResult result = Journal::UndoRun(journalPath);
+  services_.RefreshFiles();
+  services_.ShowStatus(FromBytes(RenameEngine::UndoneText(result.undone, result.errors)));
+  emit UndoableRunsChanged();
+  if (!result.error.empty()) ShowError(FromBytes(result.error));
+  ShowStranded(services_.DialogParent(), result.stranded);
+}
+
+void UndoManager::ShowStranded(QWidget* parent, const std::vector<std::string>& stranded) {
+  if (!stranded.empty()) ShowErrorMessage(parent, FromBytes(RenameEngine::StrandedText(stranded)));
+}
+
+void UndoManager::ShowError(const QString& text) { ShowErrorMessage(services_.DialogParent(), text); }

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+
+#include <string>
+#include <vector>
+
+class QString;
+class QTimer;
+class WindowServices;
+namespace RenameEngine {
+struct RenameRun;
+}
+
+// Undo inside the program: the undo file a finished run leaves, "Undo last
+// rename" over the rename journals, and the start-up offer to undo a run a
+// crash cut short. The window owns it; the journal core does the work.
+class UndoManager : public QObject {
+  Q_OBJECT
+
+ public:
+  UndoManager(WindowServices& services, QObject* parent);
+
+  // A rename run in the state folder's journals can be undone.
+  bool HasUndoableRun() const;
+  // Renames the newest run that is not undone yet back, refreshes the file
+  // view and shows the counts; says so when there is none (any more: another
+  // copy of the program may have undone it). The busy pane shows and the
+  // menu that asked closes before the work starts.
+  void UndoLastRename();
+  void tmrUndoTimer();
+  // At start-up: a run cut short by a crash is offered for undo; No keeps
+  // its names and marks it finished.
+  void OfferUndoOfUnfinishedRun();
+  // A rename run ended: writes the undo file when the option asks for it.
+  void RecordRun(const RenameEngine::RenameRun& run);
+
+  // The error box for entries left under a temporary name, which would
+  // otherwise look lost to the user.
+  static void ShowStranded(QWidget* parent, const std::vector<std::string>& stranded);
+
+ signals:
+  // A run was recorded or undone: whether one can be undone may have changed.
+  void UndoableRunsChanged();
+
+ private:
+  void StartUndo(const std::string& journalPath);
+  void UndoRun(const std::string& journalPath);
+  void ShowError(const QString& text);
+
+  WindowServices& services_;
+  QTimer* tmrUndo = nullptr;
+  std::string pendingUndo_;  // the journal tmrUndo undoes
+};
