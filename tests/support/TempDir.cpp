@@ -5,7 +5,10 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
-#ifndef _WIN32
+#ifdef _WIN32
+#include "platform/WinText.h"
+#else
+#include <cstring>
 #include <sys/stat.h>
 #endif
 
@@ -16,8 +19,6 @@ namespace {
 #ifdef _WIN32
 // Paths in the tests are UTF-8, as in the program (not the ANSI code page).
 stdfs::path Native(const std::string& utf8) { return stdfs::path(std::u8string(utf8.begin(), utf8.end())); }
-
-constexpr char kDelimiter = '\\';
 
 std::string MakeUniqueFolder() {
   const std::u8string base = stdfs::temp_directory_path().u8string();
@@ -39,8 +40,6 @@ void MakeRemovable(const std::string&) {}
 // Paths are the file system's bytes, whatever they are.
 stdfs::path Native(const std::string& bytes) { return stdfs::path(bytes); }
 
-constexpr char kDelimiter = '/';
-
 std::string MakeUniqueFolder() {
   std::string base = stdfs::temp_directory_path().string() + "/quillon-test-XXXXXX";
   if (!::mkdtemp(base.data())) throw std::runtime_error("cannot create a temporary folder");
@@ -60,6 +59,14 @@ void MakeRemovable(const std::string& root) {
 
 }  // namespace
 
+std::string MissingFolderReason() {
+#ifdef _WIN32
+  return WinText::SystemMessage(ERROR_PATH_NOT_FOUND);
+#else
+  return std::strerror(ENOENT);
+#endif
+}
+
 TempDir::TempDir() : path_(MakeUniqueFolder()) {}
 
 TempDir::~TempDir() {
@@ -68,7 +75,7 @@ TempDir::~TempDir() {
   stdfs::remove_all(Native(path_), ec);
 }
 
-std::string TempDir::operator/(const std::string& relative) const { return path_ + kDelimiter + relative; }
+std::string TempDir::operator/(const std::string& relative) const { return path_ + TempDir::kDelimiter + relative; }
 
 void TempDir::WriteFile(const std::string& relative, const std::string& content) const {
   stdfs::path p = Native(*this / relative);

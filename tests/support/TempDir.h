@@ -2,6 +2,9 @@
 
 #include <string>
 
+// The system's own text for "that folder does not exist", as errors quote it.
+std::string MissingFolderReason();
+
 // A fresh folder below the system's temporary folder, removed with everything
 // in it when the object goes. path() ends without a delimiter. Paths are
 // UTF-8 and use the build's delimiter ("\\" in the Windows build).
@@ -11,6 +14,14 @@ class TempDir {
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
+
+#ifdef _WIN32
+  static constexpr char kDelimiter = '\\';
+#else
+  static constexpr char kDelimiter = '/';
+#endif
+  // kDelimiter as text, for building expected paths.
+  static std::string Delimiter() { return std::string(1, kDelimiter); }
 
   const std::string& path() const { return path_; }
   // path() + delimiter + relative

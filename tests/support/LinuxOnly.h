@@ -1,0 +1,34 @@
+#pragma once
+
+// The one list of core tests that run in the Linux build only, and why. A test
+// about one of these facilities sits inside `#if QUILLON_TEST_<NAME>`; every
+// other core test runs in both builds.
+//
+//   SYMLINKS     symbolic links, fifos and sockets: wine cannot make them.
+//   OTHER_USER   POSIX permissions checked as another user (setpriv, mode bits
+//                that root ignores); Windows has neither.
+//   FULL_DISK    a full disk through RLIMIT_FSIZE and SIGXFSZ (FailingWrites.h).
+//   FUSE         case-folding exFAT volumes mounted through FUSE (ExfatMount.h).
+//   BYTE_NAMES   names that are not UTF-8 or hold characters Windows forbids
+//                (line breaks, "\"), and trees past the path limit built with
+//                the POSIX *at() calls.
+//   SHELL        sh, dash and bash running the Linux undo file (the Windows
+//                one runs under cmd in WindowsBuildTest.cpp).
+//   PROCESSES    fork, kill -9 and /proc: a crash of a real child process.
+#ifdef _WIN32
+#define QUILLON_TEST_SYMLINKS 0
+#define QUILLON_TEST_OTHER_USER 0
+#define QUILLON_TEST_FULL_DISK 0
+#define QUILLON_TEST_FUSE 0
+#define QUILLON_TEST_PROCESSES 0
+#define QUILLON_TEST_SHELL 0
+#define QUILLON_TEST_BYTE_NAMES 0
+#else
+#define QUILLON_TEST_SYMLINKS 1
+#define QUILLON_TEST_OTHER_USER 1
+#define QUILLON_TEST_FULL_DISK 1
+#define QUILLON_TEST_FUSE 1
+#define QUILLON_TEST_PROCESSES 1
+#define QUILLON_TEST_SHELL 1
+#define QUILLON_TEST_BYTE_NAMES 1
+#endif
