@@ -1,19 +1,23 @@
-// The Linux build reads and rewrites the file itself: these are its tests.
-// The Windows build's private-profile half is tested in IniFileWindowsTest.cpp.
-#ifndef _WIN32
 
 #include "app/IniFile.h"
 
+#include "support/LinuxOnly.h"
+#if QUILLON_TEST_OTHER_USER
 #include "support/AsOtherUser.h"
+#endif
+#if QUILLON_TEST_FULL_DISK
 #include "support/FailingWrites.h"
+#endif
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#if QUILLON_TEST_SYMLINKS
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -30,6 +34,7 @@ struct IniFileTest : ::testing::Test {
 
 }  // namespace
 
+#if QUILLON_TEST_OWN_INI
 TEST_F(IniFileTest, FirstCloseWritesTheFiveKeysInOrderWithAnEmptyLineAfterTheSection) {
   ASSERT_TRUE(WriteIniString(file, "Options", "LastDir", "/home/user/Music/", error)) << error;
   ASSERT_TRUE(WriteIniString(file, "Options", "Pattern", "*", error)) << error;
@@ -82,6 +87,8 @@ TEST_F(IniFileTest, IntegerValues) {
   EXPECT_EQ(ReadIniInteger(file, "Options", "UndoFile", 1), 1);
 }
 
+#endif
+
 TEST_F(IniFileTest, AnEmptyValueIsNotTheDefault) {
   home.WriteFile(".Quillon.ini", "[Options]\nPattern=\n");
   EXPECT_EQ(Read("Pattern", "*"), "");
@@ -89,6 +96,7 @@ TEST_F(IniFileTest, AnEmptyValueIsNotTheDefault) {
   EXPECT_EQ(ReadIniString(file, "Other", "Pattern", "*"), "*");
 }
 
+#if QUILLON_TEST_OWN_INI
 TEST_F(IniFileTest, ValuesAreTakenExactlyAndWindowsLineEndsAreRead) {
   home.WriteFile(".Quillon.ini", "[Options]\r\nLastDir=/a b/c=d/ \r\nPattern=*\r\n");
   EXPECT_EQ(Read("LastDir"), "/a b/c=d/ ");
@@ -151,6 +159,9 @@ TEST_F(IniFileTest, AValueWithALineBreakCannotAddLines) {
   EXPECT_EQ(ReadIniInteger(file, "Options", "UndoFile", 1), 1);
 }
 
+#endif
+
+#if QUILLON_TEST_FULL_DISK
 TEST_F(IniFileTest, UnwritableFolderStillGivesTheValuesAndAWriteFailsWithoutLosingAnything) {
   const std::string original = "[Options]\nPattern=*.jpg\nUndoFile=0\n";
   home.WriteFile(".Quillon.ini", original);
@@ -182,6 +193,9 @@ TEST_F(IniFileTest, UnwritableMissingFileGivesDefaults) {
   EXPECT_FALSE(error.empty());
 }
 
+#endif
+
+#if QUILLON_TEST_OTHER_USER
 TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverReplaced) {
   home.WriteFile(".Quillon.ini", "[Options]\nPattern=*.c\n");
   ::chmod(file.c_str(), 0200);
@@ -198,6 +212,8 @@ TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverReplaced) {
   EXPECT_EQ(Content(), "[Options]\nPattern=*.c\n");
 }
 
+#endif
+
 TEST_F(IniFileTest, AFolderInPlaceOfTheFileGivesDefaultsAndIsKept) {
   home.WriteFile(".Quillon.ini/inside", "kept");
   EXPECT_EQ(Read("Pattern", "*"), "*");
@@ -206,6 +222,7 @@ TEST_F(IniFileTest, AFolderInPlaceOfTheFileGivesDefaultsAndIsKept) {
   EXPECT_EQ(home.ReadFile(".Quillon.ini/inside"), "kept");
 }
 
+#if QUILLON_TEST_SYMLINKS
 TEST_F(IniFileTest, AnEntryThatCannotBeOpenedIsLeftAsItIs) {
   // A socket cannot be opened for reading, for root too.
   int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -222,6 +239,9 @@ TEST_F(IniFileTest, AnEntryThatCannotBeOpenedIsLeftAsItIs) {
   ::close(fd);
 }
 
+#endif
+
+#if QUILLON_TEST_OWN_INI
 // Lines the program does not understand (a byte-order mark, stray brackets,
 // zero bytes, a very long line, a key without a name) are kept byte for byte
 // through every write-back; the program's own keys still read and write.
@@ -241,6 +261,9 @@ TEST_F(IniFileTest, OddLinesSurviveAndTheProgramsKeysStillWork) {
                            "[Options]\nPattern=*.mp3\nLastDir=/a=b/ [x] ;c\n\n[Other]\nKey=\xFF\xFE\n\n");
 }
 
+#endif
+
+#if QUILLON_TEST_SYMLINKS && QUILLON_TEST_OTHER_USER
 // What stands in place of the settings file and is not a small regular file
 // is never read into memory, never waited on, and never replaced.
 TEST_F(IniFileTest, SpecialOrHugeFilesGiveDefaultsAndAreLeftAlone) {
@@ -291,4 +314,5 @@ TEST_F(IniFileTest, ADanglingLinkStaysALinkAndItsTargetGetsTheSettings) {
   EXPECT_TRUE(std::filesystem::is_symlink(file) && std::filesystem::is_symlink(home / "loop.ini"));
 }
 
-#endif  // _WIN32
+#endif
+

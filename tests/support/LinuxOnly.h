@@ -12,6 +12,10 @@
 //   BYTE_NAMES   names that are not UTF-8 or hold characters Windows forbids
 //                (line breaks, "\"), and trees past the path limit built with
 //                the POSIX *at() calls.
+//   OWN_INI      the exact text the Linux build's own settings-file writer
+//                produces and its trimming rules; the Windows build goes
+//                through the system's profile service, whose file (UTF-16,
+//                CRLF, no rewrite on read) WindowsBuildTest.cpp checks.
 //   SHELL        sh, dash and bash running the Linux undo file (the Windows
 //                one runs under cmd in WindowsBuildTest.cpp).
 //   PROCESSES    fork, kill -9 and /proc: a crash of a real child process.
@@ -22,6 +26,7 @@
 #define QUILLON_TEST_FUSE 0
 #define QUILLON_TEST_PROCESSES 0
 #define QUILLON_TEST_SHELL 0
+#define QUILLON_TEST_OWN_INI 0
 #define QUILLON_TEST_BYTE_NAMES 0
 #else
 #define QUILLON_TEST_SYMLINKS 1
@@ -30,5 +35,6 @@
 #define QUILLON_TEST_FUSE 1
 #define QUILLON_TEST_PROCESSES 1
 #define QUILLON_TEST_SHELL 1
+#define QUILLON_TEST_OWN_INI 1
 #define QUILLON_TEST_BYTE_NAMES 1
 #endif
