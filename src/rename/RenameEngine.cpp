@@ -129,7 +129,8 @@ constexpr std::size_t kFirstBatch = 256;
 constexpr std::size_t kLargestBatch = 4096;
 
 // The renames of a run, recorded in `journal` when one is given.
-RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* journal, Build build) {
+RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* journal, RunControl* control,
+                  Build build) {
   RenameRun run;
   std::string reason;
   if (entries.empty()) {
@@ -148,9 +149,15 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
     FileSystem::RenameSession session;
     std::size_t current = 0;  // the entry being renamed, numbered across the run
     bool temporaryRecorded = true;
+    const auto total = static_cast<std::size_t>(std::count_if(
+        entries.begin(), entries.end(), [](const PreviewEntry& e) { return e.newName != e.oldName; }));
+    if (control) control->total.store(total, std::memory_order_relaxed);
+    const auto cancelled = [control, &run] {
+      if (control && control->cancel.load(std::memory_order_relaxed)) run.cancelled = true;
+      return run.cancelled;
+    };
     if (journal) {
-      journal->SetTotal(static_cast<std::size_t>(std::count_if(
-          entries.begin(), entries.end(), [](const PreviewEntry& e) { return e.newName != e.oldName; })));
+      journal->SetTotal(total);
       session.SetTemporaryNameNotice([&](const std::string& temporary) {
         temporaryRecorded = journal->WriteTemporary(current, temporary, reason);
         return temporaryRecorded;
@@ -165,7 +172,7 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
     std::vector<std::string> temporaries;
     std::size_t next = 0;
     std::size_t batchLimit = kFirstBatch;
-    while (!run.stopped) {
+    while (!run.stopped && !cancelled()) {
       batch.clear();
       sources.clear();
       folders.clear();
@@ -192,7 +199,14 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
       temporaries.clear();
       const std::size_t first = current;
       for (std::size_t i = 0; i < batch.size(); ++i, ++current) {
+        // The entries not reached keep their names; their results stay
+        // unwritten and are read from the disk, as after a stop.
+        if (cancelled()) {
+          states.resize(i);
+          break;
+        }
         states[i] = RenameOne(session, *folders[i], *sources[i], build, run);
+        if (control) control->done.store(current + 1, std::memory_order_relaxed);
         const bool strandedHere = states[i] == Journal::EntryState::Stranded;
         if (strandedHere) temporaries.push_back(run.stranded.back().substr(folders[i]->size()));
         const bool recorded =
@@ -224,11 +238,16 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
 }  // namespace
 
 RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Build build) {
-  return Perform(entries, nullptr, build);
+  return Perform(entries, nullptr, nullptr, build);
 }
 
 RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writer& journal, Build build) {
-  return Perform(entries, journal.IsOpen() ? &journal : nullptr, build);
+  return Perform(entries, journal.IsOpen() ? &journal : nullptr, nullptr, build);
+}
+
+RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writer& journal, RunControl& control,
+                         Build build) {
+  return Perform(entries, journal.IsOpen() ? &journal : nullptr, &control, build);
 }
 
 std::string UndoFileText(const std::vector<std::string>& undoLines) {

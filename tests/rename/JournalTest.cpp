@@ -477,3 +477,26 @@ TEST(JournalFaultTest, ACaseChangeStuckUnderItsTemporaryNameIsReportedAndRestore
 }
 
 #endif
+
+// Cancel stops a run between two entries: what was not reached keeps its
+// name, and the run is recorded as finished, not as one a crash cut short.
+TEST_F(JournalTest, ACancelledRunIsFinishedAndCountsWhatItReached) {
+  for (const char* name : {"a", "b"}) Make(name);
+  for (const bool cancel : {true, false}) {
+    RenameEngine::RunControl control;
+    control.cancel = cancel;
+    Journal::Writer journal;
+    std::string reason;
+    ASSERT_TRUE(journal.Open(state, reason)) << reason;
+    const char* to = cancel ? "x" : "y";
+    const RenameEngine::RenameRun run =
+        RenameEngine::PerformRenames({{std::string(to) + "a", "a", files}, {std::string(to) + "b", "b", files}},
+                                     journal, control);
+    EXPECT_EQ(run.cancelled, cancel);
+    EXPECT_EQ(run.successes, cancel ? 0u : 2u);
+    EXPECT_EQ(control.total, 2u);
+    EXPECT_EQ(control.done, run.successes);
+    EXPECT_FALSE(Journal::FindUnfinishedRun(state).has_value());
+  }
+  EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{{"ya", "a"}, {"yb", "b"}}));
+}
