@@ -3,8 +3,8 @@
 #include "platform/Build.h"
 #include "rename/Journal.h"
 #include "rename/Preview.h"
+#include "rename/RunControl.h"
 
-#include <atomic>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -55,13 +55,6 @@ struct RenameRun {
   bool cancelled = false;
 };
 
-// Shared with the thread that watches a run: how far the run has got, and a
-// request to stop it between two entries.
-struct RunControl {
-  std::atomic<std::size_t> done{0};   // entries attempted so far
-  std::atomic<std::size_t> total{0};  // entries the run will attempt (0: not known)
-  std::atomic<bool> cancel{false};
-};
 
 // Renames every entry whose new name differs from its old one (exact bytes),
 // in preview order, through FileSystem::RenameNoReplace. Entries with an
