@@ -119,6 +119,11 @@ class RenameSession {
 // does not). True also when the folder cannot be read: the name may be taken.
 bool ListingHoldsExactly(const std::string& folder, const std::string& name);
 
+// Calls `visit` with each name the folder lists ("." and ".." left out), in
+// the listing's order, until it answers false. False when the folder cannot
+// be read.
+bool VisitNames(const std::string& folder, const std::function<bool(std::string_view)>& visit);
+
 // True when folder/name names an entry (a symbolic link by itself, never
 // followed). Where the volume ignores letter case, any spelling of the name
 // answers. False also when it cannot be told (the folder is gone or closed).

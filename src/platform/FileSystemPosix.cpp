@@ -550,6 +550,14 @@ bool ListingHoldsExactly(const std::string& folder, const std::string& name) {
   return handle.Fd() < 0 || ListingHoldsExactly(handle.Fd(), name);
 }
 
+bool VisitNames(const std::string& folder, const std::function<bool(std::string_view)>& visit) {
+  FolderHandle handle(folder);
+  if (!handle.IsOpen()) return false;
+  while (const dirent* d = handle.Next())
+    if (!visit(d->d_name)) break;
+  return true;
+}
+
 bool NameExists(const std::string& folder, const std::string& name) {
   if (HoldsZeroByte(folder) || HoldsZeroByte(name)) return false;
   std::string path = folder.empty() ? std::string("/") : folder;

@@ -240,6 +240,10 @@ RenameResult RenameSession::Rename(const std::string& folder, const std::string&
   return RenameEntry(folder, oldName, newName, temporaryNotice_, stranded_);
 }
 
+bool VisitNames(const std::string& folder, const std::function<bool(std::string_view)>& visit) {
+  return Enumerate(folder, [&visit](Entry&& entry) { return visit(entry.name); });
+}
+
 bool NameExists(const std::string& folder, const std::string& name) {
   const auto path = SystemPath(Paths::Join(folder, name, Build::Windows));
   return path && Exists(*path);

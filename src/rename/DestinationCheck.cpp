@@ -5,7 +5,6 @@
 
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace {
 
@@ -37,34 +36,46 @@ std::vector<Folder> ChangedByFolder(const std::vector<PreviewEntry>& entries, co
   return folders;
 }
 
-std::string Folded(std::string_view name) { return StringH::ConvertCase(name, true); }
+// Marks the changed entries of one folder whose new name an earlier entry
+// holds in another spelling (CaseConflict) or the folder holds on disk
+// (NameTaken), comparing names by `keyOf`: their exact bytes, or on a volume
+// that ignores case their folded forms. A name that is another changed
+// entry's old name is freed by the run and never taken.
+template <typename Key, typename KeyOf>
+void CheckFolderBy(const std::vector<PreviewEntry>& entries, const Folder& folder, KeyOf keyOf,
+                   std::vector<Destination>& outcomes) {
+  std::unordered_map<Key, std::size_t> wanted;  // each wanted name, with the entry that wants it
+  wanted.reserve(folder.changed.size());
+  for (std::size_t i : folder.changed)
+    if (!wanted.try_emplace(keyOf(entries[i].newName), i).second) outcomes[i] = Destination::CaseConflict;
+  for (std::size_t i : folder.changed) wanted.erase(keyOf(entries[i].oldName));
+  if (wanted.empty()) return;
 
-// Marks the changed entries of one folder whose new name the disk or, on a
-// volume that ignores case, an earlier entry holds.
-void CheckFolder(const std::vector<PreviewEntry>& entries, const Folder& folder, std::vector<Destination>& outcomes) {
+  // The listing is read once (one pass, a table lookup per name) as long as
+  // it is not much longer than the list of wanted names; those of a larger
+  // folder not met by then are looked up one by one on disk, where a volume
+  // that ignores case answers to any spelling itself.
   const std::string& path = *folder.path;
-  if (!FileSystem::IgnoresLetterCase(path, entries[folder.changed.front()].oldName)) {
-    std::unordered_set<std::string_view> freed;
-    freed.reserve(folder.changed.size());
-    for (std::size_t i : folder.changed) freed.insert(entries[i].oldName);
-    for (std::size_t i : folder.changed) {
-      const std::string& target = entries[i].newName;
-      if (!freed.contains(target) && FileSystem::NameExists(path, target)) outcomes[i] = Destination::NameTaken;
+  std::size_t budget = 4 * wanted.size() + 1024;
+  const bool read = FileSystem::VisitNames(path, [&](std::string_view listed) {
+    const auto it = wanted.find(keyOf(listed));
+    if (it != wanted.end()) {
+      outcomes[it->second] = Destination::NameTaken;
+      wanted.erase(it);
     }
-    return;
-  }
-  std::unordered_set<std::string> freed;
-  std::unordered_set<std::string> claimed;
-  freed.reserve(folder.changed.size());
-  claimed.reserve(folder.changed.size());
-  for (std::size_t i : folder.changed) freed.insert(Folded(entries[i].oldName));
-  for (std::size_t i : folder.changed) {
-    std::string target = Folded(entries[i].newName);
-    if (!claimed.insert(target).second)
-      outcomes[i] = Destination::CaseConflict;
-    else if (!freed.contains(target) && FileSystem::NameExists(path, entries[i].newName))
-      outcomes[i] = Destination::NameTaken;
-  }
+    return !wanted.empty() && --budget > 0;
+  });
+  if (read && budget > 0) return;
+  for (const auto& [key, i] : wanted)
+    if (FileSystem::NameExists(path, entries[i].newName)) outcomes[i] = Destination::NameTaken;
+}
+
+void CheckFolder(const std::vector<PreviewEntry>& entries, const Folder& folder, std::vector<Destination>& outcomes) {
+  if (FileSystem::IgnoresLetterCase(*folder.path, entries[folder.changed.front()].oldName))
+    CheckFolderBy<std::string>(entries, folder, [](std::string_view name) { return StringH::ConvertCase(name, true); },
+                               outcomes);
+  else
+    CheckFolderBy<std::string_view>(entries, folder, [](std::string_view name) { return name; }, outcomes);
 }
 
 std::string Counted(std::size_t count, const char* one, const char* many) {
