@@ -69,6 +69,10 @@ TEST(DestinationCheckTest, EveryClassInRealFolders) {
 #endif
   CheckTable(dir.path(), folds);
   EXPECT_EQ(OutlookText(CheckDestinations({{"y", "x", dir.path()}})), "1 name will change.");
+  // A folder far larger than the run: what its listing does not show soon is looked up.
+  for (int i = 0; i < 2000; ++i) dir.WriteFile("big/f" + std::to_string(i));
+  EXPECT_EQ(CheckDestinations({{"f0", "g", dir / "big"}, {"new", "h", dir / "big"}}).outcomes,
+            (std::vector<D>{D::NameTaken, D::Renames}));
 }
 
 #if QUILLON_TEST_FUSE
