@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Build.h"
+#include "platform/FileSystem.h"
 #include "rename/Journal.h"
 #include "rename/Preview.h"
 #include "rename/RunControl.h"
@@ -44,6 +45,8 @@ struct RenameRun {
   // Full paths of entries a failed change of letter case left under a
   // temporary name (counted as failures); the UI names them in an error box.
   std::vector<std::string> stranded;
+  // Every entry that could not be renamed, with the reason, in run order.
+  std::vector<FileSystem::FailedRename> failed;
   // Set when the run's journal could not be completed after the renames (the
   // next start then offers to undo the run as an unfinished one).
   std::string journalError;
