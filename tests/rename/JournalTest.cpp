@@ -422,6 +422,46 @@ TEST_F(JournalTest, ARunKilledAtAnyPointIsFoundAndUndoneOrKept) {
   }
 }
 
+// Cycles killed at random points, also between a cycle's move to its
+// temporary name and its move on: the undo brings every name back.
+TEST_F(JournalTest, CyclesKilledAtAnyPointAreUndoneExactly) {
+  std::mt19937 random(9);
+  std::vector<PreviewEntry> entries;
+  const int groups = 1500;
+  for (int i = 0; i < groups; ++i) {
+    Make("f" + std::to_string(i));
+    entries.push_back({"g" + std::to_string(i), "f" + std::to_string(i), files});
+    const std::size_t length = 2 + random() % 4;
+    for (std::size_t k = 0; k < length; ++k) {
+      Make("c" + std::to_string(i) + "-" + std::to_string(k));
+      entries.push_back({"c" + std::to_string(i) + "-" + std::to_string((k + 1) % length),
+                         "c" + std::to_string(i) + "-" + std::to_string(k), files});
+    }
+  }
+  const auto before = Contents(files);
+  for (int kill = 0; kill < 6; ++kill) {
+    const int killAfter = int(random() % groups);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      Run(entries);
+      ::_exit(0);
+    }
+    const std::string sign = files + "/g" + std::to_string(killAfter);
+    while (!std::filesystem::exists(sign) && ::waitpid(child, nullptr, WNOHANG) == 0) std::this_thread::yield();
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before the kill after group " << killAfter;
+
+    const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state);
+    ASSERT_TRUE(found.has_value()) << killAfter;
+    const Journal::UndoResult undo = Journal::UndoRun(found->path);
+    EXPECT_EQ(undo.errors, 0u);
+    EXPECT_EQ(Contents(files), before) << "killed after group " << killAfter;
+  }
+}
+
 #endif
 
 #if QUILLON_TEST_FUSE
