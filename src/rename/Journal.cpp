@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -92,21 +93,29 @@ struct Run {
   std::vector<EntryState> states;  // one per entry
   // Entry number -> the temporary name it was (about to be) moved to; few.
   std::unordered_map<std::size_t, std::string> temporaries;
+  // Entries whose names fail the checks a rename's names get (read with
+  // names only): never acted on, an error in an undo.
+  std::vector<bool> refused;
   std::vector<std::size_t> batchStarts;  // the first entry of each batch
   std::size_t total = 0;                 // renames the run meant to attempt
   bool finished = false;
   bool undone = false;
 
-  // Renamed and Stranded entries.
+  bool Refused(std::size_t index) const { return index < refused.size() && refused[index]; }
+  // Renamed and Stranded entries that are not refused.
   std::size_t Changed() const {
-    return static_cast<std::size_t>(std::count_if(states.begin(), states.end(), [](EntryState s) {
-      return s == EntryState::Renamed || s == EntryState::Stranded;
-    }));
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < states.size(); ++i)
+      changed += (states[i] == EntryState::Renamed || states[i] == EntryState::Stranded) && !Refused(i);
+    return changed;
   }
 };
 
 constexpr char kMagic[] = "QUILLON-JOURNAL-1";
 constexpr std::uint32_t kSameFolder = 0xFFFFFFFFu;
+// The fewest bytes an intended rename takes: its folder's mark and two name
+// lengths.
+constexpr std::size_t kSmallestEntry = 12;
 constexpr char kPrefix[] = "run-";
 constexpr char kSuffix[] = ".journal";
 
@@ -166,6 +175,7 @@ class Cursor {
   Cursor(const char* data, std::size_t size) : data_(data), size_(size) {}
   bool ok() const { return ok_; }
   bool AtEnd() const { return pos_ == size_; }
+  std::size_t Remaining() const { return size_ - pos_; }
   std::uint64_t Number(int bytes) {
     if (!Need(static_cast<std::size_t>(bytes))) return 0;
     std::uint64_t value = 0;
@@ -191,14 +201,41 @@ class Cursor {
   bool ok_ = true;
 };
 
+// A name read back gets the checks a rename's names get: each entry renames
+// inside its own folder, an absolute path that ends with the delimiter.
+bool Acceptable(const Entry& entry) {
+  return Paths::IsAbsolute(entry.folder) && Paths::EndsWithDelimiter(entry.folder) &&
+         entry.folder.find('\0') == std::string::npos && Paths::IsPlainName(entry.oldName) &&
+         Paths::IsPlainName(entry.newName);
+}
+
 bool CaseOnly(const Entry& entry) { return StringH::MayDifferInCaseOnly(entry.oldName, entry.newName); }
+
+bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool names, std::size_t* readableEnd);
+
+// An entry whose temporary name could lead out of its folder is refused.
+void SetTemporary(Run& run, std::size_t index, std::string temporary, bool names) {
+  if (names && index < run.refused.size() && !Paths::IsPlainName(temporary)) run.refused[index] = true;
+  run.temporaries[index] = std::move(temporary);
+}
 
 // With `names` false the entries are only counted (states, marks and
 // temporaries are read all the same): enough to tell whether a finished run
 // can be undone, at a fraction of the cost. `readableEnd` gets the end of the
 // last record that counts.
+// No journal, however made, gets further than a refusal: what the checks
+// below would miss (memory running out) ends here too.
 bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names = true,
               std::size_t* readableEnd = nullptr) {
+  try {
+    return ParseRecords(data, run, reason, names, readableEnd);
+  } catch (const std::exception&) {
+    run = Run{};
+    return reason = "damaged journal", false;
+  }
+}
+
+bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool names, std::size_t* readableEnd) {
   std::size_t pos = 0;
   bool sawHeader = false;
   std::string folder;
@@ -219,17 +256,26 @@ bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names
       case kIntent: {
         const std::uint64_t first = in.Number(8);
         const std::uint64_t count = in.Number(4);
-        if (!in.ok() || first != run.states.size()) return reason = "damaged journal", false;
-        run.entries.reserve(std::max<std::size_t>(run.total, first + count));
+        // Every entry takes at least kSmallestEntry bytes, so no number read
+        // here makes room for more entries than the journal's bytes can hold.
+        if (!in.ok() || first != run.states.size() || count > in.Remaining() / kSmallestEntry)
+          return reason = "damaged journal", false;
+        const std::size_t room = std::min<std::uint64_t>(std::max<std::uint64_t>(run.total, first + count),
+                                                         first + count + (data.size() - pos) / kSmallestEntry);
+        if (names) {
+          run.entries.reserve(room);
+          run.refused.reserve(room);
+        }
         for (std::uint64_t i = 0; i < count && in.ok() && names; ++i) {
           const auto folderLength = static_cast<std::uint32_t>(in.Number(4));
           if (folderLength != kSameFolder) folder = in.Text(folderLength);
           Entry entry{folder, in.Text(static_cast<std::uint32_t>(in.Number(4))), {}};
           entry.newName = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+          run.refused.push_back(!Acceptable(entry));
           run.entries.push_back(std::move(entry));
         }
         if (!in.ok()) return reason = "damaged journal", false;
-        run.states.reserve(std::max<std::size_t>(run.total, first + count));
+        run.states.reserve(room);
         run.states.resize(first + count, EntryState::Pending);
         run.batchStarts.push_back(first);
         break;
@@ -241,7 +287,8 @@ bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names
           return reason = "damaged journal", false;
         for (std::uint64_t i = first; i < first + count && in.ok(); ++i) {
           const auto state = static_cast<EntryState>(in.Number(1));
-          if (state == EntryState::Stranded) run.temporaries[i] = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+          if (state > EntryState::Stranded) return reason = "damaged journal", false;
+          if (state == EntryState::Stranded) SetTemporary(run, i, in.Text(static_cast<std::uint32_t>(in.Number(4))), names);
           run.states[i] = state;
         }
         if (!in.ok()) return reason = "damaged journal", false;
@@ -251,11 +298,13 @@ bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names
         const std::uint64_t index = in.Number(8);
         std::string temporary = in.Text(static_cast<std::uint32_t>(in.Number(4)));
         if (!in.ok() || index >= run.states.size()) return reason = "damaged journal", false;
-        run.temporaries[index] = std::move(temporary);
+        SetTemporary(run, index, std::move(temporary), names);
         break;
       }
       case kTotal:
+        // No journal could hold the intents of more renames than this.
         run.total = in.Number(8);
+        if (run.total > JournalFiles::kMaxJournalSize / kSmallestEntry) return reason = "damaged journal", false;
         break;
       case kFinished:
         run.finished = true;
@@ -605,6 +654,10 @@ void ResolvePending(Run& run) {
     bool sharedAttempt = false;
     for (std::size_t i = first; i < end; ++i) {
       if (run.states[i] != EntryState::Pending) continue;
+      if (run.Refused(i)) {
+        run.states[i] = EntryState::Failed;
+        continue;
+      }
       if (shared[i - first] && sharedAttempt) {
         run.states[i] = EntryState::Failed;
         continue;
@@ -618,6 +671,22 @@ void ResolvePending(Run& run) {
 
 }  // namespace
 
+bool ReadJournalBytes(const std::string& data, JournalContents& contents, std::string& reason) {
+  Run counted;
+  Run run;
+  if (!ParseRun(data, counted, reason, false)) return false;
+  if (!ParseRun(data, run, reason)) return false;
+  contents = {run.entries.size(), counted.states.size(), run.Changed(), run.total, run.finished, run.undone,
+              static_cast<std::size_t>(std::count(run.refused.begin(), run.refused.end(), true))};
+  for (std::size_t b = 0; b < run.batchStarts.size(); ++b) {
+    const std::size_t first = run.batchStarts[b];
+    const std::size_t end = b + 1 < run.batchStarts.size() ? run.batchStarts[b + 1] : run.entries.size();
+    const std::vector<bool> shared = SharedNames(run.entries, first, end - first);
+    contents.shared += static_cast<std::size_t>(std::count(shared.begin(), shared.end(), true));
+  }
+  return true;
+}
+
 std::vector<std::string> RunFiles(const std::string& stateFolder) {
   std::vector<std::string> paths;
   for (const RunName& run : ListRuns(stateFolder)) paths.push_back(Paths::Join(stateFolder, run.name));
@@ -630,10 +699,13 @@ std::string JournalNotice(const std::string& stateFolder) {
   if (!JournalFiles::IsPrivateFolder(stateFolder, reason))
     return "The rename journals in " + stateFolder + " are not used: " + reason + ".";
   std::string skipped;
-  for (const RunName& run : ListRuns(stateFolder)) {
+  for (const RunName& name : ListRuns(stateFolder)) {
     JournalFiles::File file;
-    if (!file.Open(Paths::Join(stateFolder, run.name), JournalFiles::File::Mode::Read, reason))
-      skipped += "\n" + run.name + ": " + reason;
+    std::string data;
+    Run run;
+    if (!file.Open(Paths::Join(stateFolder, name.name), JournalFiles::File::Mode::Read, reason) ||
+        !file.ReadAll(data, reason) || !ParseRun(data, run, reason, false))
+      skipped += "\n" + name.name + ": " + reason;
   }
   return skipped.empty() ? std::string() : "These rename journals were skipped:" + skipped;
 }
@@ -703,6 +775,10 @@ UndoResult UndoRun(const std::string& path) {
   for (std::size_t i = run.entries.size(); i-- > 0;) {
     const Entry& entry = run.entries[i];
     const EntryState state = run.states[i];
+    if (run.Refused(i)) {
+      ++result.errors;
+      continue;
+    }
     ClearLeftoverClaims(run, i);
     if (state != EntryState::Renamed && state != EntryState::Stranded) continue;
     const std::string& from = state == EntryState::Stranded ? run.temporaries[i] : entry.newName;
@@ -725,6 +801,7 @@ bool KeepRun(const std::string& path, std::string& reason) {
   ResolvePending(run);
   FileSystem::RenameSession session;
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
+    if (run.Refused(i)) continue;
     ClearLeftoverClaims(run, i);
     if (run.states[i] != EntryState::Stranded) continue;
     const Entry& entry = run.entries[i];

@@ -174,4 +174,19 @@ UndoResult UndoRun(const std::string& path);
 // written.
 bool KeepRun(const std::string& path, std::string& reason);
 
+// What a journal's bytes tell, read as the start-up reads them, without
+// looking at the disk: the fuzz target's way in. False with the reason when
+// they are refused.
+struct JournalContents {
+  std::size_t entries = 0;         // read with their names
+  std::size_t countedEntries = 0;  // counted only, as a quick read does
+  std::size_t changed = 0;
+  std::size_t total = 0;
+  bool finished = false;
+  bool undone = false;
+  std::size_t refused = 0;  // entries whose names fail a rename's checks
+  std::size_t shared = 0;   // entries sharing a name within their batch
+};
+bool ReadJournalBytes(const std::string& data, JournalContents& contents, std::string& reason);
+
 }  // namespace Journal

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +49,31 @@ struct JournalTrust : ::testing::Test {
   }
 };
 
+// A journal written byte by byte: records as the writer makes them
+// (type, length, payload, CRC-32 of all three), numbers little-endian.
+std::string Number(std::uint64_t value, int bytes) {
+  std::string out;
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
+  return out;
+}
+std::string Text(const std::string& text) { return Number(text.size(), 4) + text; }
+std::string Record(char type, const std::string& payload) {
+  std::string record = type + Number(payload.size(), 4) + payload;
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char c : record) {
+    crc ^= c;
+    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+  }
+  return record + Number(crc ^ 0xFFFFFFFFu, 4);
+}
+std::string Header() { return Record('H', "QUILLON-JOURNAL-1" + Number(1, 8)); }
+std::string Entry(const std::string& folder, const std::string& oldName, const std::string& newName) {
+  return Text(folder) + Text(oldName) + Text(newName);
+}
+std::string Intent(std::uint32_t count, const std::string& entries) {
+  return Record('I', Number(0, 8) + Number(count, 4) + entries);
+}
+
 mode_t ModeOf(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_mode & 07777 : 0;
@@ -82,6 +108,48 @@ TEST_F(JournalTrust, JournalsThatCannotBeTrustedAreSkippedAndNamed) {
   EXPECT_EQ(Journal::JournalNotice(state), "These rename journals were skipped:" + named);
   for (int i = 0; i < 25; ++i) Run("n" + std::to_string(i));
   EXPECT_EQ(Journal::RunFiles(state).size(), Journal::kKeptRuns + 4);  // the planted four stay
+}
+
+// Journals whose records announce more than their bytes hold (a huge count
+// or total, a state no writer writes) are refused and named, never read into
+// memory; names that would lead out of their folder (planted in a journal,
+// or read from the results) are never acted on: undo counts them as errors.
+TEST_F(JournalTrust, HostileJournalsAreRefusedAndTheirNamesNeverActedOn) {
+  const std::string unfinished = Run("u", false);
+  const std::string f = files + "/";
+  const std::string hostile[] = {
+      Header() + Intent(1, Entry(f, "a", "b")) + Record('R', Number(0, 8) + Number(1, 4) + '\x09'),
+      Header() + Record('N', Number(std::uint64_t(1) << 62, 8)) + Intent(1, Entry(f, "a", "b")),
+      Header() + Intent(0x7FFFFFFF, Entry(f, "a", "b")),
+  };
+  std::string named;
+  for (std::size_t i = 0; i < std::size(hostile); ++i) {
+    const std::string name = "run-s0999999999999999999" + std::to_string(i) + "-1.journal";
+    std::ofstream(state + "/" + name, std::ios::binary) << hostile[i];
+    named = "\n" + name + ": damaged journal" + named;
+  }
+  const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state);
+  EXPECT_TRUE(found && found->path == unfinished && Journal::NewestUndoableRun(state) == unfinished);
+  EXPECT_EQ(Journal::JournalNotice(state), "These rename journals were skipped:" + named);
+  for (std::size_t i = 0; i < std::size(hostile); ++i) fs::remove(state + "/run-s0999999999999999999" + std::to_string(i) + "-1.journal");
+
+  // Stranded between ../V/x and ../V/y; stranded at ../V/t; renamed to "..";
+  // renamed in a relative folder. Each name once stood empty, as a claim.
+  dir.MakeFolder("V");
+  for (const char* name : {"V/x", "V/y", "V/t", "files/k", "files/k2"}) dir.WriteFile(name, "");
+  const std::string planted = state + "/run-s09999999999999999999-1.journal";
+  std::ofstream(planted, std::ios::binary)
+      << Header() +
+             Intent(4, Entry(f, "../V/x", "../V/y") + Entry(f, "k", "K") + Entry(f, "..", "k2") +
+                           Entry("files", "k2", "z")) +
+             Record('R', Number(0, 8) + Number(4, 4) + '\x03' + Text("t0") + '\x03' + Text("../V/t") + "\x01\x01");
+  const std::optional<Journal::UnfinishedRun> plantedRun = Journal::FindUnfinishedRun(state);
+  ASSERT_TRUE(plantedRun && plantedRun->path == planted);
+  EXPECT_EQ(plantedRun->changed, 0u);
+  const Journal::UndoResult undo = Journal::UndoRun(planted);
+  EXPECT_EQ(undo.undone, 0u);
+  EXPECT_EQ(undo.errors, 4u);
+  for (const char* name : {"V/x", "V/y", "V/t", "files/k", "files/k2"}) EXPECT_TRUE(fs::exists(dir / name)) << name;
 }
 
 // A state folder another user owns or can write, or reaches through a link,
