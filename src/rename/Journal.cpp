@@ -96,6 +96,14 @@ struct Run {
   // Entries whose names fail the checks a rename's names get (read with
   // names only): never acted on, an error in an undo.
   std::vector<bool> refused;
+  // The names the run claimed (an empty entry each, where the volume refuses
+  // the no-replace flag), by entry: only these may ever be removed.
+  struct Claim {
+    std::size_t index;
+    std::string name;
+    FileSystem::ClaimIdentity identity;
+  };
+  std::vector<Claim> claims;
   std::vector<std::size_t> batchStarts;  // the first entry of each batch
   std::size_t total = 0;                 // renames the run meant to attempt
   bool finished = false;
@@ -124,6 +132,7 @@ enum RecordType : char {
   kIntent = 'I',
   kResults = 'R',
   kTemporary = 'T',
+  kClaim = 'C',
   kTotal = 'N',
   kFinished = 'F',
   kUndone = 'U',
@@ -301,6 +310,15 @@ bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool n
         SetTemporary(run, index, std::move(temporary), names);
         break;
       }
+      case kClaim: {
+        Run::Claim claim{in.Number(8), {}, {}};
+        claim.name = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+        claim.identity = {in.Number(8), in.Number(8), in.Number(8)};
+        if (!in.ok() || claim.index >= run.states.size()) return reason = "damaged journal", false;
+        // A name that could lead out of its folder is never removed.
+        if (Paths::IsPlainName(claim.name)) run.claims.push_back(std::move(claim));
+        break;
+      }
       case kTotal:
         // No journal could hold the intents of more renames than this.
         run.total = in.Number(8);
@@ -350,17 +368,22 @@ bool StandsExactly(const Entry& entry, const std::string& name) {
   return !CaseOnly(entry) || FileSystem::ListingHoldsExactly(entry.folder, name);
 }
 
-// A temporary name is unique to its entry, so what stands there is the entry,
-// unless it is the claim a run killed just before the move made there while
-// the entry still has its old name. The names it had before and after may
-// also be held by a claim left by a killed run.
-bool LeftoverClaimAtTemporary(const Entry& entry, const std::string& temporary) {
-  return FileSystem::MayBeLeftoverClaim(entry.folder + temporary) && StandsExactly(entry, entry.oldName);
+// Whether `name` in the folder of entry `index` is a claim the run recorded
+// for it, still the same empty entry.
+bool IsRecordedClaim(const Run& run, std::size_t index, const std::string& name) {
+  return std::any_of(run.claims.begin(), run.claims.end(), [&](const Run::Claim& claim) {
+    return claim.index == index && claim.name == name &&
+           FileSystem::IsClaimUnchanged(run.entries[index].folder + name, claim.identity);
+  });
 }
 
-EntryState StateOnDisk(const Entry& entry, const std::string& temporary) {
-  if (!temporary.empty() && JournalFiles::Exists(entry.folder + temporary) &&
-      !LeftoverClaimAtTemporary(entry, temporary))
+// A temporary name is unique to its entry, so what stands there is the entry,
+// unless it is the claim a run killed just before the move made there.
+EntryState StateOnDisk(const Run& run, std::size_t index) {
+  const Entry& entry = run.entries[index];
+  const auto found = run.temporaries.find(index);
+  const std::string temporary = found == run.temporaries.end() ? std::string() : found->second;
+  if (!temporary.empty() && JournalFiles::Exists(entry.folder + temporary) && !IsRecordedClaim(run, index, temporary))
     return EntryState::Stranded;
   if (StandsExactly(entry, entry.oldName)) return EntryState::Failed;
   if (StandsExactly(entry, entry.newName)) return EntryState::Renamed;
@@ -629,6 +652,19 @@ bool Writer::WriteTemporary(std::size_t index, const std::string& temporary, std
   return Append(record, true, reason);
 }
 
+bool Writer::WriteClaim(std::size_t index, const std::string& name, const FileSystem::ClaimIdentity& claim,
+                        std::string& reason) {
+  std::string record;
+  const std::size_t start = BeginRecord(record, kClaim);
+  PutU64(record, index);
+  PutText(record, name);
+  PutU64(record, claim.device);
+  PutU64(record, claim.inode);
+  PutU64(record, claim.changed);
+  EndRecord(record, start);
+  return Append(record, false, reason);
+}
+
 bool Writer::Finish(std::string& reason) {
   if (!file_.IsOpen()) return reason = "the journal is not open", false;
   const bool ok = AppendMark(file_, kFinished, reason);
@@ -663,8 +699,7 @@ void ResolvePending(Run& run) {
         continue;
       }
       sharedAttempt = sharedAttempt || shared[i - first];
-      const auto temporary = run.temporaries.find(i);
-      run.states[i] = StateOnDisk(run.entries[i], temporary == run.temporaries.end() ? std::string() : temporary->second);
+      run.states[i] = StateOnDisk(run, i);
     }
   }
 }
@@ -747,20 +782,13 @@ std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
 }
 
 // A process killed while it renamed on a volume without the no-replace flag
-// can leave the empty file with which it claimed a name: for an entry stranded
-// under its temporary name, the claim that keeps both of its names (one
-// spelling on a case-folding volume) taken; for an entry that kept its old
-// name, the claim of the temporary name it never reached.
-void ClearLeftoverClaims(const Run& run, std::size_t index) {
-  const Entry& entry = run.entries[index];
-  if (run.states[index] == EntryState::Stranded) {
-    for (const std::string* name : {&entry.oldName, &entry.newName})
-      FileSystem::RemoveLeftoverClaim(entry.folder + *name);
-    return;
-  }
-  const auto temporary = run.temporaries.find(index);
-  if (temporary != run.temporaries.end() && LeftoverClaimAtTemporary(entry, temporary->second))
-    FileSystem::RemoveLeftoverClaim(entry.folder + temporary->second);
+// can leave the empty entry with which it claimed a name. Only claims the
+// journal recorded go, and only while they are still the same empty entry:
+// an empty file the user put under such a name stays.
+void RemoveRecordedClaims(const Run& run) {
+  for (const Run::Claim& claim : run.claims)
+    if (!run.Refused(claim.index))
+      FileSystem::RemoveClaimIfUnchanged(run.entries[claim.index].folder + claim.name, claim.identity);
 }
 
 UndoResult UndoRun(const std::string& path) {
@@ -770,6 +798,7 @@ UndoResult UndoRun(const std::string& path) {
   if (!ReadHeld(held, path, run, result.error)) return result;
   if (run.undone) return result.error = "this rename was undone already", result;
   ResolvePending(run);
+  RemoveRecordedClaims(run);
 
   FileSystem::RenameSession session;
   for (std::size_t i = run.entries.size(); i-- > 0;) {
@@ -779,7 +808,6 @@ UndoResult UndoRun(const std::string& path) {
       ++result.errors;
       continue;
     }
-    ClearLeftoverClaims(run, i);
     if (state != EntryState::Renamed && state != EntryState::Stranded) continue;
     const std::string& from = state == EntryState::Stranded ? run.temporaries[i] : entry.newName;
     if (session.Rename(entry.folder, from, entry.oldName) == FileSystem::RenameResult::Renamed) {
@@ -799,10 +827,10 @@ bool KeepRun(const std::string& path, std::string& reason) {
   Run run;
   if (!ReadHeld(held, path, run, reason)) return false;
   ResolvePending(run);
+  RemoveRecordedClaims(run);
   FileSystem::RenameSession session;
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
     if (run.Refused(i)) continue;
-    ClearLeftoverClaims(run, i);
     if (run.states[i] != EntryState::Stranded) continue;
     const Entry& entry = run.entries[i];
     if (session.Rename(entry.folder, run.temporaries[i], entry.newName) != FileSystem::RenameResult::Renamed)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Build.h"
+#include "platform/FileSystem.h"
 #include "platform/JournalFiles.h"
 
 #include <cstddef>
@@ -113,6 +114,12 @@ class Writer {
   // The temporary name entry `index` is about to be moved to, durable when
   // this returns true.
   bool WriteTemporary(std::size_t index, const std::string& temporary, std::string& reason);
+  // A name entry `index` claimed (an empty entry made where the volume
+  // refuses the no-replace flag), written before anything is renamed onto
+  // it; only a recorded claim is ever removed by a later undo or recovery.
+  // Not synced: a claim that a power cut loses stays, an empty entry.
+  bool WriteClaim(std::size_t index, const std::string& name, const FileSystem::ClaimIdentity& claim,
+                  std::string& reason);
   // Marks the run finished (durably) and closes the journal.
   bool Finish(std::string& reason);
 

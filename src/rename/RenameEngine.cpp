@@ -148,12 +148,17 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
     FileSystem::RenameSession session;
     std::size_t current = 0;  // the entry being renamed, numbered across the run
     bool temporaryRecorded = true;
+    bool claimRecorded = true;
     if (journal) {
       journal->SetTotal(static_cast<std::size_t>(std::count_if(
           entries.begin(), entries.end(), [](const PreviewEntry& e) { return e.newName != e.oldName; })));
       session.SetTemporaryNameNotice([&](const std::string& temporary) {
         temporaryRecorded = journal->WriteTemporary(current, temporary, reason);
         return temporaryRecorded;
+      });
+      session.SetClaimNotice([&](const std::string& name, const FileSystem::ClaimIdentity& claim) {
+        claimRecorded = journal->WriteClaim(current, name, claim, reason);
+        return claimRecorded;
       });
     }
 
@@ -200,7 +205,7 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
                                                 strandedHere ? std::vector<std::string>{temporaries.back()}
                                                              : std::vector<std::string>{},
                                                 reason);
-        if (!recorded || !temporaryRecorded) {
+        if (!recorded || !temporaryRecorded || !claimRecorded) {
           states.resize(i + 1);
           ++current;
           stop();

@@ -26,6 +26,7 @@
 #include "support/FailingWrites.h"
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -247,6 +248,41 @@ TEST_F(JournalTest, AnUnfinishedRunIsFoundKeptAndUndone) {
 }
 
 #if QUILLON_TEST_CLAIMS
+FileSystem::ClaimIdentity IdentityOf(const std::string& path) {
+  struct stat st {};
+  ::lstat(path.c_str(), &st);
+  return {st.st_dev, st.st_ino, std::uint64_t(st.st_ctim.tv_sec) * 1000000000u + std::uint64_t(st.st_ctim.tv_nsec)};
+}
+
+// Entries stranded under a temporary name, their old names held by empty
+// files: P's is the user's own (never a claim), Q's the run's recorded claim,
+// R's a recorded claim the user replaced by an empty file of their own. And
+// S, killed between claiming its new name and the rename. Only the recorded
+// claims that are still the same empty file go.
+TEST_F(JournalTest, OnlyRecordedClaimsThatAreUnchangedAreRemoved) {
+  const std::string f = Paths::WithTrailingDelimiter(files);
+  std::string path, reason;
+  {
+    Journal::Writer journal;
+    ASSERT_TRUE(journal.Open(state, reason)) << reason;
+    path = journal.Path();
+    ASSERT_TRUE(journal.WriteIntent({{f, "P", "p"}, {f, "Q", "q"}, {f, "R", "r"}, {f, "S", "s2"}}, reason));
+    for (const char* name : {"P", "Q", "R", "s2"}) dir.WriteFile("files/" + std::string(name), "");
+    for (const char* name : {"Q", "R"}) ASSERT_TRUE(journal.WriteClaim(name[0] - 'P', name, IdentityOf(f + name), reason));
+    ASSERT_TRUE(journal.WriteClaim(3, "s2", IdentityOf(f + "s2"), reason));
+    for (const char* name : {"t0", "t1", "t2", "S"}) dir.WriteFile("files/" + std::string(name), name);
+    ASSERT_TRUE(journal.WriteResults(0, {Journal::EntryState::Stranded, Journal::EntryState::Stranded,
+                                         Journal::EntryState::Stranded}, {"t0", "t1", "t2"}, reason));
+  }
+  std::filesystem::remove(f + "R");
+  dir.WriteFile("files/R", "");
+  const Journal::UndoResult undo = Journal::UndoRun(path);
+  EXPECT_EQ(undo.undone, 1u);
+  EXPECT_EQ(undo.errors, 2u);
+  EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{
+                                 {"P", ""}, {"Q", "t1"}, {"R", ""}, {"S", "S"}, {"t0", "t0"}, {"t2", "t2"}}));
+}
+
 // A kill between claiming the temporary name (an empty file, where the volume
 // refuses the no-replace flag) and moving the entry there leaves the entry
 // under its old name: nothing was changed, the claim goes, and the entry, even
@@ -264,6 +300,7 @@ TEST_F(JournalTest, AClaimLeftAtTheTemporaryNameIsNotTheEntry) {
       ASSERT_TRUE(journal.WriteIntent({{Paths::WithTrailingDelimiter(files), "PHOTO.JPG", "photo.jpg"}}, reason));
       ASSERT_TRUE(journal.WriteTemporary(0, temporary, reason));
       dir.WriteFile("files/" + temporary, "");
+      ASSERT_TRUE(journal.WriteClaim(0, temporary, IdentityOf(files + "/" + temporary), reason));
     }
     const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state);
     ASSERT_TRUE(found.has_value());
