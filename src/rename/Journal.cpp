@@ -665,6 +665,48 @@ bool Writer::WriteClaim(std::size_t index, const std::string& name, const FileSy
   return Append(record, false, reason);
 }
 
+bool Writer::Intend(const std::vector<EntryView>& batch, std::string& reason) {
+  batchFirst_ = written_;
+  attempted_ = written_;
+  states_.clear();
+  temporaries_.clear();
+  if (!WriteIntent(batch, reason)) return false;
+  shared_ = SharedNames(batch);
+  return true;
+}
+
+void Writer::Watch(FileSystem::RenameSession& session) {
+  const auto record = [this](bool written) {
+    noticeFailed_ = noticeFailed_ || !written;
+    return written;
+  };
+  session.SetTemporaryNameNotice([this, record](const std::string& temporary) {
+    return record(WriteTemporary(attempted_, temporary, noticeReason_));
+  });
+  session.SetClaimNotice([this, record](const std::string& name, const FileSystem::ClaimIdentity& claim) {
+    return record(WriteClaim(attempted_, name, claim, noticeReason_));
+  });
+}
+
+void Writer::Attempt() { attempted_ = batchFirst_ + states_.size(); }
+
+bool Writer::Done(EntryState state, const std::string& temporary, std::string& reason) {
+  states_.push_back(state);
+  if (state == EntryState::Stranded) temporaries_.push_back(temporary);
+  const std::size_t i = states_.size() - 1;
+  if (i < shared_.size() && shared_[i] &&
+      !WriteResults(attempted_, {state}, state == EntryState::Stranded ? std::vector<std::string>{temporary}
+                                                                       : std::vector<std::string>{},
+                    reason))
+    return false;
+  if (noticeFailed_) return reason = noticeReason_, false;
+  return true;
+}
+
+bool Writer::EndBatch(std::string& reason) {
+  return states_.empty() || WriteResults(batchFirst_, states_, temporaries_, reason);
+}
+
 bool Writer::Finish(std::string& reason) {
   if (!file_.IsOpen()) return reason = "the journal is not open", false;
   const bool ok = AppendMark(file_, kFinished, reason);

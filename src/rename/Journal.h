@@ -104,6 +104,25 @@ class Writer {
   // The number of renames the run will attempt, recorded with the first
   // intent (the "<total>" of an unfinished run).
   void SetTotal(std::size_t total) { total_ = total; }
+
+  // The write-ahead protocol of a run; the writer decides what is written
+  // when. Per batch: Intend (its intended renames, durable before any of them
+  // is attempted); per entry, in the batch's order, Attempt before its rename
+  // and Done with its result after it; then EndBatch, which writes the
+  // batch's results. The result of an entry whose names another entry of its
+  // batch also uses (chains such as b->c, a->b, and changes of letter case)
+  // is written by Done at once, since the disk cannot tell it afterwards.
+  // Watch has the session's temporary names and claims recorded, as the
+  // attempted entry's, before they are made. False with the reason when
+  // something could not be written: the run stops before its next rename.
+  bool Intend(const std::vector<EntryView>& batch, std::string& reason);
+  void Watch(FileSystem::RenameSession& session);
+  void Attempt();
+  bool Done(EntryState state, const std::string& temporary, std::string& reason);
+  bool EndBatch(std::string& reason);
+
+  // The records themselves (the protocol above writes them; tests make the
+  // journal of a run cut short with them).
   // The intended renames of the next batch, durable when this returns true.
   bool WriteIntent(const std::vector<EntryView>& batch, std::string& reason);
   // Results of entries first..first+states.size()-1 (numbered across the
@@ -130,6 +149,16 @@ class Writer {
   std::string lastFolder_;  // the folder of the last entry written
   std::size_t written_ = 0;  // entries written so far
   std::size_t total_ = 0;
+  // The batch under way: its first entry, which of its entries share names,
+  // the results so far and the temporary names of the Stranded ones.
+  std::size_t batchFirst_ = 0;
+  std::vector<bool> shared_;
+  std::vector<EntryState> states_;
+  std::vector<std::string> temporaries_;
+  std::size_t attempted_ = 0;  // the entry being renamed, numbered across the run
+  // Set when a temporary name or claim could not be recorded.
+  bool noticeFailed_ = false;
+  std::string noticeReason_;
 };
 
 // The journals in the state folder, newest first (none without a folder,

@@ -146,28 +146,16 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
   try {
     run.undoLines.reserve(entries.size());
     FileSystem::RenameSession session;
-    std::size_t current = 0;  // the entry being renamed, numbered across the run
-    bool temporaryRecorded = true;
-    bool claimRecorded = true;
     if (journal) {
       journal->SetTotal(static_cast<std::size_t>(std::count_if(
           entries.begin(), entries.end(), [](const PreviewEntry& e) { return e.newName != e.oldName; })));
-      session.SetTemporaryNameNotice([&](const std::string& temporary) {
-        temporaryRecorded = journal->WriteTemporary(current, temporary, reason);
-        return temporaryRecorded;
-      });
-      session.SetClaimNotice([&](const std::string& name, const FileSystem::ClaimIdentity& claim) {
-        claimRecorded = journal->WriteClaim(current, name, claim, reason);
-        return claimRecorded;
-      });
+      journal->Watch(session);
     }
 
     std::vector<Journal::EntryView> batch;
     std::vector<const PreviewEntry*> sources;
     std::vector<const std::string*> folders;  // each entry's folder, with the delimiter
     std::deque<std::string> batchFolders;     // the batch's views point into it
-    std::vector<Journal::EntryState> states;
-    std::vector<std::string> temporaries;
     std::size_t next = 0;
     std::size_t batchLimit = kFirstBatch;
     while (!run.stopped) {
@@ -188,31 +176,21 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
         folders.push_back(&batchFolders.back());
       }
       if (batch.empty()) break;
-      if (journal && !journal->WriteIntent(batch, reason)) {
+      if (journal && !journal->Intend(batch, reason)) {
         stop();
         break;
       }
-      const std::vector<bool> shared = journal ? Journal::SharedNames(batch) : std::vector<bool>(batch.size());
-      states.assign(batch.size(), Journal::EntryState::Failed);
-      temporaries.clear();
-      const std::size_t first = current;
-      for (std::size_t i = 0; i < batch.size(); ++i, ++current) {
-        states[i] = RenameOne(session, *folders[i], *sources[i], build, run);
-        const bool strandedHere = states[i] == Journal::EntryState::Stranded;
-        if (strandedHere) temporaries.push_back(run.stranded.back().substr(folders[i]->size()));
-        const bool recorded =
-            !shared[i] || journal->WriteResults(current, {states[i]},
-                                                strandedHere ? std::vector<std::string>{temporaries.back()}
-                                                             : std::vector<std::string>{},
-                                                reason);
-        if (!recorded || !temporaryRecorded || !claimRecorded) {
-          states.resize(i + 1);
-          ++current;
+      for (std::size_t i = 0; i < batch.size(); ++i) {
+        if (journal) journal->Attempt();
+        const Journal::EntryState state = RenameOne(session, *folders[i], *sources[i], build, run);
+        const std::string temporary =
+            state == Journal::EntryState::Stranded ? run.stranded.back().substr(folders[i]->size()) : std::string();
+        if (journal && !journal->Done(state, temporary, reason)) {
           stop();
           break;
         }
       }
-      if (journal && !journal->WriteResults(first, states, temporaries, reason) && !run.stopped) stop();
+      if (journal && !journal->EndBatch(reason) && !run.stopped) stop();
       batchLimit = std::min(2 * batchLimit, kLargestBatch);
     }
     // A run cut short is finished too: what was not attempted kept its name.
