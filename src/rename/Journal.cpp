@@ -222,6 +222,10 @@ bool CaseOnly(const Entry& entry) { return StringH::MayDifferInCaseOnly(entry.ol
 
 bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool names, std::size_t* readableEnd);
 
+constexpr char kNothingUndoneText[] =
+    "Nothing could be undone: none of the renamed files or folders is where the rename left it (was the folder "
+    "moved, or its volume removed?). The rename can be undone again later.";
+
 // An entry whose temporary name could lead out of its folder is refused.
 void SetTemporary(Run& run, std::size_t index, std::string temporary, bool names) {
   if (names && index < run.refused.size() && !Paths::IsPlainName(temporary)) run.refused[index] = true;
@@ -361,33 +365,31 @@ class HeldJournal {
   std::string reason_;
 };
 
-// Whether `name` stands in the folder with exactly these bytes. Only a
-// change of case needs the listing: there the other spelling answers too.
-bool StandsExactly(const Entry& entry, const std::string& name) {
-  if (!JournalFiles::Exists(entry.folder + name)) return false;
-  return !CaseOnly(entry) || FileSystem::ListingHoldsExactly(entry.folder, name);
-}
-
-// Whether `name` in the folder of entry `index` is a claim the run recorded
-// for it, still the same empty entry.
-bool IsRecordedClaim(const Run& run, std::size_t index, const std::string& name) {
+// Whether `name` in `folder` is a claim the run recorded for entry `index`,
+// still the same empty entry.
+bool IsRecordedClaim(const Run& run, std::size_t index, const std::string& folder, const std::string& name) {
   return std::any_of(run.claims.begin(), run.claims.end(), [&](const Run::Claim& claim) {
-    return claim.index == index && claim.name == name &&
-           FileSystem::IsClaimUnchanged(run.entries[index].folder + name, claim.identity);
+    return claim.index == index && claim.name == name && FileSystem::IsClaimUnchanged(folder + name, claim.identity);
   });
 }
 
-// A temporary name is unique to its entry, so what stands there is the entry,
-// unless it is the claim a run killed just before the move made there.
-EntryState StateOnDisk(const Run& run, std::size_t index) {
-  const Entry& entry = run.entries[index];
-  const auto found = run.temporaries.find(index);
-  const std::string temporary = found == run.temporaries.end() ? std::string() : found->second;
-  if (!temporary.empty() && JournalFiles::Exists(entry.folder + temporary) && !IsRecordedClaim(run, index, temporary))
-    return EntryState::Stranded;
-  if (StandsExactly(entry, entry.oldName)) return EntryState::Failed;
-  if (StandsExactly(entry, entry.newName)) return EntryState::Renamed;
-  return EntryState::Failed;
+// The results of entries first..first+states.size()-1; `temporaries` holds
+// the temporary name of each Stranded state in order.
+std::string ResultsRecord(std::size_t first, const std::vector<EntryState>& states,
+                          const std::vector<std::string>& temporaries) {
+  std::string record;
+  record.reserve(states.size() + 32);
+  const std::size_t start = BeginRecord(record, kResults);
+  PutU64(record, first);
+  PutU32(record, static_cast<std::uint32_t>(states.size()));
+  std::size_t nextTemporary = 0;
+  for (EntryState state : states) {
+    record += static_cast<char>(state);
+    if (state == EntryState::Stranded)
+      PutText(record, nextTemporary < temporaries.size() ? temporaries[nextTemporary++] : std::string());
+  }
+  EndRecord(record, start);
+  return record;
 }
 
 // Appends one record to a held journal and makes it durable.
@@ -397,12 +399,12 @@ bool AppendMark(JournalFiles::File& file, RecordType type, std::string& reason) 
   return file.WriteAll(record, reason) && file.Sync(false, reason);
 }
 
-// A mark written after a torn record could never be read: the torn bytes go
-// first.
-bool AppendMark(HeldJournal& held, RecordType type, std::string& reason) {
+// Records written after a torn record could never be read: the torn bytes go
+// first. `records` (may be empty) go before the mark, in the same write.
+bool AppendMark(HeldJournal& held, RecordType type, std::string& reason, const std::string& records = {}) {
   if (held.torn && !held.file().Truncate(held.readableEnd, reason)) return false;
   held.torn = false;
-  return AppendMark(held.file(), type, reason);
+  return (records.empty() || held.file().WriteAll(records, reason)) && AppendMark(held.file(), type, reason);
 }
 
 
@@ -628,19 +630,7 @@ bool Writer::WriteIntent(const std::vector<EntryView>& batch, std::string& reaso
 
 bool Writer::WriteResults(std::size_t first, const std::vector<EntryState>& states,
                           const std::vector<std::string>& temporaries, std::string& reason) {
-  std::string record;
-  record.reserve(states.size() + 32);
-  const std::size_t start = BeginRecord(record, kResults);
-  PutU64(record, first);
-  PutU32(record, static_cast<std::uint32_t>(states.size()));
-  std::size_t nextTemporary = 0;
-  for (EntryState state : states) {
-    record += static_cast<char>(state);
-    if (state == EntryState::Stranded)
-      PutText(record, nextTemporary < temporaries.size() ? temporaries[nextTemporary++] : std::string());
-  }
-  EndRecord(record, start);
-  return Append(record, false, reason);
+  return Append(ResultsRecord(first, states, temporaries), false, reason);
 }
 
 bool Writer::WriteTemporary(std::size_t index, const std::string& temporary, std::string& reason) {
@@ -716,32 +706,86 @@ bool Writer::Finish(std::string& reason) {
 
 namespace {
 
-// Decides every Pending entry from what is on disk now.
+// The entries that rename a folder in which other entries of the run lie
+// ("<folder><old name>/" begins another entry's folder), in run order.
+std::vector<std::size_t> FolderRenames(const Run& run) {
+  std::vector<std::string_view> folders;
+  for (const Entry& entry : run.entries)
+    if (folders.empty() || folders.back() != entry.folder) folders.push_back(entry.folder);
+  std::sort(folders.begin(), folders.end());
+  folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+  std::vector<std::size_t> renames;
+  for (std::size_t j = 0; j < run.entries.size(); ++j) {
+    const std::string path = Paths::WithTrailingDelimiter(run.entries[j].folder + run.entries[j].oldName);
+    const auto at = std::lower_bound(folders.begin(), folders.end(), std::string_view(path));
+    if (at != folders.end() && at->starts_with(path)) renames.push_back(j);
+  }
+  return renames;
+}
+
+// Where entry `index`'s folder stands now: moved along by every later entry
+// that renamed it or a folder above it (their states are known).
+std::string FolderNow(const Run& run, const std::vector<std::size_t>& folderRenames, std::size_t index) {
+  std::string folder = run.entries[index].folder;
+  for (auto j = std::upper_bound(folderRenames.begin(), folderRenames.end(), index); j != folderRenames.end(); ++j) {
+    const Entry& moved = run.entries[*j];
+    const EntryState state = run.states[*j];
+    if (run.Refused(*j) || (state != EntryState::Renamed && state != EntryState::Stranded)) continue;
+    const std::string from = Paths::WithTrailingDelimiter(moved.folder + moved.oldName);
+    if (!folder.starts_with(from)) continue;
+    const auto temporary = run.temporaries.find(*j);
+    const std::string& to = state == EntryState::Renamed || temporary == run.temporaries.end() ? moved.newName
+                                                                                              : temporary->second;
+    folder = Paths::WithTrailingDelimiter(moved.folder + to) + folder.substr(from.size());
+  }
+  return folder;
+}
+
+// Decides every Pending entry from what is on disk now. Only the run's last
+// batch can hold pending entries (each intent's sync makes the results
+// before it durable); it is walked last to first, and each entry found
+// renamed is taken back in a model of the names, so that an earlier entry
+// sees its names as they stood when it was attempted. So chains (b->c, a->b)
+// whose results a power cut lost are decided from the disk, and entries in a
+// folder renamed later in the run are looked for where that folder went.
 void ResolvePending(Run& run) {
-  for (std::size_t b = 0; b < run.batchStarts.size(); ++b) {
+  if (!HasPending(run)) return;
+  const std::vector<std::size_t> folderRenames = FolderRenames(run);
+  std::unordered_map<std::string, bool> present;  // full path -> stands (exactly), as the model has it
+  for (std::size_t b = run.batchStarts.size(); b-- > 0;) {
     const std::size_t first = run.batchStarts[b];
     const std::size_t end = b + 1 < run.batchStarts.size() ? run.batchStarts[b + 1] : run.entries.size();
     if (std::none_of(run.states.begin() + static_cast<std::ptrdiff_t>(first),
                      run.states.begin() + static_cast<std::ptrdiff_t>(end),
                      [](EntryState s) { return s == EntryState::Pending; }))
       continue;
-    // Entries sharing names get their result written right after their
-    // rename, so of those still pending only the first can have been
-    // attempted; the later ones were not.
-    const std::vector<bool> shared = SharedNames(run.entries, first, end - first);
-    bool sharedAttempt = false;
-    for (std::size_t i = first; i < end; ++i) {
-      if (run.states[i] != EntryState::Pending) continue;
+    present.clear();
+    for (std::size_t i = end; i-- > first;) {
       if (run.Refused(i)) {
-        run.states[i] = EntryState::Failed;
+        if (run.states[i] == EntryState::Pending) run.states[i] = EntryState::Failed;
         continue;
       }
-      if (shared[i - first] && sharedAttempt) {
-        run.states[i] = EntryState::Failed;
-        continue;
+      const Entry& entry = run.entries[i];
+      const std::string folder = FolderNow(run, folderRenames, i);
+      const auto stands = [&](const std::string& name) {
+        const auto [at, added] = present.try_emplace(folder + name, false);
+        if (added)
+          at->second = JournalFiles::Exists(folder + name) &&
+                       (!CaseOnly(entry) || FileSystem::ListingHoldsExactly(folder, name));
+        return at->second;
+      };
+      if (run.states[i] == EntryState::Pending) {
+        // A temporary name is unique to its entry: what stands there is the
+        // entry, unless it is the claim a run killed before the move made.
+        const auto temporary = run.temporaries.find(i);
+        if (temporary != run.temporaries.end() && JournalFiles::Exists(folder + temporary->second) &&
+            !IsRecordedClaim(run, i, folder, temporary->second))
+          run.states[i] = EntryState::Stranded;
+        else
+          run.states[i] = !stands(entry.oldName) && stands(entry.newName) ? EntryState::Renamed : EntryState::Failed;
       }
-      sharedAttempt = sharedAttempt || shared[i - first];
-      run.states[i] = StateOnDisk(run, i);
+      if (run.states[i] == EntryState::Renamed) present[folder + entry.newName] = false;
+      if (run.states[i] != EntryState::Failed) present[folder + entry.oldName] = true;
     }
   }
 }
@@ -859,6 +903,12 @@ UndoResult UndoRun(const std::string& path) {
       if (!session.StrandedName().empty()) result.stranded.push_back(entry.folder + session.StrandedName());
     }
   }
+  // Nothing found where the run left it (its folder moved, its volume gone):
+  // the run stays as it was, to be undone when its files are back.
+  if (result.undone == 0 && result.errors > 0) {
+    result.error = kNothingUndoneText;
+    return result;
+  }
   std::string reason;
   if (!AppendMark(held, kUndone, reason)) result.error = "the undo could not be recorded: " + reason;
   return result;
@@ -871,14 +921,22 @@ bool KeepRun(const std::string& path, std::string& reason) {
   ResolvePending(run);
   RemoveRecordedClaims(run);
   FileSystem::RenameSession session;
+  std::vector<std::string> temporaries;
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
-    if (run.Refused(i)) continue;
-    if (run.states[i] != EntryState::Stranded) continue;
+    if (run.Refused(i) || run.states[i] != EntryState::Stranded) continue;
     const Entry& entry = run.entries[i];
-    if (session.Rename(entry.folder, run.temporaries[i], entry.newName) != FileSystem::RenameResult::Renamed)
-      session.Rename(entry.folder, run.temporaries[i], entry.oldName);
+    using FileSystem::RenameResult;
+    if (session.Rename(entry.folder, run.temporaries[i], entry.newName) == RenameResult::Renamed)
+      run.states[i] = EntryState::Renamed;
+    else if (session.Rename(entry.folder, run.temporaries[i], entry.oldName) == RenameResult::Renamed)
+      run.states[i] = EntryState::Failed;
+    else
+      temporaries.push_back(run.temporaries[i]);
   }
-  return AppendMark(held, kFinished, reason);
+  // How every entry was decided is recorded with the mark: a later undo
+  // takes these states and never the disk's, which the user may have
+  // changed by hand since.
+  return AppendMark(held, kFinished, reason, ResultsRecord(0, run.states, temporaries));
 }
 
 }  // namespace Journal

@@ -60,6 +60,10 @@ std::string NameOf(const std::filesystem::path& path) {
 std::map<std::string, std::string> Contents(const std::string& folder) {
   std::map<std::string, std::string> contents;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.is_directory()) {
+      contents[NameOf(entry.path())] = "(folder)";
+      continue;
+    }
     std::ifstream in(entry.path());
     contents[NameOf(entry.path())] = std::string(std::istreambuf_iterator<char>(in), {});
   }
@@ -162,6 +166,64 @@ TEST_F(JournalTest, EntriesChangedSinceTheRunFailAndReplaceNothing) {
   EXPECT_EQ(undo.undone, 1u);
   EXPECT_EQ(undo.errors, 2u);
   EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{{"A2", "a"}, {"a", "user's new a"}, {"c", "c"}}));
+}
+
+// Recovery decides from what was written and from the disk, never from a
+// guess. A run whose results a power cut lost after every rename was done:
+// the files of folder d (renamed to d2 after them) are found there, and of
+// the chain b->c, a->b both count. A run kept by No: the entry it had not
+// reached, renamed by hand later, is left alone by the undo. A run whose
+// folder was moved away: nothing undone, the run stays undoable and says why.
+TEST_F(JournalTest, RecoveryDecidesFromWhatWasWritten) {
+  namespace fs = std::filesystem;
+  const std::string f = Paths::WithTrailingDelimiter(files), d = f + "d" + Paths::Delimiter();
+  dir.MakeFolder("files/d");
+  std::vector<Journal::EntryView> batch;
+  std::vector<std::string> names;  // old and new name of each file in d
+  for (int i = 0; i < 200; ++i) names.push_back(std::to_string(i / 2) + (i % 2 ? "x" : ""));
+  for (std::size_t i = 0; i < names.size(); i += 2) {
+    dir.WriteFile("files/d/" + names[i], names[i]);
+    batch.push_back({d, names[i], names[i + 1]});
+  }
+  for (const char* name : {"a", "b", "x", "z"}) Make(name);
+  const auto before = Contents(files);
+  batch.insert(batch.end(), {{f, "d", "d2"}, {f, "b", "c"}, {f, "a", "b"}});
+  std::string reason;
+  const auto unfinished = [&](const std::vector<Journal::EntryView>& entries, std::size_t done) {
+    Journal::Writer journal;
+    EXPECT_TRUE(journal.Open(state, reason) && journal.Intend(entries, reason)) << reason;
+    for (std::size_t i = 0; i < done; ++i)
+      fs::rename(fs::path(std::string(entries[i].folder)) / entries[i].oldName, fs::path(std::string(entries[i].folder)) / entries[i].newName);
+    return journal.Path();
+  };
+  const std::string cut = unfinished(batch, batch.size());
+  std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state);
+  ASSERT_TRUE(found && found->path == cut);
+  EXPECT_EQ(found->changed, 103u);
+  Journal::UndoResult undo = Journal::UndoRun(cut);
+  EXPECT_EQ(undo.undone, 103u);
+  EXPECT_EQ(Contents(files), before);
+  EXPECT_EQ(Contents(d).size(), 100u);
+  EXPECT_EQ(Contents(d).begin()->second, Contents(d).begin()->first);
+
+  const std::string kept = unfinished({{f, "x", "y"}, {f, "z", "w"}}, 1);
+  ASSERT_TRUE(Journal::KeepRun(kept, reason)) << reason;
+  fs::rename(f + "z", f + "w");
+  undo = Journal::UndoRun(kept);
+  EXPECT_EQ(undo.undone, 1u);
+  EXPECT_EQ(undo.errors, 0u);
+  EXPECT_TRUE(fs::exists(f + "x") && fs::exists(f + "w"));
+
+  const std::string moved = unfinished({{f, "x", "y"}}, 1);
+  ASSERT_TRUE(Journal::KeepRun(moved, reason)) << reason;
+  fs::rename(files, files + "-moved");
+  undo = Journal::UndoRun(moved);
+  EXPECT_EQ(undo.undone, 0u);
+  EXPECT_EQ(undo.errors, 1u);
+  EXPECT_NE(undo.error.find("Nothing could be undone"), std::string::npos) << undo.error;
+  EXPECT_EQ(Journal::NewestUndoableRun(state), moved);
+  fs::rename(files + "-moved", files);
+  EXPECT_EQ(Journal::UndoRun(moved).undone, 1u);
 }
 
 TEST_F(JournalTest, KeepsTheTwentyNewestRunsAndSaysWhyNoneCanBeCreated) {
