@@ -108,6 +108,9 @@ struct Run {
   std::size_t total = 0;                 // renames the run meant to attempt
   bool finished = false;
   bool undone = false;
+  // An undo of the run began and neither ended (undone) nor was given up
+  // (finished since): a kill cut it short.
+  bool undoBegun = false;
 
   bool Refused(std::size_t index) const { return index < refused.size() && refused[index]; }
   // Renamed and Stranded entries that are not refused.
@@ -133,6 +136,7 @@ enum RecordType : char {
   kResults = 'R',
   kTemporary = 'T',
   kClaim = 'C',
+  kUndoBegun = 'B',
   kTotal = 'N',
   kFinished = 'F',
   kUndone = 'U',
@@ -221,6 +225,9 @@ bool Acceptable(const Entry& entry) {
 bool CaseOnly(const Entry& entry) { return StringH::MayDifferInCaseOnly(entry.oldName, entry.newName); }
 
 bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool names, std::size_t* readableEnd);
+
+// How many entries an undo goes through between two records of its progress.
+constexpr std::size_t kUndoRecordEvery = 4096;
 
 constexpr char kNothingUndoneText[] =
     "Nothing could be undone: none of the renamed files or folders is where the rename left it (was the folder "
@@ -330,9 +337,14 @@ bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool n
         break;
       case kFinished:
         run.finished = true;
+        run.undoBegun = false;
         break;
       case kUndone:
         run.finished = run.undone = true;
+        run.undoBegun = false;
+        break;
+      case kUndoBegun:
+        run.undoBegun = true;
         break;
       default:
         break;  // a later kind of record: skipped
@@ -365,6 +377,16 @@ class HeldJournal {
   std::string reason_;
 };
 
+bool IsRecordedClaim(const Run& run, std::size_t index, const std::string& folder, const std::string& name);
+
+// Whether `name` stands in `folder` with exactly these bytes (only a change
+// of case needs the listing: there the other spelling answers too), and is
+// no claim the run recorded for entry `index`.
+bool Stands(const Run& run, std::size_t index, const std::string& folder, const std::string& name) {
+  if (!JournalFiles::Exists(folder + name) || IsRecordedClaim(run, index, folder, name)) return false;
+  return !CaseOnly(run.entries[index]) || FileSystem::ListingHoldsExactly(folder, name);
+}
+
 // Whether `name` in `folder` is a claim the run recorded for entry `index`,
 // still the same empty entry.
 bool IsRecordedClaim(const Run& run, std::size_t index, const std::string& folder, const std::string& name) {
@@ -390,6 +412,37 @@ std::string ResultsRecord(std::size_t first, const std::vector<EntryState>& stat
   }
   EndRecord(record, start);
   return record;
+}
+
+std::string TemporaryRecord(std::size_t index, const std::string& temporary) {
+  std::string record;
+  const std::size_t start = BeginRecord(record, kTemporary);
+  PutU64(record, index);
+  PutText(record, temporary);
+  EndRecord(record, start);
+  return record;
+}
+
+std::string ClaimRecord(std::size_t index, const std::string& name, const FileSystem::ClaimIdentity& claim) {
+  std::string record;
+  const std::size_t start = BeginRecord(record, kClaim);
+  PutU64(record, index);
+  PutText(record, name);
+  PutU64(record, claim.device);
+  PutU64(record, claim.inode);
+  PutU64(record, claim.changed);
+  EndRecord(record, start);
+  return record;
+}
+
+// The states of entries first..end-1 as the run holds them now.
+std::string StatesRecord(const Run& run, std::size_t first, std::size_t end) {
+  std::vector<std::string> temporaries;
+  for (std::size_t i = first; i < end; ++i)
+    if (run.states[i] == EntryState::Stranded) temporaries.push_back(run.temporaries.at(i));
+  return ResultsRecord(first, {run.states.begin() + static_cast<std::ptrdiff_t>(first),
+                               run.states.begin() + static_cast<std::ptrdiff_t>(end)},
+                       temporaries);
 }
 
 // Appends one record to a held journal and makes it durable.
@@ -634,25 +687,12 @@ bool Writer::WriteResults(std::size_t first, const std::vector<EntryState>& stat
 }
 
 bool Writer::WriteTemporary(std::size_t index, const std::string& temporary, std::string& reason) {
-  std::string record;
-  const std::size_t start = BeginRecord(record, kTemporary);
-  PutU64(record, index);
-  PutText(record, temporary);
-  EndRecord(record, start);
-  return Append(record, true, reason);
+  return Append(TemporaryRecord(index, temporary), true, reason);
 }
 
 bool Writer::WriteClaim(std::size_t index, const std::string& name, const FileSystem::ClaimIdentity& claim,
                         std::string& reason) {
-  std::string record;
-  const std::size_t start = BeginRecord(record, kClaim);
-  PutU64(record, index);
-  PutText(record, name);
-  PutU64(record, claim.device);
-  PutU64(record, claim.inode);
-  PutU64(record, claim.changed);
-  EndRecord(record, start);
-  return Append(record, false, reason);
+  return Append(ClaimRecord(index, name, claim), false, reason);
 }
 
 bool Writer::Intend(const std::vector<EntryView>& batch, std::string& reason) {
@@ -769,9 +809,7 @@ void ResolvePending(Run& run) {
       const std::string folder = FolderNow(run, folderRenames, i);
       const auto stands = [&](const std::string& name) {
         const auto [at, added] = present.try_emplace(folder + name, false);
-        if (added)
-          at->second = JournalFiles::Exists(folder + name) &&
-                       (!CaseOnly(entry) || FileSystem::ListingHoldsExactly(folder, name));
+        if (added) at->second = Stands(run, i, folder, name);
         return at->second;
       };
       if (run.states[i] == EntryState::Pending) {
@@ -787,6 +825,30 @@ void ResolvePending(Run& run) {
       if (run.states[i] == EntryState::Renamed) present[folder + entry.newName] = false;
       if (run.states[i] != EntryState::Failed) present[folder + entry.oldName] = true;
     }
+  }
+}
+
+// What a recovery or an undo cut short left, read from the disk: an entry
+// standing under a temporary name it was given is there (Stranded); one that
+// left its temporary name has the name it stands under; and while an undo
+// was cut short, a renamed entry found back under its old name (its new one
+// free) counts as undone (kept under its old name).
+void Settle(Run& run) {
+  for (const auto& [index, temporary] : run.temporaries) {
+    if (run.Refused(index)) continue;
+    const Entry& entry = run.entries[index];
+    if (JournalFiles::Exists(entry.folder + temporary) && !IsRecordedClaim(run, index, entry.folder, temporary))
+      run.states[index] = EntryState::Stranded;
+    else if (run.states[index] == EntryState::Stranded && Stands(run, index, entry.folder, entry.oldName))
+      run.states[index] = EntryState::Failed;
+    else if (run.states[index] == EntryState::Stranded && Stands(run, index, entry.folder, entry.newName))
+      run.states[index] = EntryState::Renamed;
+  }
+  for (std::size_t i = 0; i < run.states.size() && run.undoBegun; ++i) {
+    if (run.Refused(i) || run.states[i] != EntryState::Renamed) continue;
+    const Entry& entry = run.entries[i];
+    if (Stands(run, i, entry.folder, entry.oldName) && !Stands(run, i, entry.folder, entry.newName))
+      run.states[i] = EntryState::Failed;
   }
 }
 
@@ -838,9 +900,10 @@ std::optional<std::string> NewestUndoableRun(const std::string& stateFolder) {
     Run run;
     std::string reason;
     if (!ReadHeld(held, path, run, reason, false) || run.undone) continue;
-    if (HasPending(run)) {
+    if (HasPending(run) || run.undoBegun) {
       if (!ReadHeld(held, path, run, reason)) continue;
       ResolvePending(run);
+      Settle(run);
     }
     if (run.Changed() > 0) return path;
   }
@@ -853,9 +916,12 @@ std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
     if (!held.file().IsOpen() || EndMark(held.file()) != 0) continue;
     Run run;
     std::string reason;
-    if (!ReadHeld(held, path, run, reason, false) || run.finished || !ReadHeld(held, path, run, reason)) continue;
+    if (!ReadHeld(held, path, run, reason, false) || (run.finished && !run.undoBegun) ||
+        !ReadHeld(held, path, run, reason))
+      continue;
     ResolvePending(run);
-    UnfinishedRun unfinished{path, run.Changed(), std::max(run.total, run.entries.size()), {}, 0};
+    Settle(run);
+    UnfinishedRun unfinished{path, run.Changed(), std::max(run.total, run.entries.size()), {}, 0, run.undoBegun};
     if (!run.entries.empty()) {
       unfinished.folder = run.entries.front().folder;
       std::unordered_set<std::string_view> folders;
@@ -884,10 +950,34 @@ UndoResult UndoRun(const std::string& path) {
   if (!ReadHeld(held, path, run, result.error)) return result;
   if (run.undone) return result.error = "this rename was undone already", result;
   ResolvePending(run);
+  Settle(run);  // what an undo cut short did counts as done then, not now
   RemoveRecordedClaims(run);
 
+  // The undo is journaled as a run is: begun (durably) before its first
+  // rename, the temporary names and claims of the entry being undone before
+  // they are made, and the entries undone so far (as kept under their old
+  // names) every so many entries, so that a kill is resumed exactly. A
+  // journal that cannot take this does not keep the names from coming back.
+  std::string ignored;
+  AppendMark(held, kUndoBegun, ignored);
+  std::size_t current = 0;
   FileSystem::RenameSession session;
+  session.SetTemporaryNameNotice([&](const std::string& temporary) {
+    std::string reason;
+    return held.file().WriteAll(TemporaryRecord(current, temporary), reason) && held.file().Sync(false, reason);
+  });
+  session.SetClaimNotice([&](const std::string& name, const FileSystem::ClaimIdentity& claim) {
+    std::string reason;
+    return held.file().WriteAll(ClaimRecord(current, name, claim), reason);
+  });
+  std::size_t chunkEnd = run.entries.size();
+  const auto recordUndone = [&](std::size_t from) {
+    if (from == chunkEnd) return;
+    held.file().WriteAll(StatesRecord(run, from, chunkEnd), ignored);
+    chunkEnd = from;
+  };
   for (std::size_t i = run.entries.size(); i-- > 0;) {
+    if (chunkEnd - i > kUndoRecordEvery) recordUndone(i + 1);
     const Entry& entry = run.entries[i];
     const EntryState state = run.states[i];
     if (run.Refused(i)) {
@@ -895,18 +985,23 @@ UndoResult UndoRun(const std::string& path) {
       continue;
     }
     if (state != EntryState::Renamed && state != EntryState::Stranded) continue;
+    current = i;
     const std::string& from = state == EntryState::Stranded ? run.temporaries[i] : entry.newName;
     if (session.Rename(entry.folder, from, entry.oldName) == FileSystem::RenameResult::Renamed) {
       ++result.undone;
+      run.states[i] = EntryState::Failed;
     } else {
       ++result.errors;
       if (!session.StrandedName().empty()) result.stranded.push_back(entry.folder + session.StrandedName());
     }
   }
+  recordUndone(0);
   // Nothing found where the run left it (its folder moved, its volume gone):
   // the run stays as it was, to be undone when its files are back.
   if (result.undone == 0 && result.errors > 0) {
     result.error = kNothingUndoneText;
+    std::string reason;
+    AppendMark(held, kFinished, reason, StatesRecord(run, 0, run.states.size()));
     return result;
   }
   std::string reason;
@@ -921,7 +1016,6 @@ bool KeepRun(const std::string& path, std::string& reason) {
   ResolvePending(run);
   RemoveRecordedClaims(run);
   FileSystem::RenameSession session;
-  std::vector<std::string> temporaries;
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
     if (run.Refused(i) || run.states[i] != EntryState::Stranded) continue;
     const Entry& entry = run.entries[i];
@@ -930,13 +1024,11 @@ bool KeepRun(const std::string& path, std::string& reason) {
       run.states[i] = EntryState::Renamed;
     else if (session.Rename(entry.folder, run.temporaries[i], entry.oldName) == RenameResult::Renamed)
       run.states[i] = EntryState::Failed;
-    else
-      temporaries.push_back(run.temporaries[i]);
   }
   // How every entry was decided is recorded with the mark: a later undo
   // takes these states and never the disk's, which the user may have
   // changed by hand since.
-  return AppendMark(held, kFinished, reason, ResultsRecord(0, run.states, temporaries));
+  return AppendMark(held, kFinished, reason, StatesRecord(run, 0, run.states.size()));
 }
 
 }  // namespace Journal

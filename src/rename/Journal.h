@@ -182,6 +182,9 @@ struct UnfinishedRun {
   std::size_t total = 0;
   std::string folder;             // the folder of its first entry (ends with the delimiter)
   std::size_t otherFolders = 0;   // how many other folders its entries lie in
+  // Not the run but an undo of it was cut short ("The last undo did not
+  // finish"); `changed` counts the names still changed.
+  bool undoCut = false;
 };
 // The newest journal that is neither finished nor undone and that no running
 // process holds, with its pending entries decided from the disk.

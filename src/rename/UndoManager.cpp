@@ -65,10 +65,15 @@ void UndoManager::OfferUndoOfUnfinishedRun() {
     else if (unfinished->otherFolders > 1)
       where += QStringLiteral(" and %1 other folders").arg(unfinished->otherFolders);
   }
+  // An undo cut short asks the same question about the names it left changed.
+  const QString question =
+      unfinished->undoCut
+          ? QStringLiteral("The last undo did not finish: %1 of %2 names are still changed%3. Undo these changes?")
+          : QStringLiteral("The last rename did not finish: %1 of %2 names were changed%3. Undo these changes?");
   const DialogAnswer answer = ShowMessage(
       services_.DialogParent(),
       {QStringLiteral("Confirm"),
-       QStringLiteral("The last rename did not finish: %1 of %2 names were changed%3. Undo these changes?")
+       question
            .arg(unfinished->changed)
            .arg(unfinished->total)
            .arg(where),

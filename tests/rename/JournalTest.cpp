@@ -39,6 +39,7 @@ namespace {
 // The suite runs itself again under strace for the fault tests: with these
 // variables set, the process does one journaled rename and exits at once.
 const int kHelperRun = [] {
+  if (const char* undo = std::getenv("QUILLON_HELPER_UNDO")) ::_exit(static_cast<int>(Journal::UndoRun(undo).undone));
   const char* folder = std::getenv("QUILLON_HELPER_FOLDER");
   if (!folder) return 0;
   Journal::Writer journal;
@@ -552,6 +553,57 @@ TEST(JournalFaultTest, ACaseChangeStuckUnderItsTemporaryNameIsReportedAndRestore
     EXPECT_EQ(Journal::UndoRun(*run).undone, 1u);
     EXPECT_EQ(listing(), std::vector<std::string>{"PHOTO.JPG"}) << fault.inject;
     std::filesystem::remove(file);
+  }
+}
+
+// An undo, of a finished run or as the recovery of one cut short, killed on
+// a volume that refuses the no-replace flag (exFAT through FUSE) between
+// claiming an old name and the rename onto it: the next start reports the
+// undo cut short with the names still changed on disk, and undoing again
+// brings those back, the claim gone.
+TEST(JournalFaultTest, AKillDuringUndoOrRecoveryIsResumedExactly) {
+  ExfatMount volume;
+  if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
+  TempDir state;
+  const std::string folder = volume.path() + "/";
+  std::vector<std::string> names;  // old and new name of each entry
+  for (int i = 0; i < 12; ++i) names.push_back((i % 2 ? "g" : "f") + std::to_string(i / 2));
+  for (const bool finished : {true, false}) {
+    std::vector<PreviewEntry> entries;
+    std::vector<Journal::EntryView> batch;
+    for (std::size_t i = 0; i < names.size(); i += 2) {
+      std::ofstream(folder + names[i]) << names[i];
+      entries.push_back({names[i + 1], names[i], volume.path()});
+      batch.push_back({folder, names[i], names[i + 1]});
+    }
+    const auto before = Contents(volume.path());
+    std::string path, reason;
+    {
+      Journal::Writer journal;
+      ASSERT_TRUE(journal.Open(state.path(), reason)) << reason;
+      path = journal.Path();
+      if (finished) {
+        ASSERT_EQ(RenameEngine::PerformRenames(entries, journal).successes, entries.size());
+      } else {  // renamed by hand after the intents: a run cut short
+        ASSERT_TRUE(journal.Intend(batch, reason)) << reason;
+        for (const auto& e : batch) std::filesystem::rename(folder + std::string(e.oldName), folder + std::string(e.newName));
+      }
+    }
+    // Each rename here is a refused renameat2, a claim, then renameat: the
+    // third undo rename is killed on its way in, its claim made.
+    std::system(("QUILLON_HELPER_UNDO='" + path + "' strace -f -qq -o /dev/null -e trace=renameat " +
+                 "-e inject=renameat:signal=SIGKILL:when=3 /proc/" + std::to_string(::getpid()) + "/exe")
+                    .c_str());
+    const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state.path());
+    ASSERT_TRUE(found && found->path == path && found->undoCut) << finished;
+    EXPECT_EQ(found->changed, 4u) << finished;
+    const Journal::UndoResult undo = Journal::UndoRun(path);
+    EXPECT_EQ(undo.undone, 4u) << finished;
+    EXPECT_EQ(undo.errors, 0u) << finished;
+    EXPECT_EQ(Contents(volume.path()), before) << finished;
+    EXPECT_EQ(Journal::FindUnfinishedRun(state.path()), std::nullopt);
+    for (const auto& entry : std::filesystem::directory_iterator(volume.path())) std::filesystem::remove(entry.path());
   }
 }
 
