@@ -424,7 +424,11 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
     const int undoLines = int(std::count(std::istreambuf_iterator<char>(undoFile), std::istreambuf_iterator<char>(), '\n'));
     if (undoLines != n) Fail("rename: undo file has " + std::to_string(undoLines) + " lines");
 
-    undoTimes.push_back(Seconds([&] { Invoke(Find<QAction>(w, "mnuUndoLastRename")); }));
+    // Like Yes, Undo paints its busy text first and does the work from a timer.
+    undoTimes.push_back(Seconds([&] {
+      Invoke(Find<QAction>(w, "mnuUndoLastRename"));
+      bench.WaitForReady("undo");
+    }));
     bench.ExpectNoDialogs("undo");
     if (w.StatusText() != QStringLiteral("Ready, undone %1 file(s)/folder(s), 0 error(s).").arg(n))
       Fail("undo: status \"" + w.StatusText().toStdString() + "\"");

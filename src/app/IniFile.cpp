@@ -98,6 +98,13 @@ bool WriteValue(const std::string& fileName, const std::string& section, const s
     error = SystemMessage(ERROR_INVALID_NAME);
     return false;
   }
+  // The owner made the file read-only: it is read, never written. Windows
+  // refuses the write itself; wine's profile service replaces the file.
+  const DWORD attributes = GetFileAttributesW(systemFileName->c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    error = SystemMessage(ERROR_ACCESS_DENIED);
+    return false;
+  }
   if (CreateAsUtf16(*systemFileName) &&
       WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(stored).c_str(),
                                  systemFileName->c_str())) {

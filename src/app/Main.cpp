@@ -10,11 +10,15 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QWindow>
+
+#include <algorithm>
+#include <climits>
 
 #include "app/Settings.h"
 #include "browser/FileView.h"
@@ -22,6 +26,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "rename/BackgroundRun.h"
 #include "rename/Journal.h"
 #include "rename/OperationPages.h"
 #include "rename/PreviewPane.h"
@@ -100,6 +105,9 @@ void TfrmMain::LetMenuTakeUndoKey() {
 
 TfrmMain::~TfrmMain() {
   if (frmMain == this) frmMain = nullptr;
+  // A run still working reads the preview's entries: it ends before they go.
+  preview_->Run().CancelAndWait();
+  undo_->Run().CancelAndWait();
 }
 
 // ---------------------------------------------------------------------------
@@ -139,6 +147,11 @@ void TfrmMain::CreateBusyPane() {
   cmdCancel->setText(QStringLiteral("&Cancel"));
   cmdCancel->hide();
   SetTag(cmdCancel, 0);
+
+  // Between the text and Cancel: how far a long rename or undo has got.
+  prgRun = Make<QProgressBar>(grpLoading, "prgRun", 8, 114, 225, 10);
+  prgRun->setTextVisible(false);
+  prgRun->hide();
   connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancelClick(); });
   grpLoading->hide();
 }
@@ -303,6 +316,10 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   // Closing the window stops a running search; the worker is joined when the
   // window goes.
   renameList_->StopRecursiveSearch();
+  // A rename stops between two entries; an undo is waited for. Either way
+  // its counts and undo file are complete before the window goes.
+  preview_->FinishRunNow();
+  undo_->FinishRunNow();
   FormClose();
   event->accept();
 }
@@ -406,11 +423,13 @@ void TfrmMain::ShowStatus(const QString& text) {
     grpLoading->raise();
     lblLoading->setText(text);
     SetTag(cmdCancel, 0);
+    prgRun->hide();
   } else {
     unsetCursor();
     grpLoading->unsetCursor();
     preview_->SetWaitCursor(false);
     grpLoading->hide();
+    prgRun->hide();
   }
 }
 
@@ -424,8 +443,16 @@ void TfrmMain::ShowBusyProgress(const QString& firstLine, const QString& secondL
   if (lblLoading->text() != shown) lblLoading->setText(shown);
 }
 
+void TfrmMain::ShowRunProgress(const QString& firstLine, std::size_t done, std::size_t total) {
+  const int scale = total > std::size_t(INT_MAX) ? int(total / INT_MAX + 1) : 1;  // QProgressBar counts in int
+  prgRun->setRange(0, int(total / scale));
+  prgRun->setValue(int(std::min(done, total) / scale));
+  prgRun->show();
+  ShowBusyProgress(firstLine, total ? QStringLiteral("%1 of %2").arg(done).arg(total) : QString());
+}
+
 // Disables (or restores) every menu item and pane that could change the lists.
-void TfrmMain::LockForRecursiveSearch(bool lock) {
+void TfrmMain::LockForBackgroundWork(bool lock, bool cancellable) {
   if (searchLocked_ == lock) return;
   searchLocked_ = lock;
 
@@ -433,12 +460,13 @@ void TfrmMain::LockForRecursiveSearch(bool lock) {
   // normal pointer under the window's wait cursor, takes the keyboard focus
   // and answers Escape too.
   if (lock) focusBeforeSearch_ = QApplication::focusWidget();
-  cmdCancel->setVisible(lock);
-  if (lock)
+  const bool offerCancel = lock && cancellable;
+  cmdCancel->setVisible(offerCancel);
+  if (offerCancel)
     cmdCancel->setCursor(Qt::ArrowCursor);
   else
     cmdCancel->unsetCursor();
-  escapeCancelsSearch->setEnabled(lock);
+  escapeCancelsSearch->setEnabled(offerCancel);
 
   HoldForSearch(mnuRename, lock);
   HoldForSearch(mnuOptions, lock);
@@ -450,7 +478,7 @@ void TfrmMain::LockForRecursiveSearch(bool lock) {
   preview_->SetSearchLocked(lock);
   pages_->SetSearchLocked(lock);
 
-  if (lock) {
+  if (offerCancel) {
     cmdCancel->setFocus(Qt::OtherFocusReason);
   } else {
     QWidget* before = focusBeforeSearch_;

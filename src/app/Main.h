@@ -18,6 +18,7 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QShortcut;
 class QStatusBar;
@@ -86,7 +87,8 @@ class TfrmMain : public QMainWindow, private WindowServices {
 
   // WindowServices
   void ShowBusyProgress(const QString& firstLine, const QString& secondLine) override;
-  void LockForRecursiveSearch(bool lock) override;
+  void ShowRunProgress(const QString& firstLine, std::size_t done, std::size_t total) override;
+  void LockForBackgroundWork(bool lock, bool cancellable) override;
   void RefreshFiles() override;
   Options CurrentOptions() const override;
   QWidget* DialogParent() override { return this; }
@@ -113,6 +115,7 @@ class TfrmMain : public QMainWindow, private WindowServices {
   QGroupBox* grpLoading = nullptr;
   QLabel* lblLoading = nullptr;
   QPushButton* cmdCancel = nullptr;
+  QProgressBar* prgRun = nullptr;
   QShortcut* escapeCancelsSearch = nullptr;
   QStatusBar* stbStatus = nullptr;
   QLabel* statusText_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <string>
 
 class QWidget;
@@ -20,9 +21,14 @@ class WindowServices {
   // The busy pane's two lines during a search; the first is shortened in
   // its middle to fit.
   virtual void ShowBusyProgress(const QString& firstLine, const QString& secondLine) = 0;
-  // Disables (or restores) everything that could change the lists; Cancel
-  // is offered meanwhile and holds the keyboard focus.
-  virtual void LockForRecursiveSearch(bool lock) = 0;
+  // The busy pane's progress bar and counts during a long rename or undo
+  // (total 0: a bar that only shows that work goes on). Any ShowStatus
+  // hides it again.
+  virtual void ShowRunProgress(const QString& firstLine, std::size_t done, std::size_t total) = 0;
+  // Disables (or restores) everything that could change the lists while a
+  // search, a rename run or an undo works in the background; when
+  // `cancellable`, Cancel is offered meanwhile and holds the keyboard focus.
+  virtual void LockForBackgroundWork(bool lock, bool cancellable) = 0;
   // Browsing layout (true) or preview layout (false).
   virtual void HideViewControls(bool browse) = 0;
   // File > Refresh, as a click on it.

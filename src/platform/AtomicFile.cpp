@@ -45,10 +45,16 @@ using WinText::SystemMessage;
 using WinText::Wide;
 
 // The new file takes the access list of its folder; the program folder's and
-// the user's profile are the user's own.
+// the user's profile are the user's own. A read-only file is not replaced:
+// Windows refuses the move onto it, and wine, which does not, is told here.
 bool WriteFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces, std::string& error,
                          FileKind) {
   std::wstring target = Wide(path);
+  const DWORD existing = GetFileAttributesW(target.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0) {
+    error = SystemMessage(ERROR_ACCESS_DENIED);
+    return false;
+  }
   std::wstring temp;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {

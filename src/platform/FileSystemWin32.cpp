@@ -213,9 +213,14 @@ RenameResult RenameEntry(const std::string& folder, const std::string& oldName, 
   const std::wstring& from = *systemFrom;
   const std::wstring& to = *systemTo;
   if (oldName == newName) return Exists(from) ? RenameResult::Renamed : RenameResult::Failed;
+  // A target that is another name of the same file (a hard link) is taken
+  // all the same: wine's move reports success onto it, and then one of the
+  // two names is gone or nothing changed.
+  const bool caseOnly = SameNameIgnoringCase(from, to);
+  if (!caseOnly && Exists(to)) return RenameResult::TargetExists;
 
   const RenameResult result = MoveOnce(from, to);
-  if (result == RenameResult::Failed || !SameNameIgnoringCase(from, to)) return result;
+  if (result == RenameResult::Failed || !caseOnly) return result;
   // A change of letter case only: the target found may be the entry itself,
   // and a rename reported done is not taken on trust (some systems report it
   // done without changing the name). The listing tells.

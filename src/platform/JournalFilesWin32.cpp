@@ -53,17 +53,19 @@ bool File::Open(const std::string& path, Mode mode, std::string& reason) {
     nameTaken_ = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
     return reason = WinText::SystemMessage(error), false;
   }
+  // The refusal is decided here alone: `reason` may still hold the text of
+  // an earlier call, and a file opened fine must not fail on it.
   BY_HANDLE_FILE_INFORMATION info{};
   const bool known = ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info);
   const std::uint64_t size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  const char* refused = nullptr;
   if (!known || (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
-    reason = "not a regular file";
+    refused = "not a regular file";
   else if (size > kMaxJournalSize)
-    reason = "larger than 256 MiB";
-  if (!known || !reason.empty()) {
+    refused = "larger than 256 MiB";
+  if (refused) {
     ::CloseHandle(file);
-    if (reason.empty()) reason = "not a regular file";
-    return false;
+    return reason = refused, false;
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);
   size_ = size;

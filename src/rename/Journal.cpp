@@ -734,6 +734,9 @@ bool Writer::Done(EntryState state, const std::string& temporary, std::string& r
 }
 
 bool Writer::EndBatch(std::string& reason) {
+  // The entries a stop or a cancel kept from being attempted kept their
+  // names: that is written too, so that nothing is left to the disk.
+  states_.resize(shared_.size(), EntryState::Failed);
   return states_.empty() || WriteResults(batchFirst_, states_, temporaries_, reason);
 }
 

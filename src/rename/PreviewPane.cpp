@@ -15,12 +15,14 @@
 #include <QTreeView>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/WindowServices.h"
 #include "platform/Paths.h"
+#include "rename/BackgroundRun.h"
 #include "rename/Journal.h"
 #include "rename/OperationPages.h"
 #include "rename/PreviewListModel.h"
@@ -174,6 +176,7 @@ PreviewPane::PreviewPane(QWidget* area, WindowServices& services, const Operatio
     *entry.timer = timer;
   }
   SetTag(tmrMakeLists, 0);
+  run_ = new BackgroundRun(this);
 
   new CoveredPageGuard(this, grpConfirmation, lviRename, [this](bool covered) { emit PageCovered(covered); });
 
@@ -230,9 +233,9 @@ void PreviewPane::PerformRename() {
   }
   // The journal is opened before anything is renamed; without it the run
   // could not be undone nor found after a crash, so the user decides.
-  Journal::Writer journal;
+  auto journal = std::make_shared<Journal::Writer>();
   std::string reason;
-  if (!journal.Open(services_.StateFolder(), reason)) {
+  if (!journal->Open(services_.StateFolder(), reason)) {
     const DialogAnswer answer = ShowMessage(
         services_.DialogParent(),
         {QStringLiteral("Confirm"),
@@ -244,8 +247,25 @@ void PreviewPane::PerformRename() {
     }
   }
 
-  const RenameEngine::RenameRun run = RenameEngine::PerformRenames(lviRenameModel->entries(), journal);
+  // The entries stay as they are until the run has ended: everything that
+  // could change them is locked meanwhile.
+  services_.LockForBackgroundWork(true, true);
+  auto run = std::make_shared<RenameEngine::RenameRun>();
+  run_->Start(
+      [entries = &lviRenameModel->entries(), journal, run](RenameEngine::RunControl& control) {
+        *run = RenameEngine::PerformRenames(*entries, *journal, control);
+      },
+      {[this] { return services_.CancelRequested(); },
+       [this](std::size_t done, std::size_t total) {
+         services_.ShowRunProgress(QStringLiteral("Performing rename..."), done, total);
+       },
+       [this, run](const std::string& error) { FinishRename(*run, error); }});
+}
 
+void PreviewPane::FinishRunNow() { run_->FinishNow(); }
+
+void PreviewPane::FinishRename(const RenameEngine::RenameRun& run, const std::string& error) {
+  services_.LockForBackgroundWork(false, false);
   // The closing steps run however the loop ended.
   emit RenameListUsed();
   services_.RefreshFiles();
@@ -253,6 +273,7 @@ void PreviewPane::PerformRename() {
   services_.ShowStatus(FromBytes(RenameEngine::CountsText(run.successes, run.failures)));
   emit RunFinished(run);
 
+  if (!error.empty()) ShowError(FromBytes(error));
   if (run.stopped) ShowError(FromBytes(run.error));
   if (!run.journalError.empty()) ShowError(FromBytes(run.journalError));
   UndoManager::ShowStranded(services_.DialogParent(), run.stranded);

@@ -10,6 +10,7 @@
 #include "rename/Preview.h"
 #include "rename/RenameEngine.h"
 
+class BackgroundRun;
 class OperationPages;
 class PreviewListModel;
 class QAction;
@@ -44,7 +45,14 @@ class PreviewPane : public QObject {
   void tmrCheckFileNamesTimer();
   void cmdYesClick();
   void tmrDoRenameTimer();
+  // Opens the journal (asking when it cannot be) and starts the run in the
+  // background; the busy pane shows its progress and offers Cancel.
   void PerformRename();
+  // The window is closing: a running rename is cancelled between two
+  // entries and its closing steps (counts, undo file) happen now.
+  void FinishRunNow();
+  // Lets the progress show sooner than a user would see it (tests).
+  BackgroundRun& Run() { return *run_; }
   void cmdNoClick();
   void lviRenameDblClick();
   void lviRenameEdited(int row);
@@ -78,6 +86,7 @@ class PreviewPane : public QObject {
 
  private:
   void ShowError(const QString& text);
+  void FinishRename(const RenameEngine::RenameRun& run, const std::string& error);
 
   WindowServices& services_;
   const RenameList* renameList_ = nullptr;
@@ -94,4 +103,5 @@ class PreviewPane : public QObject {
   QTimer* tmrCheckFileNames = nullptr;
   QTimer* tmrMakeLists = nullptr;
   QTimer* tmrDoRename = nullptr;
+  BackgroundRun* run_ = nullptr;
 };

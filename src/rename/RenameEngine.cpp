@@ -129,7 +129,8 @@ constexpr std::size_t kFirstBatch = 256;
 constexpr std::size_t kLargestBatch = 4096;
 
 // The renames of a run, recorded in `journal` when one is given.
-RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* journal, Build build) {
+RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* journal, RunControl* control,
+                  Build build) {
   RenameRun run;
   std::string reason;
   if (entries.empty()) {
@@ -146,9 +147,16 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
   try {
     run.undoLines.reserve(entries.size());
     FileSystem::RenameSession session;
+    std::size_t done = 0;  // entries attempted, across the run
+    const auto total = static_cast<std::size_t>(std::count_if(
+        entries.begin(), entries.end(), [](const PreviewEntry& e) { return e.newName != e.oldName; }));
+    if (control) control->total.store(total, std::memory_order_relaxed);
+    const auto cancelled = [control, &run] {
+      if (control && control->cancel.load(std::memory_order_relaxed)) run.cancelled = true;
+      return run.cancelled;
+    };
     if (journal) {
-      journal->SetTotal(static_cast<std::size_t>(std::count_if(
-          entries.begin(), entries.end(), [](const PreviewEntry& e) { return e.newName != e.oldName; })));
+      journal->SetTotal(total);
       journal->Watch(session);
     }
 
@@ -158,7 +166,7 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
     std::deque<std::string> batchFolders;     // the batch's views point into it
     std::size_t next = 0;
     std::size_t batchLimit = kFirstBatch;
-    while (!run.stopped) {
+    while (!run.stopped && !cancelled()) {
       batch.clear();
       sources.clear();
       folders.clear();
@@ -181,8 +189,12 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
         break;
       }
       for (std::size_t i = 0; i < batch.size(); ++i) {
+        // The entries not reached keep their names; their results stay
+        // unwritten and are read from the disk, as after a stop.
+        if (cancelled()) break;
         if (journal) journal->Attempt();
         const Journal::EntryState state = RenameOne(session, *folders[i], *sources[i], build, run);
+        if (control) control->done.store(++done, std::memory_order_relaxed);
         const std::string temporary =
             state == Journal::EntryState::Stranded ? run.stranded.back().substr(folders[i]->size()) : std::string();
         if (journal && !journal->Done(state, temporary, reason)) {
@@ -207,11 +219,16 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
 }  // namespace
 
 RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Build build) {
-  return Perform(entries, nullptr, build);
+  return Perform(entries, nullptr, nullptr, build);
 }
 
 RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writer& journal, Build build) {
-  return Perform(entries, journal.IsOpen() ? &journal : nullptr, build);
+  return Perform(entries, journal.IsOpen() ? &journal : nullptr, nullptr, build);
+}
+
+RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writer& journal, RunControl& control,
+                         Build build) {
+  return Perform(entries, journal.IsOpen() ? &journal : nullptr, &control, build);
 }
 
 std::string UndoFileText(const std::vector<std::string>& undoLines) {

@@ -4,6 +4,7 @@
 #include "rename/Journal.h"
 #include "rename/Preview.h"
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -49,6 +50,17 @@ struct RenameRun {
   // The preview held no entry at all: nothing was renamed, and no undo file
   // may be written for it (it would replace the last real run's).
   bool empty = false;
+  // The user cancelled the run: the entries not reached kept their names
+  // (no count, no undo line); the run is recorded as finished.
+  bool cancelled = false;
+};
+
+// Shared with the thread that watches a run: how far the run has got, and a
+// request to stop it between two entries.
+struct RunControl {
+  std::atomic<std::size_t> done{0};   // entries attempted so far
+  std::atomic<std::size_t> total{0};  // entries the run will attempt (0: not known)
+  std::atomic<bool> cancel{false};
 };
 
 // Renames every entry whose new name differs from its old one (exact bytes),
@@ -66,6 +78,10 @@ RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Build build =
 // At the end, also when stopped, the run is marked finished where the journal
 // still takes it, and the journal is closed.
 RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writer& journal,
+                         Build build = kThisBuild);
+// The same, reporting its progress in `control` and stopping before the next
+// entry once `control.cancel` is set (`cancelled`).
+RenameRun PerformRenames(const std::vector<PreviewEntry>& entries, Journal::Writer& journal, RunControl& control,
                          Build build = kThisBuild);
 
 // The undo file's text: the lines last to first, so that running it undoes

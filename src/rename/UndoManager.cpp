@@ -5,12 +5,14 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/WindowServices.h"
 #include "platform/Paths.h"
+#include "rename/BackgroundRun.h"
 #include "rename/Journal.h"
 #include "rename/RenameEngine.h"
 #include "widgets/Dialogs.h"
@@ -22,6 +24,7 @@ UndoManager::UndoManager(WindowServices& services, QObject* parent) : QObject(pa
   tmrUndo->setInterval(50);
   tmrUndo->setSingleShot(true);
   connect(tmrUndo, &QTimer::timeout, this, &UndoManager::tmrUndoTimer);
+  run_ = new BackgroundRun(this);
 }
 
 bool UndoManager::HasUndoableRun() const {
@@ -29,7 +32,7 @@ bool UndoManager::HasUndoableRun() const {
 }
 
 void UndoManager::UndoLastRename() {
-  if (tmrUndo->isActive()) return;  // one undo at a time
+  if (tmrUndo->isActive() || run_->IsRunning()) return;  // one undo at a time
   const std::optional<std::string> newest = Journal::NewestUndoableRun(services_.StateFolder());
   if (!newest) {
     emit UndoableRunsChanged();
@@ -98,9 +101,28 @@ void UndoManager::RecordRun(const RenameEngine::RenameRun& run) {
     ShowError(FromBytes(error));
 }
 
+// The undo works in the background, so that the window repaints; it cannot
+// be cancelled part way (its journal would not say what it did), so the busy
+// pane offers no Cancel and its bar only shows that work goes on.
 void UndoManager::UndoRun(const std::string& journalPath) {
   services_.ShowStatus(QStringLiteral("Undoing rename..."));
-  const Journal::UndoResult result = Journal::UndoRun(journalPath);
+  services_.LockForBackgroundWork(true, false);
+  auto result = std::make_shared<Journal::UndoResult>();
+  run_->Start([journalPath, result](RenameEngine::RunControl&) { *result = Journal::UndoRun(journalPath); },
+              {{},
+               [this](std::size_t done, std::size_t total) {
+                 services_.ShowRunProgress(QStringLiteral("Undoing rename..."), done, total);
+               },
+               [this, result](const std::string& error) {
+                 if (!error.empty()) result->error = error;
+                 FinishUndo(*result);
+               }});
+}
+
+void UndoManager::FinishRunNow() { run_->FinishNow(); }
+
+void UndoManager::FinishUndo(const Journal::UndoResult& result) {
+  services_.LockForBackgroundWork(false, false);
   services_.RefreshFiles();
   services_.ShowStatus(FromBytes(RenameEngine::UndoneText(result.undone, result.errors)));
   emit UndoableRunsChanged();

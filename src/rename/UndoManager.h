@@ -5,9 +5,13 @@
 #include <string>
 #include <vector>
 
+class BackgroundRun;
 class QString;
 class QTimer;
 class WindowServices;
+namespace Journal {
+struct UndoResult;
+}
 namespace RenameEngine {
 struct RenameRun;
 }
@@ -32,6 +36,10 @@ class UndoManager : public QObject {
   // At start-up: a run cut short by a crash is offered for undo; No keeps
   // its names and marks it finished.
   void OfferUndoOfUnfinishedRun();
+  // The window is closing: a running undo is waited for and its counts
+  // shown now.
+  void FinishRunNow();
+  BackgroundRun& Run() { return *run_; }
   // A rename run ended: writes the undo file when the option asks for it.
   void RecordRun(const RenameEngine::RenameRun& run);
 
@@ -46,9 +54,11 @@ class UndoManager : public QObject {
  private:
   void StartUndo(const std::string& journalPath);
   void UndoRun(const std::string& journalPath);
+  void FinishUndo(const Journal::UndoResult& result);
   void ShowError(const QString& text);
 
   WindowServices& services_;
   QTimer* tmrUndo = nullptr;
   std::string pendingUndo_;  // the journal tmrUndo undoes
+  BackgroundRun* run_ = nullptr;
 };

@@ -258,14 +258,14 @@ void RenameList::lviFilesItemMouseDown(Qt::MouseButton button, const QPoint& pos
 
 void RenameList::mnuAllFilesRecursiveClick() {
   services_.ShowStatus(SearchingText(files_->CurrentFolder()));
-  services_.LockForRecursiveSearch(true);
+  services_.LockForBackgroundWork(true, true);
   tmrRecursive->start();
 }
 
 void RenameList::tmrRecursiveTimer() {
   tmrRecursive->stop();
   if (recursiveSearch->IsRunning()) return;
-  services_.LockForRecursiveSearch(true);
+  services_.LockForBackgroundWork(true, true);
   // A Cancel pressed before the search began stops it at the first file.
   recursiveSearch->Start(files_->CurrentFolder(), ToBytes(files_->Pattern()), services_.CancelRequested());
 }
@@ -283,7 +283,7 @@ void RenameList::RecursiveSearchBatch(std::vector<RenameListEntry>& batch, const
 
 void RenameList::RecursiveSearchFinished() {
   SetKeepRenameList(1);
-  services_.LockForRecursiveSearch(false);
+  services_.LockForBackgroundWork(false, false);
   services_.ShowStatus(QStringLiteral("Ready."));
 }
 

@@ -1,6 +1,7 @@
 // The Linux build's program folder; the Windows build's is tested in
 // WindowsBuildTest.cpp.
-#ifndef _WIN32
+#include "support/LinuxOnly.h"
+#if QUILLON_TEST_PROCESSES && QUILLON_TEST_BYTE_NAMES
 
 #include "platform/ProgramFolder.h"
 
@@ -31,4 +32,4 @@ TEST(ProgramFolderTest, IsTheExecutablesFolderByteForByte) {
   EXPECT_EQ(dir.ReadFile("out"), dir / name + "/");
 }
 
-#endif  // _WIN32
+#endif

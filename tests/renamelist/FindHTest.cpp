@@ -1,4 +1,3 @@
-// These cases use POSIX calls (links, pipes, modes, other users).
 #include "renamelist/FindH.h"
 
 #include "platform/Build.h"
@@ -119,22 +118,28 @@ TEST(FindHSearch, HiddenFilesFoundHiddenFoldersAndLinksSkipped) {
 
 #endif
 
-#if QUILLON_TEST_BYTE_NAMES
+// Names that are not UTF-8 (Linux) or hold characters beyond ASCII
+// (Windows, whose names are UTF-16) come back byte for byte.
 TEST(FindHSearch, InvalidUtf8NamesKeepTheirBytes) {
   TempDir dir;
-  dir.WriteFile("M\xFCsik/\xFC.mp3");
-  EXPECT_EQ(Search(dir.path(), "*.mp3"), (std::vector<Found>{{dir.path() + "/M\xFCsik/", "\xFC.mp3"}}));
+  const bool linux = kThisBuild == Build::Linux;
+  const std::string folder = linux ? "M\xFCsik" : "M\xC3\xBCsik", file = linux ? "\xFC.mp3" : "\xF0\x9F\x98\x80.mp3";
+  dir.WriteFile(folder + Sep + file);
+  EXPECT_EQ(Search(dir.path(), "*.mp3"), (std::vector<Found>{{dir / folder + Sep, file}}));
 }
 
 TEST(FindHSearch, OddNamesOfFilesAndFoldersKeepTheirBytes) {
   TempDir dir;
-  const std::string folder = "-x \n\xFF";
-  const std::string file = "--\n" + std::string(250, 'f');
-  dir.WriteFile(folder + "/" + file);
-  dir.WriteFile(folder + "/" + std::string(255, 'g'));
+  const bool linux = kThisBuild == Build::Linux;
+  const std::string folder = linux ? "-x \n\xFF" : "-x %PATH% & ^!";
+  const std::string file = (linux ? "--\n" : "--;") + std::string(250, 'f');
+  dir.WriteFile(folder + Sep + file);
+  dir.WriteFile(folder + Sep + std::string(255, 'g'));
   std::vector<Found> found = Search(dir.path(), "--*");
-  EXPECT_EQ(found, (std::vector<Found>{{dir.path() + "/" + folder + "/", file}}));
+  EXPECT_EQ(found, (std::vector<Found>{{dir / folder + Sep, file}}));
 }
+
+#if QUILLON_TEST_BYTE_NAMES
 
 // A tree deeper than the longest path the system takes: the search goes as
 // deep as paths reach, finds each file there once, and ends.

@@ -17,8 +17,16 @@ if [ "${2:-}" = hostile ]; then
     >"$state/run-s00000000000000000008-1.journal"
 fi
 
+# An Xvfb of its own, on a display number the server picks itself: two
+# "xvfb-run -a" started at once can pick the same number.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$home/display" 2>"$home/xvfb.log" &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null; rm -rf "$home"' EXIT
+for _ in $(seq 1 100); do [ -s "$home/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -n 1 "$home/display")
+
 export HOME=$home XDG_STATE_HOME=
-xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+bash -c '
   "$0" & pid=$!
   found=1
   for _ in $(seq 1 100); do

@@ -8,6 +8,9 @@
 #ifdef _WIN32
 #include "platform/WinText.h"
 #else
+#include "support/AsOtherUser.h"
+
+#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 #endif
@@ -35,7 +38,17 @@ std::string MakeUniqueFolder() {
   throw std::runtime_error("cannot create a temporary folder");
 }
 
-void MakeRemovable(const std::string&) {}
+// Read-only files and folders are not deleted: the attribute goes first.
+void MakeRemovable(const std::string& root) {
+  std::error_code ec;
+  for (auto it = stdfs::recursive_directory_iterator(Native(root), ec); it != stdfs::recursive_directory_iterator();
+       it.increment(ec)) {
+    const std::wstring path = it->path().wstring();
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+      ::SetFileAttributesW(path.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
+  }
+}
 #else
 // Paths are the file system's bytes, whatever they are.
 stdfs::path Native(const std::string& bytes) { return stdfs::path(bytes); }
@@ -65,6 +78,44 @@ std::string MissingFolderReason() {
 #else
   return std::strerror(ENOENT);
 #endif
+}
+
+std::string AccessDeniedReason() {
+#ifdef _WIN32
+  return WinText::SystemMessage(ERROR_ACCESS_DENIED);
+#else
+  return std::strerror(EACCES);
+#endif
+}
+
+void SetReadOnly(const std::string& path, bool readOnly) {
+#ifdef _WIN32
+  const std::wstring wide = WinText::Wide(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  const DWORD changed = readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
+  if (attributes == INVALID_FILE_ATTRIBUTES || !::SetFileAttributesW(wide.c_str(), changed))
+#else
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || ::chmod(path.c_str(), (st.st_mode & 07777 & ~0222) | (readOnly ? 0 : 0200)) != 0)
+#endif
+    throw std::runtime_error("cannot change the read-only setting of " + path);
+}
+
+std::optional<bool> AsOrdinaryOwner(const TempDir& dir, const std::function<bool()>& check) {
+#ifndef _WIN32
+  if (::geteuid() == 0) {
+    std::error_code ec;
+    bool given = ::chown(dir.path().c_str(), 65534, 65534) == 0;
+    for (auto it = stdfs::recursive_directory_iterator(dir.path(), ec); given && it != stdfs::recursive_directory_iterator();
+         it.increment(ec))
+      given = ::lchown(it->path().c_str(), 65534, 65534) == 0;
+    if (!given) return std::nullopt;
+    return AsOtherUser(check);
+  }
+#else
+  (void)dir;
+#endif
+  return check();
 }
 
 TempDir::TempDir() : path_(MakeUniqueFolder()) {}

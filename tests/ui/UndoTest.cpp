@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -16,6 +17,9 @@
 
 #include "browser/FileView.h"
 #include "browser/FileViewModel.h"
+#include "rename/BackgroundRun.h"
+#include "rename/PreviewPane.h"
+#include "rename/UndoManager.h"
 #include "renamelist/RenameList.h"
 #include "ui/RenameFlowSupport.h"
 
@@ -39,12 +43,17 @@ bool PreviewReplace(TestWindow& t, const std::vector<std::string>& names, const 
   return PressOperation(t.window(), 0);
 }
 
+// Waits for the undo that is under way; the status line after it.
+std::string PressUndoResult(TfrmMain& w) {
+  EXPECT_TRUE(WaitUntil([&] { return StatusIsReady(w); }, 60000));
+  return w.StatusText().toStdString();
+}
+
 // Ctrl+Z over the rename list; the status line after it.
 std::string PressUndo(TfrmMain& w) {
   Find<QTreeView>(w, "lviFiles")->setFocus();
   QTest::keyClick(Find<QTreeView>(w, "lviFiles"), Qt::Key_Z, Qt::ControlModifier);
-  EXPECT_TRUE(WaitUntil([&] { return StatusIsReady(w); }, 60000));
-  return w.StatusText().toStdString();
+  return PressUndoResult(w);
 }
 
 std::string Undone(int undone, int errors) {
@@ -219,4 +228,46 @@ TEST(UndoLastRename, AJournalThatCannotBeFinishedIsReported) {
   std::ifstream in(report);
   const std::string written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   EXPECT_EQ(written, "1\nUndo information cannot be saved: Input/output error.\n");
+}
+
+// A long run shows a moving bar with counts and Cancel; Cancel stops it
+// between two entries, the counts say what was done, and the partial run is
+// undone like any other. The undo works in the background with a bar too.
+TEST(LongRuns, ShowProgressCancelBetweenEntriesAndStayUndoable) {
+  TestWindow t;
+  constexpr int kFiles = 40000;
+  for (int i = 0; i < kFiles; ++i) t.files.WriteFile("file_" + std::to_string(i));
+  TfrmMain& w = OpenActive(t, t.programFolder.path() + "/");
+  w.fileView().ListFiles(t.files.path() + "/");
+  Invoke(Find<QAction>(w, "mnuAllFiles"));
+  Find<QLineEdit>(w, "txtReplaceFrom")->setText(QStringLiteral("file"));
+  Find<QLineEdit>(w, "txtReplaceTo")->setText(QStringLiteral("item"));
+  ASSERT_TRUE(PressOperation(w, 0));
+  w.previewPane().Run().SetProgressDelay(0);
+  w.undoManager().Run().SetProgressDelay(0);
+
+  auto* bar = Find<QProgressBar>(w, "prgRun");
+  auto* cancel = Find<QPushButton>(w, "cmdCancel");
+  QTest::mouseClick(Find<QPushButton>(w, "cmdYes"), Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil([&] { return bar->isVisible() && bar->value() > 0; }, 30000)) << "no moving bar";
+  EXPECT_EQ(bar->maximum(), kFiles);
+  EXPECT_TRUE(cancel->isVisible());
+  EXPECT_FALSE(Find<QAction>(w, "mnuUndoLastRename")->isEnabled());
+  QTest::mouseClick(cancel, Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil([&] { return w.StatusText().startsWith(QLatin1String("Ready, renamed ")); }, 30000));
+  EXPECT_FALSE(bar->isVisible());
+
+  int renamed = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(t.files.path()))
+    renamed += entry.path().filename().string().rfind("item_", 0) == 0;
+  EXPECT_GT(renamed, 0);
+  EXPECT_LT(renamed, kFiles) << "Cancel did not stop the run";
+  EXPECT_EQ(w.StatusText(), Counts(renamed, 0));
+
+  ASSERT_TRUE(UndoOffered(w));
+  Invoke(Find<QAction>(w, "mnuUndoLastRename"));
+  EXPECT_FALSE(cancel->isVisible()) << "an undo cannot be cancelled";
+  EXPECT_EQ(PressUndoResult(w), Undone(renamed, 0));
+  EXPECT_EQ(int(Listing(t.files.path()).size()), kFiles);
+  for (const std::string& name : Listing(t.files.path())) ASSERT_EQ(name.rfind("file_", 0), 0u) << name;
 }
