@@ -101,9 +101,9 @@ void UndoManager::RecordRun(const RenameEngine::RenameRun& run) {
     ShowError(FromBytes(error));
 }
 
-// The undo works in the background, so that the window repaints; it cannot
-// be cancelled part way (its journal would not say what it did), so the busy
-// pane offers no Cancel and its bar only shows that work goes on.
+// The undo works in the background, so that the window repaints; it offers
+// no Cancel (an undo cut short by a kill is found and resumed at the next
+// start), and the busy pane's bar only shows that work goes on.
 void UndoManager::UndoRun(const std::string& journalPath) {
   services_.ShowStatus(QStringLiteral("Undoing rename..."));
   services_.LockForBackgroundWork(true, false);

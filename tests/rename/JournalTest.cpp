@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -178,62 +179,56 @@ TEST_F(JournalTest, EntriesChangedSinceTheRunFailAndReplaceNothing) {
   EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{{"A2", "a"}, {"a", "user's new a"}, {"c", "c"}}));
 }
 
-// Recovery decides from what was written and from the disk, never from a
-// guess. A run whose results a power cut lost after every rename was done:
-// the files of folder d (renamed to d2 after them) are found there, and of
-// the chain b->c, a->b both count. A run kept by No: the entry it had not
-// reached, renamed by hand later, is left alone by the undo. A run whose
-// folder was moved away: nothing undone, the run stays undoable and says why.
+// Recovery decides from what was written and the disk, never from a guess.
+// Results a power cut lost: the files of d (renamed to d2 after them) are
+// found there, and of the chain b->c, a->b both count. No: the entry not
+// reached, renamed by hand later, is left alone by the undo. The folder moved
+// away: nothing undone, the run stays undoable and says why.
 TEST_F(JournalTest, RecoveryDecidesFromWhatWasWritten) {
   namespace fs = std::filesystem;
   const std::string f = Paths::WithTrailingDelimiter(files), d = f + "d" + Paths::Delimiter();
   dir.MakeFolder("files/d");
+  std::deque<std::string> names;  // the views point into it
   std::vector<Journal::EntryView> batch;
-  std::vector<std::string> names;  // old and new name of each file in d
-  for (int i = 0; i < 200; ++i) names.push_back(std::to_string(i / 2) + (i % 2 ? "x" : ""));
-  for (std::size_t i = 0; i < names.size(); i += 2) {
-    dir.WriteFile("files/d/" + names[i], names[i]);
-    batch.push_back({d, names[i], names[i + 1]});
+  for (int i = 0; i < 100; ++i) {
+    const std::string& name = names.emplace_back(std::to_string(i));
+    dir.WriteFile("files/d/" + name, name);
+    batch.push_back({d, name, names.emplace_back(name + "x")});
   }
-  for (const char* name : {"a", "b", "x", "z"}) Make(name);
+  for (const char* name : {"a", "b"}) Make(name);
   const auto before = Contents(files);
   batch.insert(batch.end(), {{f, "d", "d2"}, {f, "b", "c"}, {f, "a", "b"}});
   std::string reason;
-  const auto unfinished = [&](const std::vector<Journal::EntryView>& entries, std::size_t done) {
+  const auto cutShort = [&](const std::vector<Journal::EntryView>& entries, std::size_t done) {
     Journal::Writer journal;
     EXPECT_TRUE(journal.Open(state, reason) && journal.Intend(entries, reason)) << reason;
-    for (std::size_t i = 0; i < done; ++i)
-      fs::rename(fs::path(std::string(entries[i].folder)) / entries[i].oldName, fs::path(std::string(entries[i].folder)) / entries[i].newName);
+    for (const auto& e : std::vector(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(done)))
+      fs::rename(std::string(e.folder) + std::string(e.oldName), std::string(e.folder) + std::string(e.newName));
     return journal.Path();
   };
-  const std::string cut = unfinished(batch, batch.size());
-  std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state);
-  ASSERT_TRUE(found && found->path == cut);
-  EXPECT_EQ(found->changed, 103u);
-  Journal::UndoResult undo = Journal::UndoRun(cut);
-  EXPECT_EQ(undo.undone, 103u);
+  const std::string cut = cutShort(batch, batch.size());
+  const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state);
+  EXPECT_TRUE(found && found->path == cut && found->changed == 103) << (found ? found->changed : 0);
+  EXPECT_EQ(Journal::UndoRun(cut).undone, 103u);
   EXPECT_EQ(Contents(files), before);
   EXPECT_EQ(Contents(d).size(), 100u);
-  EXPECT_EQ(Contents(d).begin()->second, Contents(d).begin()->first);
+  for (const auto& [name, content] : Contents(d)) EXPECT_EQ(name, content);
 
-  const std::string kept = unfinished({{f, "x", "y"}, {f, "z", "w"}}, 1);
-  ASSERT_TRUE(Journal::KeepRun(kept, reason)) << reason;
-  fs::rename(f + "z", f + "w");
-  undo = Journal::UndoRun(kept);
-  EXPECT_EQ(undo.undone, 1u);
-  EXPECT_EQ(undo.errors, 0u);
-  EXPECT_TRUE(fs::exists(f + "x") && fs::exists(f + "w"));
-
-  const std::string moved = unfinished({{f, "x", "y"}}, 1);
-  ASSERT_TRUE(Journal::KeepRun(moved, reason)) << reason;
-  fs::rename(files, files + "-moved");
-  undo = Journal::UndoRun(moved);
-  EXPECT_EQ(undo.undone, 0u);
-  EXPECT_EQ(undo.errors, 1u);
-  EXPECT_NE(undo.error.find("Nothing could be undone"), std::string::npos) << undo.error;
-  EXPECT_EQ(Journal::NewestUndoableRun(state), moved);
-  fs::rename(files + "-moved", files);
-  EXPECT_EQ(Journal::UndoRun(moved).undone, 1u);
+  for (const bool moved : {false, true}) {
+    const std::string x = moved ? "p" : "x", z = moved ? "q" : "z";
+    Make(x), Make(z);
+    const std::string kept = cutShort({{f, x, "y" + x}, {f, z, "w"}}, 1);
+    ASSERT_TRUE(Journal::KeepRun(kept, reason)) << reason;
+    fs::rename(moved ? files : f + z, moved ? files + "-moved" : f + "w");
+    const Journal::UndoResult undo = Journal::UndoRun(kept);
+    EXPECT_EQ(undo.undone, moved ? 0u : 1u);
+    EXPECT_EQ(undo.errors, moved ? 1u : 0u);
+    EXPECT_EQ(undo.error.starts_with("Nothing could be undone"), moved) << undo.error;
+    EXPECT_EQ(Journal::NewestUndoableRun(state) == kept, moved);
+    if (moved) fs::rename(files + "-moved", files);
+    EXPECT_EQ(Journal::UndoRun(kept).undone, moved ? 1u : 0u);
+    EXPECT_TRUE(fs::exists(f + x) && fs::exists(f + "w"));
+  }
 }
 
 TEST_F(JournalTest, KeepsTheTwentyNewestRunsAndSaysWhyNoneCanBeCreated) {
@@ -329,31 +324,30 @@ FileSystem::ClaimIdentity IdentityOf(const std::string& path) {
   return {st.st_dev, st.st_ino, std::uint64_t(st.st_ctim.tv_sec) * 1000000000u + std::uint64_t(st.st_ctim.tv_nsec)};
 }
 
-// Entries stranded under a temporary name, their old names held by empty
-// files: P's is the user's own (never a claim), Q's the run's recorded claim,
-// R's a recorded claim the user replaced by an empty file of their own. And
-// S, killed between claiming its new name and the rename. Only the recorded
-// claims that are still the same empty file go.
+// Stranded entries whose old names hold empty files: P's the user's own, Q's
+// the run's recorded claim, R's a recorded claim the user replaced by an
+// empty file of their own; S was killed between claiming s2 and the rename.
+// Only recorded claims that are still the same empty file go.
 TEST_F(JournalTest, OnlyRecordedClaimsThatAreUnchangedAreRemoved) {
   const std::string f = Paths::WithTrailingDelimiter(files);
   std::string path, reason;
   {
     Journal::Writer journal;
-    ASSERT_TRUE(journal.Open(state, reason)) << reason;
+    ASSERT_TRUE(journal.Open(state, reason) &&
+                journal.WriteIntent({{f, "P", "p"}, {f, "Q", "q"}, {f, "R", "r"}, {f, "S", "s2"}}, reason));
     path = journal.Path();
-    ASSERT_TRUE(journal.WriteIntent({{f, "P", "p"}, {f, "Q", "q"}, {f, "R", "r"}, {f, "S", "s2"}}, reason));
-    for (const char* name : {"P", "Q", "R", "s2"}) dir.WriteFile("files/" + std::string(name), "");
-    for (const char* name : {"Q", "R"}) ASSERT_TRUE(journal.WriteClaim(name[0] - 'P', name, IdentityOf(f + name), reason));
-    ASSERT_TRUE(journal.WriteClaim(3, "s2", IdentityOf(f + "s2"), reason));
-    for (const char* name : {"t0", "t1", "t2", "S"}) dir.WriteFile("files/" + std::string(name), name);
-    ASSERT_TRUE(journal.WriteResults(0, {Journal::EntryState::Stranded, Journal::EntryState::Stranded,
-                                         Journal::EntryState::Stranded}, {"t0", "t1", "t2"}, reason));
+    for (const std::string name : {"P", "Q", "R", "s2"}) {
+      dir.WriteFile("files/" + name, "");
+      if (name != "P") journal.WriteClaim(name == "s2" ? 3 : name[0] - 'P', name, IdentityOf(f + name), reason);
+    }
+    for (const std::string name : {"t0", "t1", "t2", "S"}) dir.WriteFile("files/" + name, name);
+    using State = Journal::EntryState;
+    journal.WriteResults(0, {State::Stranded, State::Stranded, State::Stranded}, {"t0", "t1", "t2"}, reason);
   }
   std::filesystem::remove(f + "R");
   dir.WriteFile("files/R", "");
   const Journal::UndoResult undo = Journal::UndoRun(path);
-  EXPECT_EQ(undo.undone, 1u);
-  EXPECT_EQ(undo.errors, 2u);
+  EXPECT_EQ(std::make_pair(undo.undone, undo.errors), std::make_pair(std::size_t(1), std::size_t(2)));
   EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{
                                  {"P", ""}, {"Q", "t1"}, {"R", ""}, {"S", "S"}, {"t0", "t0"}, {"t2", "t2"}}));
 }
@@ -588,12 +582,11 @@ TEST(JournalFaultTest, AKillDuringUndoOrRecoveryIsResumedExactly) {
   if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
   TempDir state;
   const std::string folder = volume.path() + "/";
-  std::vector<std::string> names;  // old and new name of each entry
-  for (int i = 0; i < 12; ++i) names.push_back((i % 2 ? "g" : "f") + std::to_string(i / 2));
+  const std::string names[] = {"f0", "g0", "f1", "g1", "f2", "g2", "f3", "g3", "f4", "g4", "f5", "g5"};
   for (const bool finished : {true, false}) {
     std::vector<PreviewEntry> entries;
     std::vector<Journal::EntryView> batch;
-    for (std::size_t i = 0; i < names.size(); i += 2) {
+    for (std::size_t i = 0; i < std::size(names); i += 2) {
       std::ofstream(folder + names[i]) << names[i];
       entries.push_back({names[i + 1], names[i], volume.path()});
       batch.push_back({folder, names[i], names[i + 1]});
@@ -604,24 +597,18 @@ TEST(JournalFaultTest, AKillDuringUndoOrRecoveryIsResumedExactly) {
       Journal::Writer journal;
       ASSERT_TRUE(journal.Open(state.path(), reason)) << reason;
       path = journal.Path();
-      if (finished) {
-        ASSERT_EQ(RenameEngine::PerformRenames(entries, journal).successes, entries.size());
-      } else {  // renamed by hand after the intents: a run cut short
-        ASSERT_TRUE(journal.Intend(batch, reason)) << reason;
-        for (const auto& e : batch) std::filesystem::rename(folder + std::string(e.oldName), folder + std::string(e.newName));
-      }
+      if (finished) RenameEngine::PerformRenames(entries, journal);
+      if (!finished && journal.Intend(batch, reason))  // renamed by hand after the intents: a run cut short
+        for (const auto& e : entries) std::filesystem::rename(e.path + "/" + e.oldName, e.path + "/" + e.newName);
     }
     // Each rename here is a refused renameat2, a claim, then renameat: the
     // third undo rename is killed on its way in, its claim made.
     std::system(("QUILLON_HELPER_UNDO='" + path + "' strace -f -qq -o /dev/null -e trace=renameat " +
-                 "-e inject=renameat:signal=SIGKILL:when=3 /proc/" + std::to_string(::getpid()) + "/exe")
-                    .c_str());
+                 "-e inject=renameat:signal=SIGKILL:when=3 /proc/" + std::to_string(::getpid()) + "/exe").c_str());
     const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state.path());
-    ASSERT_TRUE(found && found->path == path && found->undoCut) << finished;
-    EXPECT_EQ(found->changed, 4u) << finished;
+    EXPECT_TRUE(found && found->path == path && found->undoCut && found->changed == 4) << finished;
     const Journal::UndoResult undo = Journal::UndoRun(path);
-    EXPECT_EQ(undo.undone, 4u) << finished;
-    EXPECT_EQ(undo.errors, 0u) << finished;
+    EXPECT_TRUE(undo.undone == 4 && undo.errors == 0) << finished;
     EXPECT_EQ(Contents(volume.path()), before) << finished;
     EXPECT_EQ(Journal::FindUnfinishedRun(state.path()), std::nullopt);
     for (const auto& entry : std::filesystem::directory_iterator(volume.path())) std::filesystem::remove(entry.path());

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #if QUILLON_TEST_SYMLINKS || QUILLON_TEST_OTHER_USER || QUILLON_TEST_STRACE || QUILLON_TEST_MODES
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -54,29 +55,16 @@ struct JournalTrust : ::testing::Test {
   }
 };
 
-// A journal written byte by byte: records as the writer makes them
-// (type, length, payload, CRC-32 of all three), numbers little-endian.
-std::string Number(std::uint64_t value, int bytes) {
-  std::string out;
-  for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
-  return out;
-}
-std::string Text(const std::string& text) { return Number(text.size(), 4) + text; }
+// A record as the writer makes it: type, length, payload, the CRC-32 of
+// all three; numbers little-endian.
 std::string Record(char type, const std::string& payload) {
-  std::string record = type + Number(payload.size(), 4) + payload;
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (unsigned char c : record) {
-    crc ^= c;
-    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-  }
-  return record + Number(crc ^ 0xFFFFFFFFu, 4);
-}
-std::string Header() { return Record('H', "QUILLON-JOURNAL-1" + Number(1, 8)); }
-std::string Entry(const std::string& folder, const std::string& oldName, const std::string& newName) {
-  return Text(folder) + Text(oldName) + Text(newName);
-}
-std::string Intent(std::uint32_t count, const std::string& entries) {
-  return Record('I', Number(0, 8) + Number(count, 4) + entries);
+  std::string record = type + std::string(4, '\0') + payload;
+  std::uint32_t crc = 0xFFFFFFFFu, length = static_cast<std::uint32_t>(payload.size());
+  for (int i = 0; i < 4; ++i) record[1 + i] = static_cast<char>(length >> (8 * i));
+  for (unsigned char c : record)
+    for (int k = (crc ^= c, 0); k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+  for (int i = 0; i < 4; ++i) record += static_cast<char>((crc ^ 0xFFFFFFFFu) >> (8 * i));
+  return record;
 }
 
 #if QUILLON_TEST_MODES
@@ -129,40 +117,37 @@ TEST_F(JournalTrust, JournalsThatCannotBeTrustedAreSkippedAndNamed) {
 // memory; names that would lead out of their folder (planted in a journal,
 // or read from the results) are never acted on: undo counts them as errors.
 TEST_F(JournalTrust, HostileJournalsAreRefusedAndTheirNamesNeverActedOn) {
-  const std::string unfinished = Run("u", false);
-  const std::string f = Paths::WithTrailingDelimiter(files);
-  const std::string hostile[] = {
-      Header() + Intent(1, Entry(f, "a", "b")) + Record('R', Number(0, 8) + Number(1, 4) + '\x09'),
-      Header() + Record('N', Number(std::uint64_t(1) << 62, 8)) + Intent(1, Entry(f, "a", "b")),
-      Header() + Intent(0x7FFFFFFF, Entry(f, "a", "b")),
-  };
-  std::string named;
-  for (std::size_t i = 0; i < std::size(hostile); ++i) {
-    const std::string name = "run-s0999999999999999999" + std::to_string(i) + "-1.journal";
-    std::ofstream(state + "/" + name, std::ios::binary) << hostile[i];
-    named = "\n" + name + ": damaged journal" + named;
+  const std::string unfinished = Run("u", false), f = Paths::WithTrailingDelimiter(files);
+  std::string named, reason;
+  for (int kind = 0; kind < 3; ++kind) {
+    Journal::Writer journal;
+    ASSERT_TRUE(journal.Open(state, reason)) << reason;
+    if (kind == 1) journal.SetTotal(std::size_t(1) << 62);
+    if (kind < 2) journal.WriteIntent({{f, "a", "b"}}, reason);
+    if (kind == 0) journal.WriteResults(0, {Journal::EntryState(9)}, {}, reason);
+    if (kind == 2) std::ofstream(journal.Path(), std::ios::app | std::ios::binary)
+        << Record('I', std::string(8, '\0') + "\xff\xff\xff\x7f" + std::string(12, '\0'));
+    named = "\n" + fs::path(journal.Path()).filename().string() + ": damaged journal" + named;
   }
   const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state);
   EXPECT_TRUE(found && found->path == unfinished && Journal::NewestUndoableRun(state) == unfinished);
   EXPECT_EQ(Journal::JournalNotice(state), "These rename journals were skipped:" + named);
-  for (std::size_t i = 0; i < std::size(hostile); ++i) fs::remove(state + "/run-s0999999999999999999" + std::to_string(i) + "-1.journal");
+  for (int i = 0; i < 3; ++i) fs::remove(Journal::RunFiles(state).front());
 
   // Stranded between ../V/x and ../V/y; stranded at ../V/t; renamed to "..";
   // renamed in a relative folder. Each name once stood empty, as a claim.
   dir.MakeFolder("V");
   for (const char* name : {"V/x", "V/y", "V/t", "files/k", "files/k2"}) dir.WriteFile(name, "");
-  const std::string planted = state + "/run-s09999999999999999999-1.journal";
-  std::ofstream(planted, std::ios::binary)
-      << Header() +
-             Intent(4, Entry(f, "../V/x", "../V/y") + Entry(f, "k", "K") + Entry(f, "..", "k2") +
-                           Entry("files", "k2", "z")) +
-             Record('R', Number(0, 8) + Number(4, 4) + '\x03' + Text("t0") + '\x03' + Text("../V/t") + "\x01\x01");
-  const std::optional<Journal::UnfinishedRun> plantedRun = Journal::FindUnfinishedRun(state);
-  ASSERT_TRUE(plantedRun && plantedRun->path == planted);
-  EXPECT_EQ(plantedRun->changed, 0u);
-  const Journal::UndoResult undo = Journal::UndoRun(planted);
-  EXPECT_EQ(undo.undone, 0u);
-  EXPECT_EQ(undo.errors, 4u);
+  auto journal = std::make_unique<Journal::Writer>();
+  const std::string path = journal->Open(state, reason) ? journal->Path() : reason;
+  journal->WriteIntent({{f, "../V/x", "../V/y"}, {f, "k", "K"}, {f, "..", "k2"}, {"files/", "k2", "z"}}, reason);
+  using State = Journal::EntryState;
+  journal->WriteResults(0, {State::Stranded, State::Stranded, State::Renamed, State::Renamed}, {"t0", "../V/t"}, reason);
+  journal.reset();
+  const std::optional<Journal::UnfinishedRun> planted = Journal::FindUnfinishedRun(state);
+  EXPECT_TRUE(planted && planted->path == path && planted->changed == 0) << path;
+  const Journal::UndoResult undo = Journal::UndoRun(path);
+  EXPECT_EQ(undo.undone * 10 + undo.errors, 4u);
   for (const char* name : {"V/x", "V/y", "V/t", "files/k", "files/k2"}) EXPECT_TRUE(fs::exists(dir / name)) << name;
 }
 
