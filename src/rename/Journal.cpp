@@ -889,8 +889,11 @@ std::string JournalNotice(const std::string& stateFolder) {
     JournalFiles::File file;
     std::string data;
     Run run;
+    // Only a journal that does not end with its mark is read whole here, as
+    // the search for an unfinished run reads it anyway; the others are read
+    // only when undone, and refused then if they must be.
     if (!file.Open(Paths::Join(stateFolder, name.name), JournalFiles::File::Mode::Read, reason) ||
-        !file.ReadAll(data, reason) || !ParseRun(data, run, reason, false))
+        (EndMark(file) == 0 && (!file.ReadAll(data, reason) || !ParseRun(data, run, reason, false))))
       skipped += "\n" + name.name + ": " + reason;
   }
   return skipped.empty() ? std::string() : "These rename journals were skipped:" + skipped;

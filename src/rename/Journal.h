@@ -29,7 +29,12 @@
 // uses (chains such as b->c, a->b, and changes of letter case) are written at
 // once after its rename, so that after a kill -9 the state of every entry is
 // known: from the journal, and for entries of the one unconfirmed batch from
-// what is on disk.
+// what is on disk. Each name a rename claims with an empty entry (where the
+// volume refuses the no-replace flag) is recorded before anything is renamed
+// onto it; only such a claim, still the same empty entry, is ever removed.
+// An undo is journaled too (begun, its claims and temporary names, its
+// progress), so that one cut short is found and resumed. Names read back get
+// a rename's checks; an entry that fails them is never acted on.
 //
 // A journal is locked (flock; LockFileEx in the Windows build) while a run
 // writes it or an undo works on it; other processes leave it alone then.
@@ -167,7 +172,8 @@ std::vector<std::string> RunFiles(const std::string& stateFolder);
 
 // What the start-up says once about journals it cannot trust: the state
 // folder (another user's, writable by others) or single journals (not a
-// regular file, another user's, too large). Empty when all is well.
+// regular file, another user's, too large, damaged: a record that announces
+// more than the file holds). Empty when all is well.
 std::string JournalNotice(const std::string& stateFolder);
 
 // The newest run that is not undone and renamed at least one entry, skipping
@@ -186,8 +192,9 @@ struct UnfinishedRun {
   // finish"); `changed` counts the names still changed.
   bool undoCut = false;
 };
-// The newest journal that is neither finished nor undone and that no running
-// process holds, with its pending entries decided from the disk.
+// The newest journal that is neither finished nor undone, or whose undo was
+// cut short, and that no running process holds, with its pending entries
+// decided from the disk.
 std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder);
 
 struct UndoResult {
@@ -204,13 +211,16 @@ struct UndoResult {
 // Renames every entry the run changed back, last to first, never replacing
 // anything: an entry whose new name is gone or whose old name is taken again
 // counts as an error and stays as it is. An entry left under a temporary
-// name gets its old name back. The run is then marked undone (and finished).
+// name gets its old name back. The run is then marked undone (and finished),
+// unless no entry could be undone at all (its folder moved, its volume gone):
+// then the run stays undoable and `error` says so.
 UndoResult UndoRun(const std::string& path);
 
 // "No" to the start-up question: the run is marked finished and its names are
 // kept; an entry left under a temporary name is given its new name (or, when
-// that is taken, its old one). False with a reason when the journal cannot be
-// written.
+// that is taken, its old one). Every entry's state is recorded with the mark,
+// so that a later undo never acts on what the user changed by hand since.
+// False with a reason when the journal cannot be written.
 bool KeepRun(const std::string& path, std::string& reason);
 
 // What a journal's bytes tell, read as the start-up reads them, without
