@@ -939,6 +939,19 @@ std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
   return std::nullopt;
 }
 
+// Has the session's temporary names (durably) and claims recorded in the held
+// journal as entry `current`'s before they are made, as a run's writer does.
+void RecordNotices(HeldJournal& held, FileSystem::RenameSession& session, const std::size_t& current) {
+  session.SetTemporaryNameNotice([&held, &current](const std::string& temporary) {
+    std::string reason;
+    return held.file().WriteAll(TemporaryRecord(current, temporary), reason) && held.file().Sync(false, reason);
+  });
+  session.SetClaimNotice([&held, &current](const std::string& name, const FileSystem::ClaimIdentity& claim) {
+    std::string reason;
+    return held.file().WriteAll(ClaimRecord(current, name, claim), reason);
+  });
+}
+
 // A process killed while it renamed on a volume without the no-replace flag
 // can leave the empty entry with which it claimed a name. Only claims the
 // journal recorded go, and only while they are still the same empty entry:
@@ -968,14 +981,7 @@ UndoResult UndoRun(const std::string& path) {
   AppendMark(held, kUndoBegun, ignored);
   std::size_t current = 0;
   FileSystem::RenameSession session;
-  session.SetTemporaryNameNotice([&](const std::string& temporary) {
-    std::string reason;
-    return held.file().WriteAll(TemporaryRecord(current, temporary), reason) && held.file().Sync(false, reason);
-  });
-  session.SetClaimNotice([&](const std::string& name, const FileSystem::ClaimIdentity& claim) {
-    std::string reason;
-    return held.file().WriteAll(ClaimRecord(current, name, claim), reason);
-  });
+  RecordNotices(held, session, current);
   std::size_t chunkEnd = run.entries.size();
   const auto recordUndone = [&](std::size_t from) {
     if (from == chunkEnd) return;
@@ -1022,8 +1028,11 @@ bool KeepRun(const std::string& path, std::string& reason) {
   ResolvePending(run);
   RemoveRecordedClaims(run);
   FileSystem::RenameSession session;
+  std::size_t current = 0;
+  RecordNotices(held, session, current);
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
     if (run.Refused(i) || run.states[i] != EntryState::Stranded) continue;
+    current = i;
     const Entry& entry = run.entries[i];
     using FileSystem::RenameResult;
     if (session.Rename(entry.folder, run.temporaries[i], entry.newName) == RenameResult::Renamed)
