@@ -138,6 +138,47 @@ class RenameSession {
 // does not). True also when the folder cannot be read: the name may be taken.
 bool ListingHoldsExactly(const std::string& folder, const std::string& name);
 
+// Calls `visit` with each name the folder lists ("." and ".." left out), in
+// the listing's order, until it answers false. False when the folder cannot
+// be read.
+bool VisitNames(const std::string& folder, const std::function<bool(std::string_view)>& visit);
+
+// True when folder/name names an entry (a symbolic link by itself, never
+// followed). Where the volume ignores letter case, any spelling of the name
+// answers. False also when it cannot be told (the folder is gone or closed).
+bool NameExists(const std::string& folder, const std::string& name);
+
+// True when the folder's volume takes names that differ in letter case alone
+// for one name (vfat, exFAT, NTFS through ntfs3, SMB shares; a case-folding
+// ext4 folder). Linux asks the volume itself, creating nothing: a name the
+// folder holds (`knownName` when it holds that one, else the first name with
+// an ASCII letter its listing gives) is looked up with the case of its ASCII
+// letters swapped. A folder with no such name counts as case-sensitive.
+// Windows: always true.
+bool IgnoresLetterCase(const std::string& folder, const std::string& knownName = {});
+
+// Why the rename of folder/oldName to newName that just gave `result` (not
+// Renamed) failed, in words for the user: "name taken", "no longer exists",
+// "permission denied", "read-only file system", or the system's own text for
+// anything else. Reads the system's error code of the failed call, so it
+// must be called right after it, before any other system call.
+std::string RenameFailureReason(const std::string& folder, const std::string& oldName, const std::string& newName,
+                                RenameResult result);
+
+// One entry a run (or its undo) could not rename: the entry's full path as it
+// stands, the name it was to get, and why not (RenameFailureReason).
+struct FailedRename {
+  std::string path;
+  std::string newName;
+  std::string reason;
+};
+
+// Appends the rename of folder/oldName to newName that just gave `result`,
+// with its RenameFailureReason; call it right after the failed rename. A
+// record that cannot be made for want of memory is left out: it only tells.
+void NoteFailure(std::vector<FailedRename>& failed, const std::string& folder, const std::string& oldName,
+                 const std::string& newName, RenameResult result) noexcept;
+
 // Deletes one file outright (not into a waste bin). False on failure.
 bool DeleteFile(const std::string& path);
 

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/syscall.h>
+#include <sys/statvfs.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 #include <unordered_set>
@@ -525,6 +526,7 @@ RenameSession::~RenameSession() {
 RenameResult RenameSession::Rename(const std::string& folder, const std::string& oldName,
                                    const std::string& newName) {
   stranded_.clear();
+  errno = 0;  // a failure that sets no code leaves none of an earlier call behind
   if (handle_ < 0 || folder != folder_) {
     if (handle_ >= 0) ::close(static_cast<int>(handle_));
     folder_ = folder;
@@ -566,6 +568,100 @@ bool ListingHoldsExactly(const std::string& folder, const std::string& name) {
   if (HoldsZeroByte(folder)) return true;
   const FolderPath handle(folder);
   return handle.Fd() < 0 || ListingHoldsExactly(handle.Fd(), name);
+}
+
+bool VisitNames(const std::string& folder, const std::function<bool(std::string_view)>& visit) {
+  FolderHandle handle(folder);
+  if (!handle.IsOpen()) return false;
+  while (const dirent* d = handle.Next())
+    if (!visit(d->d_name)) break;
+  return true;
+}
+
+bool NameExists(const std::string& folder, const std::string& name) {
+  if (HoldsZeroByte(folder) || HoldsZeroByte(name)) return false;
+  std::string path = folder.empty() ? std::string("/") : folder;
+  if (path.back() != '/') path += '/';
+  path += name;
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+namespace {
+
+// The name with the case of its ASCII letters swapped; empty when it has none.
+std::string SwappedCase(std::string name) {
+  bool letter = false;
+  for (char& c : name) {
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+      letter = true;
+    } else if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+      letter = true;
+    }
+  }
+  return letter ? name : std::string();
+}
+
+enum class Answer { Yes, No, CannotTell };
+
+// Whether the entry `name` of the folder also answers to its other spelling.
+Answer AnswersToSwappedCase(int dirFd, const std::string& name) {
+  const std::string swapped = SwappedCase(name);
+  struct stat original;
+  struct stat other;
+  if (swapped.empty() || ::fstatat(dirFd, name.c_str(), &original, AT_SYMLINK_NOFOLLOW) != 0)
+    return Answer::CannotTell;
+  if (::fstatat(dirFd, swapped.c_str(), &other, AT_SYMLINK_NOFOLLOW) != 0)
+    return errno == ENOENT ? Answer::No : Answer::CannotTell;
+  // One inode with one link is one entry; anything else (two entries, a hard
+  // link, a FUSE volume that numbers each spelling apart) the listing tells.
+  const bool sameEntry = original.st_dev == other.st_dev && original.st_ino == other.st_ino &&
+                         (original.st_nlink == 1 || S_ISDIR(original.st_mode));
+  if (sameEntry) return Answer::Yes;
+  bool listed = false;
+  if (!VisitNames(dirFd, [&](const char* n) { return !(listed = swapped == n); })) return Answer::CannotTell;
+  return listed ? Answer::No : Answer::Yes;
+}
+
+}  // namespace
+
+bool IgnoresLetterCase(const std::string& folder, const std::string& knownName) {
+  if (HoldsZeroByte(folder) || HoldsZeroByte(knownName)) return false;
+  const FolderPath handle(folder);
+  if (handle.Fd() < 0) return false;
+  Answer answer = knownName.empty() ? Answer::CannotTell : AnswersToSwappedCase(handle.Fd(), knownName);
+  if (answer != Answer::CannotTell) return answer == Answer::Yes;
+  // The first listed name with a letter serves; the listing is read no further.
+  VisitNames(handle.Fd(), [&](const char* name) {
+    if (SwappedCase(name).empty()) return true;
+    answer = AnswersToSwappedCase(handle.Fd(), name);
+    return answer == Answer::CannotTell;
+  });
+  return answer == Answer::Yes;
+}
+
+std::string RenameFailureReason(const std::string& folder, const std::string& oldName, const std::string& newName,
+                                RenameResult result) {
+  const int error = errno;
+  if (result == RenameResult::TargetExists || error == EEXIST || error == ENOTEMPTY) return "name taken";
+  if (!NameExists(folder, oldName)) return "no longer exists";
+  switch (error) {
+    case EACCES:
+    case EPERM: return "permission denied";
+    case EROFS: return "read-only file system";
+    case ENOENT: return "no longer exists";
+    case 0: break;
+    default: return std::strerror(error);
+  }
+  // No code to go by: what the folder itself tells.
+  if (NameExists(folder, newName)) return "name taken";
+  const std::string where = folder.empty() ? std::string("/") : folder;
+  struct statfs fs;
+  if (::statfs(where.c_str(), &fs) == 0 && (fs.f_flags & ST_RDONLY)) return "read-only file system";
+  if (::faccessat(AT_FDCWD, where.c_str(), W_OK | X_OK, AT_EACCESS) != 0) return "permission denied";
+  return "the system refused the rename";
 }
 
 bool DeleteFile(const std::string& path) {

@@ -241,7 +241,39 @@ RenameSession::~RenameSession() = default;
 RenameResult RenameSession::Rename(const std::string& folder, const std::string& oldName,
                                    const std::string& newName) {
   stranded_.clear();
+  ::SetLastError(ERROR_SUCCESS);
   return RenameEntry(folder, oldName, newName, temporaryNotice_, stranded_);
+}
+
+bool VisitNames(const std::string& folder, const std::function<bool(std::string_view)>& visit) {
+  return Enumerate(folder, [&visit](Entry&& entry) { return visit(entry.name); });
+}
+
+bool NameExists(const std::string& folder, const std::string& name) {
+  const auto path = SystemPath(Paths::Join(folder, name, Build::Windows));
+  return path && Exists(*path);
+}
+
+// Every volume Windows mounts is taken to ignore letter case, as NTFS and the
+// FAT family do by default.
+bool IgnoresLetterCase(const std::string&, const std::string&) { return true; }
+
+std::string RenameFailureReason(const std::string& folder, const std::string& oldName, const std::string& newName,
+                                RenameResult result) {
+  const DWORD error = ::GetLastError();
+  if (result == RenameResult::TargetExists || error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+    return "name taken";
+  if (!NameExists(folder, oldName)) return "no longer exists";
+  switch (error) {
+    case ERROR_ACCESS_DENIED: return "permission denied";
+    case ERROR_WRITE_PROTECT: return "read-only file system";
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return "no longer exists";
+    case ERROR_SUCCESS: break;
+    default: return WinText::SystemMessage(error);
+  }
+  if (NameExists(folder, newName)) return "name taken";
+  return "the system refused the rename";
 }
 
 bool DeleteFile(const std::string& path) {

@@ -999,11 +999,13 @@ UndoResult UndoRun(const std::string& path) {
     if (state != EntryState::Renamed && state != EntryState::Stranded) continue;
     current = i;
     const std::string& from = state == EntryState::Stranded ? run.temporaries[i] : entry.newName;
-    if (session.Rename(entry.folder, from, entry.oldName) == FileSystem::RenameResult::Renamed) {
+    const FileSystem::RenameResult renamed = session.Rename(entry.folder, from, entry.oldName);
+    if (renamed == FileSystem::RenameResult::Renamed) {
       ++result.undone;
       run.states[i] = EntryState::Failed;
     } else {
       ++result.errors;
+      FileSystem::NoteFailure(result.failed, entry.folder, from, entry.oldName, renamed);
       if (!session.StrandedName().empty()) result.stranded.push_back(entry.folder + session.StrandedName());
     }
   }

@@ -203,6 +203,8 @@ struct UndoResult {
   // Full paths of entries left under a temporary name by a failed change of
   // letter case (the UI names them in an error box).
   std::vector<std::string> stranded;
+  // Every entry that could not be renamed back, with the reason.
+  std::vector<FileSystem::FailedRename> failed;
   // Set when nothing could be done at all (journal unreadable, held by
   // another process, already undone); counts are then 0.
   std::string error;

@@ -142,15 +142,12 @@ PreviewBuild BuildPreview(const std::vector<RenameListEntry>& renameList, const 
   return build;
 }
 
-namespace {
-
-// The index of the first entry that shares its path and new name with another
-// entry, or entries.size() when none does. The entries' keys are sorted by
-// hash (and by the texts themselves only where hashes are equal), which brings
-// equal keys together with sequential memory access: a hash table of a
-// million string pairs costs several times more per entry than one of a
-// hundred thousand, this sort hardly more.
-std::size_t FirstConflict(const std::vector<PreviewEntry>& entries) {
+// Marks every entry that shares its path and new name with another entry.
+// The entries' keys are sorted by hash (and by the texts themselves only where
+// hashes are equal), which brings equal keys together with sequential memory
+// access: a hash table of a million string pairs costs several times more per
+// entry than one of a hundred thousand, this sort hardly more.
+std::vector<bool> MarkConflicts(const std::vector<PreviewEntry>& entries) {
   struct Key {
     std::size_t hash;
     std::size_t index;
@@ -168,23 +165,26 @@ std::size_t FirstConflict(const std::vector<PreviewEntry>& entries) {
     const PreviewEntry& y = entries[b.index];
     return std::tie(x.path, x.newName) < std::tie(y.path, y.newName);
   });
-  std::size_t first = entries.size();
+  std::vector<bool> marks(entries.size());
   for (std::size_t i = 1; i < keys.size(); ++i) {
     if (keys[i].hash != keys[i - 1].hash || !sameTexts(keys[i], keys[i - 1])) continue;
-    first = std::min({first, keys[i].index, keys[i - 1].index});
+    marks[keys[i].index] = marks[keys[i - 1].index] = true;
   }
-  return first;
+  return marks;
 }
 
-}  // namespace
-
-PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries) {
-  const std::size_t conflict = FirstConflict(entries);
+PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries, const std::vector<bool>& conflicts) {
+  std::size_t conflict = 0;
+  while (conflict < entries.size() && !conflicts[conflict]) ++conflict;
   for (std::size_t k = 0; k < conflict; ++k)
     if (!StringH::IsValidFileName(entries[k].newName)) return {PreviewProblem::InvalidName, k};
   if (conflict == entries.size()) return {};
   if (!StringH::IsValidFileName(entries[conflict].newName)) return {PreviewProblem::InvalidName, conflict};
   return {PreviewProblem::Conflict, conflict};
+}
+
+PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries) {
+  return CheckPreview(entries, MarkConflicts(entries));
 }
 
 PreviewDetail ClassifyEntry(const PreviewEntry& entry) {

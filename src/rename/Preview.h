@@ -118,6 +118,12 @@ struct PreviewCheck {
 // shares its new name and its path (both exact, case-sensitive) with another
 // entry; for one entry the validity test comes first. An empty list passes.
 PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries);
+// The same over the marks MarkConflicts gave for these entries.
+PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries, const std::vector<bool>& conflicts);
+
+// One mark per entry: true when another entry shares its path and new name
+// (both exact, case-sensitive).
+std::vector<bool> MarkConflicts(const std::vector<PreviewEntry>& entries);
 
 // What the detail box of one preview entry tells: an invalid new name, the
 // rename to be done, or that the name stays as it is.

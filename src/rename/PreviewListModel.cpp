@@ -1,18 +1,17 @@
 #include "rename/PreviewListModel.h"
 #include "widgets/WidgetBridge.h"
 
+#include <QApplication>
+#include <QIcon>
 #include <QString>
-
-namespace {
-
-
-}  // namespace
+#include <QStyle>
 
 PreviewListModel::PreviewListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void PreviewListModel::SetEntries(std::vector<PreviewEntry> entries) {
   beginResetModel();
   entries_ = std::move(entries);
+  outcomes_.clear();
   endResetModel();
 }
 
@@ -21,7 +20,22 @@ void PreviewListModel::Clear() {
   beginResetModel();
   entries_.clear();
   entries_.shrink_to_fit();
+  outcomes_.clear();
+  outcomes_.shrink_to_fit();
   endResetModel();
+}
+
+void PreviewListModel::SetOutcomes(std::vector<Destination> outcomes) {
+  if (outcomes.size() != entries_.size()) outcomes.clear();
+  outcomes_ = std::move(outcomes);
+  if (!entries_.empty())
+    emit dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1),
+                     {Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole, kOutcomeRole});
+}
+
+Destination PreviewListModel::OutcomeAt(std::size_t row) const {
+  if (row < outcomes_.size()) return outcomes_[row];
+  return ClassifyEntry(entries_.at(row)) == PreviewDetail::Unchanged ? Destination::Unchanged : Destination::Renames;
 }
 
 int PreviewListModel::rowCount(const QModelIndex& parent) const {
@@ -32,8 +46,27 @@ int PreviewListModel::columnCount(const QModelIndex& parent) const { return pare
 
 QVariant PreviewListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= int(entries_.size())) return {};
-  if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
-  const PreviewEntry& entry = entries_[size_t(index.row())];
+  const std::size_t row = size_t(index.row());
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole: break;
+    case kOutcomeRole: return int(OutcomeAt(row));
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole: {
+      const std::string reason = DestinationReason(OutcomeAt(row));
+      return reason.empty() ? QVariant() : QVariant(FromBytes(reason));
+    }
+    case Qt::DecorationRole: {
+      const Destination outcome = OutcomeAt(row);
+      if (index.column() != kNewName || (!WillFail(outcome) && outcome != Destination::InvalidName &&
+                                         outcome != Destination::Conflict))
+        return {};
+      return QApplication::style()->standardIcon(WillFail(outcome) ? QStyle::SP_MessageBoxWarning
+                                                                   : QStyle::SP_MessageBoxCritical);
+    }
+    default: return {};
+  }
+  const PreviewEntry& entry = entries_[row];
   switch (index.column()) {
     case kNewName: return FromBytes(entry.newName);
     case kOldName: return FromBytes(entry.oldName);
@@ -80,6 +113,7 @@ bool PreviewListModel::removeRows(int row, int count, const QModelIndex& parent)
   if (parent.isValid() || row < 0 || count <= 0 || row + count > int(entries_.size())) return false;
   beginRemoveRows(parent, row, row + count - 1);
   entries_.erase(entries_.begin() + row, entries_.begin() + row + count);
+  if (!outcomes_.empty()) outcomes_.erase(outcomes_.begin() + row, outcomes_.begin() + row + count);
   endRemoveRows();
   return true;
 }

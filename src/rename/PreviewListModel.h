@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "rename/DestinationCheck.h"
 #include "rename/Preview.h"
 
 // The rows of the preview list lviRename: one preview entry each, kept as the
@@ -14,6 +15,8 @@ class PreviewListModel : public QAbstractTableModel {
 
  public:
   enum Column { kNewName = 0, kOldName = 1, kPath = 2, kColumnCount = 3 };
+  // The entry's Destination as an int, on every column.
+  static constexpr int kOutcomeRole = Qt::UserRole + 1;
 
   explicit PreviewListModel(QObject* parent = nullptr);
 
@@ -21,6 +24,11 @@ class PreviewListModel : public QAbstractTableModel {
   // Replaces every row at once (one reset, whatever the number of rows).
   void SetEntries(std::vector<PreviewEntry> entries);
   void Clear();
+  // What the destination check found for each row (the rows as they are);
+  // a marked row shows an icon before its new name, and its reason as the
+  // tooltip and accessible description of every column.
+  void SetOutcomes(std::vector<Destination> outcomes);
+  Destination OutcomeAt(std::size_t row) const;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -37,4 +45,5 @@ class PreviewListModel : public QAbstractTableModel {
 
  private:
   std::vector<PreviewEntry> entries_;
+  std::vector<Destination> outcomes_;  // empty until checked
 };

@@ -23,6 +23,7 @@
 #include "app/WindowServices.h"
 #include "platform/Paths.h"
 #include "rename/BackgroundRun.h"
+#include "rename/DestinationCheck.h"
 #include "rename/Journal.h"
 #include "rename/OperationPages.h"
 #include "rename/PreviewListModel.h"
@@ -149,6 +150,12 @@ PreviewPane::PreviewPane(QWidget* area, WindowServices& services, const Operatio
   cmdYes->setEnabled(false);
   cmdNo = Make<QPushButton>(grpConfirmation, "cmdNo", 128, 136, 105, 25);
   cmdNo->setText(QStringLiteral("&No"));
+  // What the check of the new names expects of the run, below the buttons;
+  // the pane reaches down over the rename list, which the preview hides.
+  lblOutlook = MakeLabel(grpConfirmation, "lblOutlook", QString(), 8, 166, 225, 52);
+  lblOutlook->setWordWrap(true);
+  lblOutlook->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  grpConfirmation->resize(grpConfirmation->width(), grpConfirmation->height() + 50);
   grpConfirmation->hide();
 
   lviRename = MakeList(area, "lviRename", 8, 8, 249, 249, QStringLiteral("Preview of the new names"),
@@ -277,6 +284,7 @@ void PreviewPane::FinishRename(const RenameEngine::RenameRun& run, const std::st
   if (run.stopped) ShowError(FromBytes(run.error));
   if (!run.journalError.empty()) ShowError(FromBytes(run.journalError));
   UndoManager::ShowStranded(services_.DialogParent(), run.stranded);
+  UndoManager::ShowFailed(services_.DialogParent(), run.failed, false);
 }
 
 void PreviewPane::ShowError(const QString& text) { ShowErrorMessage(services_.DialogParent(), text); }
@@ -285,6 +293,7 @@ void PreviewPane::cmdNoClick() {
   grpConfirmation->hide();
   services_.ShowStatus(QStringLiteral("Clearing lists..."));
   lviRenameModel->Clear();
+  lblOutlook->clear();
   emit PreviewDropped();
   services_.ShowStatus(QStringLiteral("Ready."));
   services_.HideViewControls(true);
@@ -297,6 +306,7 @@ void PreviewPane::lviRenameDblClick() {
 
   DialogRequest box{QStringLiteral("Rename to be done"), {}, DialogIcon::Information, DialogButtons::Ok};
   const QString crlf = QStringLiteral("\r\n");
+  const Destination outcome = lviRenameModel->OutcomeAt(size_t(selected.front().row()));
   switch (ClassifyEntry(entry)) {
     case PreviewDetail::InvalidName:
       box.icon = DialogIcon::Error;
@@ -304,6 +314,10 @@ void PreviewPane::lviRenameDblClick() {
       break;
     case PreviewDetail::Renamed:
       box.text = FromBytes(entry.path) + crlf + crlf + FromBytes(entry.oldName) + crlf + FromBytes(entry.newName);
+      if (outcome == Destination::Conflict || WillFail(outcome)) {
+        box.icon = DialogIcon::Warning;
+        box.text += crlf + crlf + FromBytes(DestinationReason(outcome));
+      }
       break;
     case PreviewDetail::Unchanged:
       box.text = FromBytes(Paths::Join(entry.path, entry.oldName)) + crlf + crlf + QStringLiteral("No changes.");
@@ -375,7 +389,10 @@ void PreviewPane::MakePreviewList(int operation) {
 
 bool PreviewPane::CheckFileNames(bool showMessages) {
   cmdYes->setEnabled(false);
-  const PreviewCheck check = CheckPreview(lviRenameModel->entries());
+  DestinationReport report = CheckDestinations(lviRenameModel->entries());
+  lblOutlook->setText(FromBytes(OutlookText(report)));
+  lviRenameModel->SetOutcomes(std::move(report.outcomes));
+  const PreviewCheck check = report.blocking;
   if (check.passed()) {
     cmdYes->setEnabled(true);
     return true;

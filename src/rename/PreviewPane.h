@@ -94,6 +94,7 @@ class PreviewPane : public QObject {
 
   QGroupBox* grpConfirmation = nullptr;
   QLabel* lblConfirmation = nullptr;
+  QLabel* lblOutlook = nullptr;
   QPushButton* cmdYes = nullptr;
   QPushButton* cmdNo = nullptr;
   QTreeView* lviRename = nullptr;

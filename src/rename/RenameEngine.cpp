@@ -105,7 +105,9 @@ Journal::EntryState RenameOne(FileSystem::RenameSession& session, const std::str
 
   // The session renames only inside the folder: a name that would leave it
   // fails (the preview's file-name test refuses such names already).
-  const bool renamed = session.Rename(folder, entry.oldName, entry.newName) == FileSystem::RenameResult::Renamed;
+  const FileSystem::RenameResult result = session.Rename(folder, entry.oldName, entry.newName);
+  const bool renamed = result == FileSystem::RenameResult::Renamed;
+  if (!renamed) FileSystem::NoteFailure(run.failed, folder, entry.oldName, entry.newName, result);
   Journal::EntryState state = Journal::EntryState::Renamed;
   if (renamed) {
     ++run.successes;

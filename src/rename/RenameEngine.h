@@ -1,10 +1,11 @@
 #pragma once
 
 #include "platform/Build.h"
+#include "platform/FileSystem.h"
 #include "rename/Journal.h"
 #include "rename/Preview.h"
+#include "rename/RunControl.h"
 
-#include <atomic>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -44,6 +45,8 @@ struct RenameRun {
   // Full paths of entries a failed change of letter case left under a
   // temporary name (counted as failures); the UI names them in an error box.
   std::vector<std::string> stranded;
+  // Every entry that could not be renamed, with the reason, in run order.
+  std::vector<FileSystem::FailedRename> failed;
   // Set when the run's journal could not be completed after the renames (the
   // next start then offers to undo the run as an unfinished one).
   std::string journalError;
@@ -55,13 +58,6 @@ struct RenameRun {
   bool cancelled = false;
 };
 
-// Shared with the thread that watches a run: how far the run has got, and a
-// request to stop it between two entries.
-struct RunControl {
-  std::atomic<std::size_t> done{0};   // entries attempted so far
-  std::atomic<std::size_t> total{0};  // entries the run will attempt (0: not known)
-  std::atomic<bool> cancel{false};
-};
 
 // Renames every entry whose new name differs from its old one (exact bytes),
 // in preview order, through FileSystem::RenameNoReplace. Entries with an

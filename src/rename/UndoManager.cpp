@@ -13,6 +13,7 @@
 #include "app/WindowServices.h"
 #include "platform/Paths.h"
 #include "rename/BackgroundRun.h"
+#include "rename/DestinationCheck.h"
 #include "rename/Journal.h"
 #include "rename/RenameEngine.h"
 #include "widgets/Dialogs.h"
@@ -128,10 +129,19 @@ void UndoManager::FinishUndo(const Journal::UndoResult& result) {
   emit UndoableRunsChanged();
   if (!result.error.empty()) ShowError(FromBytes(result.error));
   ShowStranded(services_.DialogParent(), result.stranded);
+  ShowFailed(services_.DialogParent(), result.failed, true);
 }
 
 void UndoManager::ShowStranded(QWidget* parent, const std::vector<std::string>& stranded) {
   if (!stranded.empty()) ShowErrorMessage(parent, FromBytes(RenameEngine::StrandedText(stranded)));
+}
+
+void UndoManager::ShowFailed(QWidget* parent, const std::vector<FileSystem::FailedRename>& failed, bool undo) {
+  if (failed.empty()) return;
+  const QString headline = undo ? QStringLiteral("These files or folders could not be given their old names back:")
+                                : QStringLiteral("These files or folders could not be renamed:");
+  ShowListWindow(parent, undo ? QStringLiteral("Undo last rename") : QStringLiteral("Rename"), headline,
+                 FromBytes(FailedRenamesText(failed, failed.size())));
 }
 
 void UndoManager::ShowError(const QString& text) { ShowErrorMessage(services_.DialogParent(), text); }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileSystem.h"
+
 class BackgroundRun;
 class QString;
 class QTimer;
@@ -46,6 +48,9 @@ class UndoManager : public QObject {
   // The error box for entries left under a temporary name, which would
   // otherwise look lost to the user.
   static void ShowStranded(QWidget* parent, const std::vector<std::string>& stranded);
+  // The list of entries a run (or, `undo`, its undo) could not rename, each
+  // with its reason, in a window that does not block; nothing when none.
+  static void ShowFailed(QWidget* parent, const std::vector<FileSystem::FailedRename>& failed, bool undo);
 
  signals:
   // A run was recorded or undone: whether one can be undone may have changed.

@@ -1,6 +1,11 @@
 #include "widgets/Dialogs.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 
 namespace {
 DialogHandler& InstalledHandler() {
@@ -35,4 +40,35 @@ DialogAnswer ShowMessage(QWidget* parent, const DialogRequest& request) {
 
 void ShowErrorMessage(QWidget* parent, const QString& text) {
   ShowMessage(parent, {QStringLiteral("Error"), text, DialogIcon::Error, DialogButtons::Ok});
+}
+
+void ShowListWindow(QWidget* parent, const QString& title, const QString& headline, const QString& lines) {
+  auto* window = parent->findChild<QDialog*>(QStringLiteral("frmFailedRenames"), Qt::FindDirectChildrenOnly);
+  if (!window) {
+    window = new QDialog(parent);
+    window->setObjectName(QStringLiteral("frmFailedRenames"));
+    window->setModal(false);
+    auto* layout = new QVBoxLayout(window);
+    auto* label = new QLabel(window);
+    label->setObjectName(QStringLiteral("lblFailedRenames"));
+    label->setWordWrap(true);
+    auto* text = new QPlainTextEdit(window);
+    text->setObjectName(QStringLiteral("txtFailedRenames"));
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    label->setBuddy(text);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, window);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, window, &QDialog::hide);
+    layout->addWidget(label);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+    window->resize(560, 300);
+  }
+  window->setWindowTitle(title);
+  window->findChild<QLabel*>(QStringLiteral("lblFailedRenames"))->setText(headline);
+  auto* text = window->findChild<QPlainTextEdit*>(QStringLiteral("txtFailedRenames"));
+  text->setPlainText(lines);
+  text->setAccessibleName(headline);
+  window->show();
+  window->raise();
 }

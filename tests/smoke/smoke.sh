@@ -25,7 +25,7 @@ trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null; rm -rf "$home"' EXIT
 for _ in $(seq 1 100); do [ -s "$home/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(head -n 1 "$home/display")
 
-export HOME=$home XDG_STATE_HOME=
+export HOME=$home XDG_STATE_HOME= QT_QPA_PLATFORM=xcb
 bash -c '
   "$0" & pid=$!
   found=1
