@@ -191,8 +191,8 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
         break;
       }
       for (std::size_t i = 0; i < batch.size(); ++i) {
-        // The entries not reached keep their names; their results stay
-        // unwritten and are read from the disk, as after a stop.
+        // The entries not reached keep their names; EndBatch records them
+        // so, as after a stop.
         if (cancelled()) break;
         if (journal) journal->Attempt();
         const Journal::EntryState state = RenameOne(session, *folders[i], *sources[i], build, run);
