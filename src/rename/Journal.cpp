@@ -229,10 +229,6 @@ bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool n
 // How many entries an undo goes through between two records of its progress.
 constexpr std::size_t kUndoRecordEvery = 4096;
 
-constexpr char kNothingUndoneText[] =
-    "Nothing could be undone: none of the renamed files or folders is where the rename left it (was the folder "
-    "moved, or its volume removed?). The rename can be undone again later.";
-
 // An entry whose temporary name could lead out of its folder is refused.
 void SetTemporary(Run& run, std::size_t index, std::string temporary, bool names) {
   if (names && index < run.refused.size() && !Paths::IsPlainName(temporary)) run.refused[index] = true;
@@ -1013,7 +1009,7 @@ UndoResult UndoRun(const std::string& path) {
   // Nothing found where the run left it (its folder moved, its volume gone):
   // the run stays as it was, to be undone when its files are back.
   if (result.undone == 0 && result.errors > 0) {
-    result.error = kNothingUndoneText;
+    result.keptUndoable = true;
     std::string reason;
     AppendMark(held, kFinished, reason, StatesRecord(run, 0, run.states.size()));
     return result;

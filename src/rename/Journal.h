@@ -208,6 +208,9 @@ struct UndoResult {
   // Set when nothing could be done at all (journal unreadable, held by
   // another process, already undone); counts are then 0.
   std::string error;
+  // No entry could be undone (errors only: the folder moved, the volume
+  // gone): the run was not marked undone and can be undone again later.
+  bool keptUndoable = false;
 };
 
 // Renames every entry the run changed back, last to first, never replacing
@@ -215,7 +218,7 @@ struct UndoResult {
 // counts as an error and stays as it is. An entry left under a temporary
 // name gets its old name back. The run is then marked undone (and finished),
 // unless no entry could be undone at all (its folder moved, its volume gone):
-// then the run stays undoable and `error` says so.
+// then the run stays undoable (`keptUndoable`).
 UndoResult UndoRun(const std::string& path);
 
 // "No" to the start-up question: the run is marked finished and its names are

@@ -129,17 +129,24 @@ void UndoManager::FinishUndo(const Journal::UndoResult& result) {
   emit UndoableRunsChanged();
   if (!result.error.empty()) ShowError(FromBytes(result.error));
   ShowStranded(services_.DialogParent(), result.stranded);
-  ShowFailed(services_.DialogParent(), result.failed, true);
+  ShowFailed(services_.DialogParent(), result.failed, true, result.keptUndoable);
 }
 
 void UndoManager::ShowStranded(QWidget* parent, const std::vector<std::string>& stranded) {
   if (!stranded.empty()) ShowErrorMessage(parent, FromBytes(RenameEngine::StrandedText(stranded)));
 }
 
-void UndoManager::ShowFailed(QWidget* parent, const std::vector<FileSystem::FailedRename>& failed, bool undo) {
+// An undo that changed nothing says why above its list: the run was kept to
+// be undone again once its files are back.
+void UndoManager::ShowFailed(QWidget* parent, const std::vector<FileSystem::FailedRename>& failed, bool undo,
+                             bool keptUndoable) {
   if (failed.empty()) return;
-  const QString headline = undo ? QStringLiteral("These files or folders could not be given their old names back:")
-                                : QStringLiteral("These files or folders could not be renamed:");
+  const QString headline =
+      keptUndoable ? QStringLiteral("Nothing could be undone: none of these files or folders is where the rename "
+                                    "left it (was the folder moved, or its volume removed?). The rename can be "
+                                    "undone again later.")
+      : undo       ? QStringLiteral("These files or folders could not be given their old names back:")
+                   : QStringLiteral("These files or folders could not be renamed:");
   ShowListWindow(parent, undo ? QStringLiteral("Undo last rename") : QStringLiteral("Rename"), headline,
                  FromBytes(FailedRenamesText(failed, failed.size())));
 }
