@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "rename/RenamePlan.h"
 #include "rename/StringH.h"
 
 #include <algorithm>
@@ -124,6 +125,34 @@ Journal::EntryState RenameOne(FileSystem::RenameSession& session, const std::str
   return state;
 }
 
+// One step of the plan. An entry split by a cycle counts once: its move to
+// the temporary name counts only when it fails, and then its move on is not
+// tried (the rest of its cycle fails by itself, their names being taken). A
+// move on that fails leaves the entry under the temporary name: the user is
+// told, and an undo brings it back.
+Journal::EntryState RenameStep(FileSystem::RenameSession& session, const std::string& folder,
+                               const RenamePlan::Planned& planned, const PreviewEntry& entry, Build build,
+                               RenameRun& run, bool& splitFailed) {
+  using RenamePlan::Step;
+  if (planned.step == Step::FromTemporary && splitFailed) {
+    run.undoLines.push_back(UndoLineIn(build == kThisBuild ? folder : Paths::WithTrailingDelimiter(entry.path, build),
+                                       *planned.rename, false, build));
+    return Journal::EntryState::Failed;
+  }
+  const std::size_t successes = run.successes;
+  const std::size_t failedBefore = run.failed.size();
+  const Journal::EntryState state = RenameOne(session, folder, *planned.rename, build, run);
+  // A failure names the entry's own new name, not the temporary one.
+  if (planned.step != Step::Whole && run.failed.size() > failedBefore) run.failed.back().newName = entry.newName;
+  if (planned.step == Step::ToTemporary) {
+    splitFailed = state != Journal::EntryState::Renamed;
+    run.successes = successes;  // counted when it reaches its new name
+  } else if (planned.step == Step::FromTemporary && state != Journal::EntryState::Renamed) {
+    run.stranded.push_back(folder + planned.rename->oldName);
+  }
+  return state;
+}
+
 // Intended renames are made durable in batches; the first batches are small
 // so that a short run pays little, later ones large so that a long run pays
 // few syncs.
@@ -149,21 +178,26 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
   try {
     run.undoLines.reserve(entries.size());
     FileSystem::RenameSession session;
-    std::size_t done = 0;  // entries attempted, across the run
+    const RenamePlan::Plan plan = RenamePlan::PlanRenames(entries, JournalFiles::ProcessId());
     const auto total = static_cast<std::size_t>(std::count_if(
         entries.begin(), entries.end(), [](const PreviewEntry& e) { return e.newName != e.oldName; }));
     if (control) control->total.store(total, std::memory_order_relaxed);
-    const auto cancelled = [control, &run] {
-      if (control && control->cancel.load(std::memory_order_relaxed)) run.cancelled = true;
+    std::size_t entriesDone = 0;
+    bool inCycle = false;     // between a cycle's first step and its last
+    bool splitFailed = false;  // the open cycle's first step failed
+    // A cancel waits until the cycle under way is complete: it never leaves
+    // a file under a temporary name.
+    const auto cancelled = [control, &run, &inCycle] {
+      if (control && !inCycle && control->cancel.load(std::memory_order_relaxed)) run.cancelled = true;
       return run.cancelled;
     };
     if (journal) {
-      journal->SetTotal(total);
+      journal->SetTotal(plan.steps.size());
       journal->Watch(session);
     }
 
     std::vector<Journal::EntryView> batch;
-    std::vector<const PreviewEntry*> sources;
+    std::vector<const RenamePlan::Planned*> sources;
     std::vector<const std::string*> folders;  // each entry's folder, with the delimiter
     std::deque<std::string> batchFolders;     // the batch's views point into it
     std::size_t next = 0;
@@ -174,15 +208,15 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
       folders.clear();
       batchFolders.clear();
       const std::string* lastPath = nullptr;
-      for (; next < entries.size() && batch.size() < batchLimit; ++next) {
-        const PreviewEntry& entry = entries[next];
-        if (entry.newName == entry.oldName) continue;
-        if (!lastPath || *lastPath != entry.path) {
-          batchFolders.push_back(Paths::WithTrailingDelimiter(entry.path));
-          lastPath = &entry.path;
+      for (; next < plan.steps.size() && batch.size() < batchLimit; ++next) {
+        const RenamePlan::Planned& planned = plan.steps[next];
+        const PreviewEntry& step = *planned.rename;
+        if (!lastPath || *lastPath != step.path) {
+          batchFolders.push_back(Paths::WithTrailingDelimiter(step.path));
+          lastPath = &step.path;
         }
-        batch.push_back({batchFolders.back(), entry.oldName, entry.newName});
-        sources.push_back(&entry);
+        batch.push_back({batchFolders.back(), step.oldName, step.newName});
+        sources.push_back(&planned);
         folders.push_back(&batchFolders.back());
       }
       if (batch.empty()) break;
@@ -195,8 +229,12 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
         // so, as after a stop.
         if (cancelled()) break;
         if (journal) journal->Attempt();
-        const Journal::EntryState state = RenameOne(session, *folders[i], *sources[i], build, run);
-        if (control) control->done.store(++done, std::memory_order_relaxed);
+        const RenamePlan::Planned& planned = *sources[i];
+        const Journal::EntryState state =
+            RenameStep(session, *folders[i], planned, entries[planned.entry], build, run, splitFailed);
+        if (planned.step != RenamePlan::Step::Whole) inCycle = planned.step == RenamePlan::Step::ToTemporary;
+        if (planned.step != RenamePlan::Step::ToTemporary) ++entriesDone;
+        if (control) control->done.store(entriesDone, std::memory_order_relaxed);
         const std::string temporary =
             state == Journal::EntryState::Stranded ? run.stranded.back().substr(folders[i]->size()) : std::string();
         if (journal && !journal->Done(state, temporary, reason)) {
