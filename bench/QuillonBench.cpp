@@ -43,6 +43,7 @@
 #include "rename/Journal.h"
 #include "rename/PreviewPane.h"
 #include "rename/RenameEngine.h"
+#include "rename/RenamePlan.h"
 #include "renamelist/RenameList.h"
 #include "widgets/Dialogs.h"
 #include "widgets/WidgetBridge.h"
@@ -228,6 +229,34 @@ double CoreRename(const std::string& folder, const std::vector<std::string>& nam
   return seconds;
 }
 
+// The order the core gives the renames of file_<i> to item_<i>, alone.
+double PlanTime(const std::string& folder, const std::vector<std::string>& names) {
+  std::vector<PreviewEntry> entries;
+  entries.reserve(names.size());
+  for (const std::string& name : names) entries.push_back({"item" + name.substr(4), name, folder});
+  std::size_t steps = 0;
+  const double seconds = Seconds([&] { steps = RenamePlan::PlanRenames(entries, 1).steps.size(); });
+  if (steps != names.size()) Fail("plan: " + std::to_string(steps) + " steps");
+  return seconds;
+}
+
+// Every name moves one place (file_<i> to the next one's name): a single
+// cycle through one temporary name, with the journal; undone afterwards.
+double CoreRotation(const std::string& folder, const std::vector<std::string>& names, const std::string& stateFolder) {
+  std::vector<PreviewEntry> entries;
+  entries.reserve(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) entries.push_back({names[(i + 1) % names.size()], names[i], folder});
+  Journal::Writer journal;
+  std::string reason;
+  if (!journal.Open(stateFolder, reason)) Fail("rotation: " + reason);
+  RenameEngine::RenameRun run;
+  const double seconds = Seconds([&] { run = RenameEngine::PerformRenames(entries, journal); });
+  if (run.successes != names.size() || run.failures != 0)
+    Fail("rotation: the core renamed " + std::to_string(run.successes));
+  if (Journal::UndoRun(*Journal::NewestUndoableRun(stateFolder)).errors != 0) Fail("rotation: the undo failed");
+  return seconds;
+}
+
 // file_<i> to item_<i>, or with `back` item_<i> to file_<i> again, last to
 // first as undo goes.
 double BaselineRename(const std::string& folder, const std::vector<std::string>& names, bool back = false) {
@@ -406,7 +435,7 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
 
   // preview, validate and rename, each run on a fresh folder
   std::vector<double> previewTimes, handlerTimes, previewBase, validateTimes, validateBase, renameTimes, renameBase;
-  std::vector<double> undoTimes, undoBase, journalTimes, plainTimes;
+  std::vector<double> undoTimes, undoBase, journalTimes, plainTimes, planTimes, rotationTimes;
   long peakKiB = 0;
   for (int r = 0; r < bench.options_.runs; ++r) {
     RemoveTree(folder);
@@ -454,6 +483,8 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
     if (r % 2 == 0) journalTimes.push_back(CoreRename(folder, names, bench.stateFolder_));
     plainTimes.push_back(CoreRename(folder, names, {}));
     if (r % 2 == 1) journalTimes.push_back(CoreRename(folder, names, bench.stateFolder_));
+    planTimes.push_back(PlanTime(folder, names));
+    rotationTimes.push_back(CoreRotation(folder, names, bench.stateFolder_));
 
     RemoveTree(folder);
     MakeFiles(folder, n);
@@ -468,6 +499,8 @@ void RunRound(Bench& bench, const std::string& base, const std::string& fs, int 
   Report({"rename", n, fs, Median(renameTimes), Median(renameBase), "Yes to counts text, journal and undo file written"});
   Report({"undo", n, fs, Median(undoTimes), Median(undoBase), "Undo last rename to counts text, against renaming back"});
   Report({"journal", n, fs, Median(journalTimes), Median(plainTimes), "the core's renames with the journal, against without"});
+  Report({"plan", n, fs, Median(planTimes), Median(renameBase), "ordering the renames alone, against renaming"});
+  Report({"rotation", n, fs, Median(rotationTimes), Median(renameBase), "one cycle of n names with the journal, against plain renames"});
   Report({"memory", n, fs, double(peakKiB) / 1024.0, -1, "MiB peak resident"});
 
   // Other tools doing the same renames

@@ -12,12 +12,34 @@ namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-// A name in its folder, as one key.
-std::string Key(const std::string& path, std::string_view name) {
-  std::string key = Paths::WithTrailingDelimiter(path);
-  key.push_back('\0');
-  key.append(name);
-  return key;
+// A name in its folder; folders are numbered, so that keys are views into
+// the entries and nothing is copied.
+struct NameKey {
+  std::size_t folder;
+  std::string_view name;
+  bool operator==(const NameKey&) const = default;
+};
+struct NameKeyHash {
+  std::size_t operator()(const NameKey& key) const {
+    return std::hash<std::string_view>()(key.name) ^ (key.folder * 0x9E3779B97F4A7C15ull);
+  }
+};
+
+// Each entry's folder number; a path with and without its trailing
+// delimiter is one folder.
+std::vector<std::size_t> FolderNumbers(const std::vector<PreviewEntry>& entries) {
+  std::vector<std::size_t> numbers(entries.size());
+  std::unordered_map<std::string, std::size_t> known;
+  const std::string* lastPath = nullptr;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (lastPath && *lastPath == entries[i].path) {
+      numbers[i] = numbers[i - 1];
+      continue;
+    }
+    lastPath = &entries[i].path;
+    numbers[i] = known.emplace(Paths::WithTrailingDelimiter(entries[i].path), known.size()).first->second;
+  }
+  return numbers;
 }
 
 }  // namespace
@@ -31,14 +53,15 @@ Plan PlanRenames(const std::vector<PreviewEntry>& entries, std::uint64_t tempora
   const std::size_t count = entries.size();
   // Which entry holds each old name; an entry's successor is the one holding
   // its new name, which has to move first.
-  std::unordered_map<std::string, std::size_t> holder;
+  const std::vector<std::size_t> folders = FolderNumbers(entries);
+  std::unordered_map<NameKey, std::size_t, NameKeyHash> holder;
   holder.reserve(count);
   for (std::size_t i = 0; i < count; ++i)
-    if (entries[i].newName != entries[i].oldName) holder.emplace(Key(entries[i].path, entries[i].oldName), i);
+    if (entries[i].newName != entries[i].oldName) holder.emplace(NameKey{folders[i], entries[i].oldName}, i);
   std::vector<std::size_t> successor(count, kNone);
   for (std::size_t i = 0; i < count; ++i) {
     if (entries[i].newName == entries[i].oldName) continue;
-    const auto found = holder.find(Key(entries[i].path, entries[i].newName));
+    const auto found = holder.find(NameKey{folders[i], entries[i].newName});
     if (found != holder.end() && found->second != i) successor[i] = found->second;
   }
   holder.clear();
