@@ -782,15 +782,29 @@ std::string FolderNow(const Run& run, const std::vector<std::size_t>& folderRena
 
 // Decides every Pending entry from what is on disk now. Only the run's last
 // batch can hold pending entries (each intent's sync makes the results
-// before it durable); it is walked last to first, and each entry found
-// renamed is taken back in a model of the names, so that an earlier entry
-// sees its names as they stood when it was attempted. So chains (b->c, a->b)
-// whose results a power cut lost are decided from the disk, and entries in a
-// folder renamed later in the run are looked for where that folder went.
+// before it durable). An entry whose names no other entry of its batch uses
+// is decided by its names alone, looked for where its folder went when the
+// run renamed that folder later (the batch is walked last to first, so that
+// those renames are known). Entries sharing names get their result written
+// right after their rename, so after a kill only the first of them still
+// pending can have been attempted, and it is decided from the disk; the
+// later ones were not. (After a power failure their results may be lost
+// while their renames are done: those count as not done.)
 void ResolvePending(Run& run) {
   if (!HasPending(run)) return;
   const std::vector<std::size_t> folderRenames = FolderRenames(run);
-  std::unordered_map<std::string, bool> present;  // full path -> stands (exactly), as the model has it
+  const auto decide = [&run, &folderRenames](std::size_t i) {
+    const Entry& entry = run.entries[i];
+    const std::string folder = FolderNow(run, folderRenames, i);
+    // A temporary name is unique to its entry: what stands there is the
+    // entry, unless it is the claim a run killed before the move made.
+    const auto temporary = run.temporaries.find(i);
+    if (temporary != run.temporaries.end() && JournalFiles::Exists(folder + temporary->second) &&
+        !IsRecordedClaim(run, i, folder, temporary->second))
+      return EntryState::Stranded;
+    if (Stands(run, i, folder, entry.oldName)) return EntryState::Failed;
+    return Stands(run, i, folder, entry.newName) ? EntryState::Renamed : EntryState::Failed;
+  };
   for (std::size_t b = run.batchStarts.size(); b-- > 0;) {
     const std::size_t first = run.batchStarts[b];
     const std::size_t end = b + 1 < run.batchStarts.size() ? run.batchStarts[b + 1] : run.entries.size();
@@ -798,31 +812,15 @@ void ResolvePending(Run& run) {
                      run.states.begin() + static_cast<std::ptrdiff_t>(end),
                      [](EntryState s) { return s == EntryState::Pending; }))
       continue;
-    present.clear();
-    for (std::size_t i = end; i-- > first;) {
-      if (run.Refused(i)) {
-        if (run.states[i] == EntryState::Pending) run.states[i] = EntryState::Failed;
-        continue;
-      }
-      const Entry& entry = run.entries[i];
-      const std::string folder = FolderNow(run, folderRenames, i);
-      const auto stands = [&](const std::string& name) {
-        const auto [at, added] = present.try_emplace(folder + name, false);
-        if (added) at->second = Stands(run, i, folder, name);
-        return at->second;
-      };
-      if (run.states[i] == EntryState::Pending) {
-        // A temporary name is unique to its entry: what stands there is the
-        // entry, unless it is the claim a run killed before the move made.
-        const auto temporary = run.temporaries.find(i);
-        if (temporary != run.temporaries.end() && JournalFiles::Exists(folder + temporary->second) &&
-            !IsRecordedClaim(run, i, folder, temporary->second))
-          run.states[i] = EntryState::Stranded;
-        else
-          run.states[i] = !stands(entry.oldName) && stands(entry.newName) ? EntryState::Renamed : EntryState::Failed;
-      }
-      if (run.states[i] == EntryState::Renamed) present[folder + entry.newName] = false;
-      if (run.states[i] != EntryState::Failed) present[folder + entry.oldName] = true;
+    const std::vector<bool> shared = SharedNames(run.entries, first, end - first);
+    for (std::size_t i = end; i-- > first;)
+      if (run.states[i] == EntryState::Pending && !shared[i - first])
+        run.states[i] = run.Refused(i) ? EntryState::Failed : decide(i);
+    bool sharedAttempt = false;
+    for (std::size_t i = first; i < end; ++i) {
+      if (run.states[i] != EntryState::Pending) continue;
+      run.states[i] = sharedAttempt || run.Refused(i) ? EntryState::Failed : decide(i);
+      sharedAttempt = true;
     }
   }
 }
