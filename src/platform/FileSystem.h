@@ -62,6 +62,17 @@ bool FolderHasSubfolders(const std::string& folder);
 
 enum class RenameResult { Renamed, TargetExists, Failed };
 
+// Where the no-replace flag is refused, a rename first claims its new name
+// with an empty entry (see RenameNoReplace). The claim's identity, as a
+// journal records it: device and inode number, and the time of its last
+// status change in nanoseconds, which no one can set back (POSIX; the
+// Windows build makes no claims).
+struct ClaimIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t changed = 0;
+};
+
 // Renames folder/oldName to folder/newName without ever replacing an existing
 // entry, atomically where the kernel allows it (renameat2 RENAME_NOREPLACE,
 // test-then-rename where the file system refuses the flag). A change of
@@ -93,6 +104,13 @@ class RenameSession {
   void SetTemporaryNameNotice(std::function<bool(const std::string& temporary)> notice) {
     temporaryNotice_ = std::move(notice);
   }
+  // `notice` is called with each name the session claims (an empty entry,
+  // where the file system refuses the no-replace flag) and its identity, as
+  // soon as the claim stands and before anything is renamed onto it, so that
+  // a caller can record it; when it answers false the claim goes again and
+  // the rename fails.
+  using ClaimNotice = std::function<bool(const std::string& name, const ClaimIdentity& claim)>;
+  void SetClaimNotice(ClaimNotice notice) { claimNotice_ = std::move(notice); }
   // After a Rename that failed: the temporary name under which the entry still
   // stands because neither its new name nor (after a retry) its old name could
   // be given back. Empty when the entry kept or regained its old name.
@@ -111,6 +129,7 @@ class RenameSession {
   long handle_ = -1;  // the open folder (a descriptor on POSIX), -1 when none
   std::unordered_map<std::string, FolderNames> listings_;
   std::function<bool(const std::string&)> temporaryNotice_;
+  ClaimNotice claimNotice_;
   std::string stranded_;
 };
 
@@ -163,13 +182,12 @@ void NoteFailure(std::vector<FailedRename>& failed, const std::string& folder, c
 // Deletes one file outright (not into a waste bin). False on failure.
 bool DeleteFile(const std::string& path);
 
-// Where the no-replace flag is refused, a rename first claims its new name
-// with an empty file; a process killed in between leaves that claim behind.
-// True when what stands at the path could be such a claim (an empty regular
-// file; never in the Windows build, which makes no claims).
-bool MayBeLeftoverClaim(const std::string& path);
-// Removes what stands at the path when it may be a leftover claim.
-void RemoveLeftoverClaim(const std::string& path);
+// A process killed between claiming a name and renaming onto it leaves the
+// claim behind. True when what stands at the path is still that claim: the
+// same entry, still empty.
+bool IsClaimUnchanged(const std::string& path, const ClaimIdentity& claim);
+// Removes the claim when it is unchanged; true when it went.
+bool RemoveClaimIfUnchanged(const std::string& path, const ClaimIdentity& claim);
 
 enum class TailResult { Read, CannotOpen };
 // Reads the last `count` bytes of a file (all of it when shorter) into `bytes`.

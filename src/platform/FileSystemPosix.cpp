@@ -126,6 +126,14 @@ struct NameClaim {
   ino_t inode = 0;
 };
 
+std::uint64_t ChangeTime(const struct stat& st) {
+  return static_cast<std::uint64_t>(st.st_ctim.tv_sec) * 1000000000u + static_cast<std::uint64_t>(st.st_ctim.tv_nsec);
+}
+
+bool IsEmptyClaim(const struct stat& st) { return S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && st.st_size == 0); }
+
+using ClaimNotice = RenameSession::ClaimNotice;
+
 // Creates the name exclusively: an empty folder to take a folder's rename, an
 // empty file for anything else. False (errno EEXIST when the name is taken)
 // when no claim was made or it cannot be told apart from another entry.
@@ -157,13 +165,23 @@ bool StillOurClaim(int dirFd, const std::string& name, const NameClaim& claim) {
 // replace the claim itself, which is checked just before the rename. A claim
 // is removed again only while it still is the empty entry made here, so a
 // failed rename (or one that failed after it was done) never costs a file.
-RenameResult RenameOntoClaim(int dirFd, const std::string& oldName, const std::string& newName) {
+// `notice` (may be null) hears each claim before the rename onto it.
+RenameResult RenameOntoClaim(int dirFd, const std::string& oldName, const std::string& newName,
+                             const ClaimNotice* notice) {
   struct stat oldEntry;
   if (::fstatat(dirFd, oldName.c_str(), &oldEntry, AT_SYMLINK_NOFOLLOW) != 0) return RenameResult::Failed;
   NameClaim claim;
   if (!MakeClaim(dirFd, newName, S_ISDIR(oldEntry.st_mode), claim))
     return errno == EEXIST ? RenameResult::TargetExists : RenameResult::Failed;
   if (!StillOurClaim(dirFd, newName, claim)) return RenameResult::TargetExists;
+  struct stat made;
+  if (notice && *notice &&
+      (::fstatat(dirFd, newName.c_str(), &made, AT_SYMLINK_NOFOLLOW) != 0 ||
+       !(*notice)(newName, {static_cast<std::uint64_t>(made.st_dev), static_cast<std::uint64_t>(made.st_ino),
+                            ChangeTime(made)}))) {
+    if (StillOurClaim(dirFd, newName, claim)) ::unlinkat(dirFd, newName.c_str(), claim.folder ? AT_REMOVEDIR : 0);
+    return RenameResult::Failed;
+  }
   if (::renameat(dirFd, oldName.c_str(), dirFd, newName.c_str()) == 0) return RenameResult::Renamed;
   if (StillOurClaim(dirFd, newName, claim)) ::unlinkat(dirFd, newName.c_str(), claim.folder ? AT_REMOVEDIR : 0);
   return RenameResult::Failed;
@@ -171,11 +189,12 @@ RenameResult RenameOntoClaim(int dirFd, const std::string& oldName, const std::s
 
 // One rename inside the folder that never replaces: the kernel's no-replace
 // flag, or a claim on the new name where the file system refuses the flag.
-RenameResult RenameOnce(int dirFd, const std::string& oldName, const std::string& newName) {
+RenameResult RenameOnce(int dirFd, const std::string& oldName, const std::string& newName,
+                        const ClaimNotice* notice = nullptr) {
   if (RawRenameNoReplace(dirFd, oldName.c_str(), newName.c_str()) == 0) return RenameResult::Renamed;
   if (errno == EEXIST) return RenameResult::TargetExists;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return RenameResult::Failed;
-  return RenameOntoClaim(dirFd, oldName, newName);
+  return RenameOntoClaim(dirFd, oldName, newName, notice);
 }
 
 // Calls `visit` with every name of the folder, exactly as listed, until it
@@ -272,7 +291,7 @@ class FolderPath {
 // could be given neither name.
 RenameResult RenameThroughTemporary(int dirFd, const std::string& oldName, const std::string& newName,
                                     const std::function<bool(const std::string&)>& notice,
-                                    std::string& stranded) {
+                                    const ClaimNotice* claimNotice, std::string& stranded) {
   std::random_device seed;
   std::mt19937_64 random(seed());
   std::string temporary;
@@ -284,15 +303,15 @@ RenameResult RenameThroughTemporary(int dirFd, const std::string& oldName, const
     temporary = buffer;
     if (EntryExists(dirFd, temporary)) continue;
     if (notice && !notice(temporary)) return RenameResult::Failed;
-    moved = RenameOnce(dirFd, oldName, temporary);
+    moved = RenameOnce(dirFd, oldName, temporary, claimNotice);
   }
   if (moved != RenameResult::Renamed) return RenameResult::Failed;
-  const RenameResult result = RenameOnce(dirFd, temporary, newName);
+  const RenameResult result = RenameOnce(dirFd, temporary, newName, claimNotice);
   if (result == RenameResult::Renamed) return result;
   // A failed move back would leave the entry under a hidden name: try again
   // once before telling the caller where it stands.
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (RenameOnce(dirFd, temporary, oldName) == RenameResult::Renamed) return result;
+    if (RenameOnce(dirFd, temporary, oldName, claimNotice) == RenameResult::Renamed) return result;
   }
   stranded = temporary;
   return RenameResult::Failed;
@@ -306,25 +325,26 @@ using NameTest = std::function<bool(const std::string&)>;
 
 // One rename inside the opened folder; `listingHolds` tells whether the
 // folder's listing holds a name exactly, `notice` (may be empty) hears a
-// temporary name first. `tried`: the no-replace rename was already attempted
-// (by full paths) and found the new name taken.
+// temporary name first, `claimNotice` (may be null) each claim. `tried`: the
+// no-replace rename was already attempted (by full paths) and found the new
+// name taken.
 RenameResult RenameInFolder(int dirFd, const std::string& oldName, const std::string& newName,
-                            const NameTest& listingHolds, const NameTest& notice, std::string& stranded,
-                            bool tried = false) {
+                            const NameTest& listingHolds, const NameTest& notice, const ClaimNotice* claimNotice,
+                            std::string& stranded, bool tried = false) {
   if (oldName == newName) {
     // Nothing to change; succeeds when the entry is there.
     struct stat st;
     return ::fstatat(dirFd, oldName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? RenameResult::Renamed
                                                                              : RenameResult::Failed;
   }
-  const RenameResult result = tried ? RenameResult::TargetExists : RenameOnce(dirFd, oldName, newName);
+  const RenameResult result = tried ? RenameResult::TargetExists : RenameOnce(dirFd, oldName, newName, claimNotice);
   if (result != RenameResult::TargetExists) return result;
   // Inode numbers alone cannot tell a folded alias from another file (FUSE
   // file systems number each spelling apart); the listing can: the entry may
   // be the old one under a spelling the file system folds together when no
   // entry has exactly the new name.
   if (KnownToBeAnotherEntry(dirFd, oldName, newName) || listingHolds(newName)) return result;
-  return RenameThroughTemporary(dirFd, oldName, newName, notice, stranded);
+  return RenameThroughTemporary(dirFd, oldName, newName, notice, claimNotice, stranded);
 }
 
 }  // namespace
@@ -496,7 +516,7 @@ RenameResult RenameNoReplace(const std::string& folder, const std::string& oldNa
   std::string stranded;
   return RenameInFolder(
       dirFd, oldName, newName, [dirFd](const std::string& name) { return ListingHoldsExactly(dirFd, name); }, nullptr,
-      stranded, shortPaths);
+      nullptr, stranded, shortPaths);
 }
 
 RenameSession::~RenameSession() {
@@ -519,7 +539,7 @@ RenameResult RenameSession::Rename(const std::string& folder, const std::string&
   const int dirFd = static_cast<int>(handle_);
   const RenameResult result = RenameInFolder(
       dirFd, oldName, newName, [this, dirFd](const std::string& name) { return ListingHolds(dirFd, name); },
-      temporaryNotice_, stranded_);
+      temporaryNotice_, &claimNotice_, stranded_);
   if (oldName != newName) UpdateListing(oldName, newName, result);
   return result;
 }
@@ -648,14 +668,18 @@ bool DeleteFile(const std::string& path) {
   return !path.empty() && !HoldsZeroByte(path) && ::unlink(path.c_str()) == 0;
 }
 
-bool MayBeLeftoverClaim(const std::string& path) {
+bool IsClaimUnchanged(const std::string& path, const ClaimIdentity& claim) {
   struct stat st;
-  return !path.empty() && !HoldsZeroByte(path) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-         st.st_size == 0;
+  return !path.empty() && !HoldsZeroByte(path) && ::lstat(path.c_str(), &st) == 0 && IsEmptyClaim(st) &&
+         static_cast<std::uint64_t>(st.st_dev) == claim.device && static_cast<std::uint64_t>(st.st_ino) == claim.inode &&
+         ChangeTime(st) == claim.changed;
 }
 
-void RemoveLeftoverClaim(const std::string& path) {
-  if (MayBeLeftoverClaim(path)) DeleteFile(path);
+bool RemoveClaimIfUnchanged(const std::string& path, const ClaimIdentity& claim) {
+  struct stat st;
+  // A folder claim goes only while empty: rmdir refuses any other.
+  return IsClaimUnchanged(path, claim) && ::lstat(path.c_str(), &st) == 0 &&
+         (S_ISDIR(st.st_mode) ? ::rmdir(path.c_str()) : ::unlink(path.c_str())) == 0;
 }
 
 }  // namespace FileSystem

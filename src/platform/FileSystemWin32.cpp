@@ -282,8 +282,8 @@ bool DeleteFile(const std::string& path) {
 }
 
 // Renames here never claim a name first: nothing is left behind to remove.
-bool MayBeLeftoverClaim(const std::string&) { return false; }
-void RemoveLeftoverClaim(const std::string&) {}
+bool IsClaimUnchanged(const std::string&, const ClaimIdentity&) { return false; }
+bool RemoveClaimIfUnchanged(const std::string&, const ClaimIdentity&) { return false; }
 
 // A folder reads as empty, as in the Linux build (it has no tag to give).
 TailResult ReadFileTail(const std::string& path, std::size_t count, std::string& bytes) {

@@ -168,15 +168,11 @@ std::optional<std::string> UpTarget(std::string_view typed, std::string_view cur
   return WithTrailingDelimiter(target, build);
 }
 
-namespace {
-
 bool IsAbsolute(std::string_view path, Build build) {
   if (build == Build::Linux) return path.starts_with('/');
   const bool driveRoot = path.size() >= 3 && path[1] == ':' && path[2] == '\\';
   return driveRoot || path.starts_with('\\');
 }
-
-}  // namespace
 
 std::string MakeAbsolute(std::string_view typed, std::string_view workingFolder, Build build) {
   if (typed.empty() || IsAbsolute(typed, build)) return std::string(typed);

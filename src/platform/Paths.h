@@ -52,6 +52,9 @@ bool HoldsDelimiter(std::string_view text, Build build = kThisBuild);
 // not "." or "..", no delimiter, no zero byte (which would cut it short).
 bool IsPlainName(std::string_view name, Build build = kThisBuild);
 
+// "/..." on Linux; "X:\..." or "\..." on Windows.
+bool IsAbsolute(std::string_view path, Build build = kThisBuild);
+
 // A typed path made absolute: a relative one is taken from `workingFolder`
 // (the process's working folder) and its "." and ".." parts are resolved by
 // their text, ".." never above the root. Absolute and empty paths come back

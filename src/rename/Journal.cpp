@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -92,21 +93,40 @@ struct Run {
   std::vector<EntryState> states;  // one per entry
   // Entry number -> the temporary name it was (about to be) moved to; few.
   std::unordered_map<std::size_t, std::string> temporaries;
+  // Entries whose names fail the checks a rename's names get (read with
+  // names only): never acted on, an error in an undo.
+  std::vector<bool> refused;
+  // The names the run claimed (an empty entry each, where the volume refuses
+  // the no-replace flag), by entry: only these may ever be removed.
+  struct Claim {
+    std::size_t index;
+    std::string name;
+    FileSystem::ClaimIdentity identity;
+  };
+  std::vector<Claim> claims;
   std::vector<std::size_t> batchStarts;  // the first entry of each batch
   std::size_t total = 0;                 // renames the run meant to attempt
   bool finished = false;
   bool undone = false;
+  // An undo of the run began and neither ended (undone) nor was given up
+  // (finished since): a kill cut it short.
+  bool undoBegun = false;
 
-  // Renamed and Stranded entries.
+  bool Refused(std::size_t index) const { return index < refused.size() && refused[index]; }
+  // Renamed and Stranded entries that are not refused.
   std::size_t Changed() const {
-    return static_cast<std::size_t>(std::count_if(states.begin(), states.end(), [](EntryState s) {
-      return s == EntryState::Renamed || s == EntryState::Stranded;
-    }));
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < states.size(); ++i)
+      changed += (states[i] == EntryState::Renamed || states[i] == EntryState::Stranded) && !Refused(i);
+    return changed;
   }
 };
 
 constexpr char kMagic[] = "QUILLON-JOURNAL-1";
 constexpr std::uint32_t kSameFolder = 0xFFFFFFFFu;
+// The fewest bytes an intended rename takes: its folder's mark and two name
+// lengths.
+constexpr std::size_t kSmallestEntry = 12;
 constexpr char kPrefix[] = "run-";
 constexpr char kSuffix[] = ".journal";
 
@@ -115,6 +135,8 @@ enum RecordType : char {
   kIntent = 'I',
   kResults = 'R',
   kTemporary = 'T',
+  kClaim = 'C',
+  kUndoBegun = 'B',
   kTotal = 'N',
   kFinished = 'F',
   kUndone = 'U',
@@ -166,6 +188,7 @@ class Cursor {
   Cursor(const char* data, std::size_t size) : data_(data), size_(size) {}
   bool ok() const { return ok_; }
   bool AtEnd() const { return pos_ == size_; }
+  std::size_t Remaining() const { return size_ - pos_; }
   std::uint64_t Number(int bytes) {
     if (!Need(static_cast<std::size_t>(bytes))) return 0;
     std::uint64_t value = 0;
@@ -191,14 +214,44 @@ class Cursor {
   bool ok_ = true;
 };
 
+// A name read back gets the checks a rename's names get: each entry renames
+// inside its own folder, an absolute path that ends with the delimiter.
+bool Acceptable(const Entry& entry) {
+  return Paths::IsAbsolute(entry.folder) && Paths::EndsWithDelimiter(entry.folder) &&
+         entry.folder.find('\0') == std::string::npos && Paths::IsPlainName(entry.oldName) &&
+         Paths::IsPlainName(entry.newName);
+}
+
 bool CaseOnly(const Entry& entry) { return StringH::MayDifferInCaseOnly(entry.oldName, entry.newName); }
+
+bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool names, std::size_t* readableEnd);
+
+// How many entries an undo goes through between two records of its progress.
+constexpr std::size_t kUndoRecordEvery = 4096;
+
+// An entry whose temporary name could lead out of its folder is refused.
+void SetTemporary(Run& run, std::size_t index, std::string temporary, bool names) {
+  if (names && index < run.refused.size() && !Paths::IsPlainName(temporary)) run.refused[index] = true;
+  run.temporaries[index] = std::move(temporary);
+}
 
 // With `names` false the entries are only counted (states, marks and
 // temporaries are read all the same): enough to tell whether a finished run
 // can be undone, at a fraction of the cost. `readableEnd` gets the end of the
 // last record that counts.
+// No journal, however made, gets further than a refusal: what the checks
+// below would miss (memory running out) ends here too.
 bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names = true,
               std::size_t* readableEnd = nullptr) {
+  try {
+    return ParseRecords(data, run, reason, names, readableEnd);
+  } catch (const std::exception&) {
+    run = Run{};
+    return reason = "damaged journal", false;
+  }
+}
+
+bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool names, std::size_t* readableEnd) {
   std::size_t pos = 0;
   bool sawHeader = false;
   std::string folder;
@@ -219,17 +272,26 @@ bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names
       case kIntent: {
         const std::uint64_t first = in.Number(8);
         const std::uint64_t count = in.Number(4);
-        if (!in.ok() || first != run.states.size()) return reason = "damaged journal", false;
-        run.entries.reserve(std::max<std::size_t>(run.total, first + count));
+        // Every entry takes at least kSmallestEntry bytes, so no number read
+        // here makes room for more entries than the journal's bytes can hold.
+        if (!in.ok() || first != run.states.size() || count > in.Remaining() / kSmallestEntry)
+          return reason = "damaged journal", false;
+        const std::size_t room = std::min<std::uint64_t>(std::max<std::uint64_t>(run.total, first + count),
+                                                         first + count + (data.size() - pos) / kSmallestEntry);
+        if (names) {
+          run.entries.reserve(room);
+          run.refused.reserve(room);
+        }
         for (std::uint64_t i = 0; i < count && in.ok() && names; ++i) {
           const auto folderLength = static_cast<std::uint32_t>(in.Number(4));
           if (folderLength != kSameFolder) folder = in.Text(folderLength);
           Entry entry{folder, in.Text(static_cast<std::uint32_t>(in.Number(4))), {}};
           entry.newName = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+          run.refused.push_back(!Acceptable(entry));
           run.entries.push_back(std::move(entry));
         }
         if (!in.ok()) return reason = "damaged journal", false;
-        run.states.reserve(std::max<std::size_t>(run.total, first + count));
+        run.states.reserve(room);
         run.states.resize(first + count, EntryState::Pending);
         run.batchStarts.push_back(first);
         break;
@@ -241,7 +303,8 @@ bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names
           return reason = "damaged journal", false;
         for (std::uint64_t i = first; i < first + count && in.ok(); ++i) {
           const auto state = static_cast<EntryState>(in.Number(1));
-          if (state == EntryState::Stranded) run.temporaries[i] = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+          if (state > EntryState::Stranded) return reason = "damaged journal", false;
+          if (state == EntryState::Stranded) SetTemporary(run, i, in.Text(static_cast<std::uint32_t>(in.Number(4))), names);
           run.states[i] = state;
         }
         if (!in.ok()) return reason = "damaged journal", false;
@@ -251,17 +314,33 @@ bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names
         const std::uint64_t index = in.Number(8);
         std::string temporary = in.Text(static_cast<std::uint32_t>(in.Number(4)));
         if (!in.ok() || index >= run.states.size()) return reason = "damaged journal", false;
-        run.temporaries[index] = std::move(temporary);
+        SetTemporary(run, index, std::move(temporary), names);
+        break;
+      }
+      case kClaim: {
+        Run::Claim claim{in.Number(8), {}, {}};
+        claim.name = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+        claim.identity = {in.Number(8), in.Number(8), in.Number(8)};
+        if (!in.ok() || claim.index >= run.states.size()) return reason = "damaged journal", false;
+        // A name that could lead out of its folder is never removed.
+        if (Paths::IsPlainName(claim.name)) run.claims.push_back(std::move(claim));
         break;
       }
       case kTotal:
+        // No journal could hold the intents of more renames than this.
         run.total = in.Number(8);
+        if (run.total > JournalFiles::kMaxJournalSize / kSmallestEntry) return reason = "damaged journal", false;
         break;
       case kFinished:
         run.finished = true;
+        run.undoBegun = false;
         break;
       case kUndone:
         run.finished = run.undone = true;
+        run.undoBegun = false;
+        break;
+      case kUndoBegun:
+        run.undoBegun = true;
         break;
       default:
         break;  // a later kind of record: skipped
@@ -294,28 +373,72 @@ class HeldJournal {
   std::string reason_;
 };
 
-// Whether `name` stands in the folder with exactly these bytes. Only a
-// change of case needs the listing: there the other spelling answers too.
-bool StandsExactly(const Entry& entry, const std::string& name) {
-  if (!JournalFiles::Exists(entry.folder + name)) return false;
-  return !CaseOnly(entry) || FileSystem::ListingHoldsExactly(entry.folder, name);
+bool IsRecordedClaim(const Run& run, std::size_t index, const std::string& folder, const std::string& name);
+
+// Whether `name` stands in `folder` with exactly these bytes (only a change
+// of case needs the listing: there the other spelling answers too), and is
+// no claim the run recorded for entry `index`.
+bool Stands(const Run& run, std::size_t index, const std::string& folder, const std::string& name) {
+  if (!JournalFiles::Exists(folder + name) || IsRecordedClaim(run, index, folder, name)) return false;
+  return !CaseOnly(run.entries[index]) || FileSystem::ListingHoldsExactly(folder, name);
 }
 
-// A temporary name is unique to its entry, so what stands there is the entry,
-// unless it is the claim a run killed just before the move made there while
-// the entry still has its old name. The names it had before and after may
-// also be held by a claim left by a killed run.
-bool LeftoverClaimAtTemporary(const Entry& entry, const std::string& temporary) {
-  return FileSystem::MayBeLeftoverClaim(entry.folder + temporary) && StandsExactly(entry, entry.oldName);
+// Whether `name` in `folder` is a claim the run recorded for entry `index`,
+// still the same empty entry.
+bool IsRecordedClaim(const Run& run, std::size_t index, const std::string& folder, const std::string& name) {
+  return std::any_of(run.claims.begin(), run.claims.end(), [&](const Run::Claim& claim) {
+    return claim.index == index && claim.name == name && FileSystem::IsClaimUnchanged(folder + name, claim.identity);
+  });
 }
 
-EntryState StateOnDisk(const Entry& entry, const std::string& temporary) {
-  if (!temporary.empty() && JournalFiles::Exists(entry.folder + temporary) &&
-      !LeftoverClaimAtTemporary(entry, temporary))
-    return EntryState::Stranded;
-  if (StandsExactly(entry, entry.oldName)) return EntryState::Failed;
-  if (StandsExactly(entry, entry.newName)) return EntryState::Renamed;
-  return EntryState::Failed;
+// The results of entries first..first+states.size()-1; `temporaries` holds
+// the temporary name of each Stranded state in order.
+std::string ResultsRecord(std::size_t first, const std::vector<EntryState>& states,
+                          const std::vector<std::string>& temporaries) {
+  std::string record;
+  record.reserve(states.size() + 32);
+  const std::size_t start = BeginRecord(record, kResults);
+  PutU64(record, first);
+  PutU32(record, static_cast<std::uint32_t>(states.size()));
+  std::size_t nextTemporary = 0;
+  for (EntryState state : states) {
+    record += static_cast<char>(state);
+    if (state == EntryState::Stranded)
+      PutText(record, nextTemporary < temporaries.size() ? temporaries[nextTemporary++] : std::string());
+  }
+  EndRecord(record, start);
+  return record;
+}
+
+std::string TemporaryRecord(std::size_t index, const std::string& temporary) {
+  std::string record;
+  const std::size_t start = BeginRecord(record, kTemporary);
+  PutU64(record, index);
+  PutText(record, temporary);
+  EndRecord(record, start);
+  return record;
+}
+
+std::string ClaimRecord(std::size_t index, const std::string& name, const FileSystem::ClaimIdentity& claim) {
+  std::string record;
+  const std::size_t start = BeginRecord(record, kClaim);
+  PutU64(record, index);
+  PutText(record, name);
+  PutU64(record, claim.device);
+  PutU64(record, claim.inode);
+  PutU64(record, claim.changed);
+  EndRecord(record, start);
+  return record;
+}
+
+// The states of entries first..end-1 as the run holds them now.
+std::string StatesRecord(const Run& run, std::size_t first, std::size_t end) {
+  std::vector<std::string> temporaries;
+  for (std::size_t i = first; i < end; ++i)
+    if (run.states[i] == EntryState::Stranded) temporaries.push_back(run.temporaries.at(i));
+  return ResultsRecord(first, {run.states.begin() + static_cast<std::ptrdiff_t>(first),
+                               run.states.begin() + static_cast<std::ptrdiff_t>(end)},
+                       temporaries);
 }
 
 // Appends one record to a held journal and makes it durable.
@@ -325,12 +448,12 @@ bool AppendMark(JournalFiles::File& file, RecordType type, std::string& reason) 
   return file.WriteAll(record, reason) && file.Sync(false, reason);
 }
 
-// A mark written after a torn record could never be read: the torn bytes go
-// first.
-bool AppendMark(HeldJournal& held, RecordType type, std::string& reason) {
+// Records written after a torn record could never be read: the torn bytes go
+// first. `records` (may be empty) go before the mark, in the same write.
+bool AppendMark(HeldJournal& held, RecordType type, std::string& reason, const std::string& records = {}) {
   if (held.torn && !held.file().Truncate(held.readableEnd, reason)) return false;
   held.torn = false;
-  return AppendMark(held.file(), type, reason);
+  return (records.empty() || held.file().WriteAll(records, reason)) && AppendMark(held.file(), type, reason);
 }
 
 
@@ -556,28 +679,61 @@ bool Writer::WriteIntent(const std::vector<EntryView>& batch, std::string& reaso
 
 bool Writer::WriteResults(std::size_t first, const std::vector<EntryState>& states,
                           const std::vector<std::string>& temporaries, std::string& reason) {
-  std::string record;
-  record.reserve(states.size() + 32);
-  const std::size_t start = BeginRecord(record, kResults);
-  PutU64(record, first);
-  PutU32(record, static_cast<std::uint32_t>(states.size()));
-  std::size_t nextTemporary = 0;
-  for (EntryState state : states) {
-    record += static_cast<char>(state);
-    if (state == EntryState::Stranded)
-      PutText(record, nextTemporary < temporaries.size() ? temporaries[nextTemporary++] : std::string());
-  }
-  EndRecord(record, start);
-  return Append(record, false, reason);
+  return Append(ResultsRecord(first, states, temporaries), false, reason);
 }
 
 bool Writer::WriteTemporary(std::size_t index, const std::string& temporary, std::string& reason) {
-  std::string record;
-  const std::size_t start = BeginRecord(record, kTemporary);
-  PutU64(record, index);
-  PutText(record, temporary);
-  EndRecord(record, start);
-  return Append(record, true, reason);
+  return Append(TemporaryRecord(index, temporary), true, reason);
+}
+
+bool Writer::WriteClaim(std::size_t index, const std::string& name, const FileSystem::ClaimIdentity& claim,
+                        std::string& reason) {
+  return Append(ClaimRecord(index, name, claim), false, reason);
+}
+
+bool Writer::Intend(const std::vector<EntryView>& batch, std::string& reason) {
+  batchFirst_ = written_;
+  attempted_ = written_;
+  states_.clear();
+  temporaries_.clear();
+  if (!WriteIntent(batch, reason)) return false;
+  shared_ = SharedNames(batch);
+  return true;
+}
+
+void Writer::Watch(FileSystem::RenameSession& session) {
+  const auto record = [this](bool written) {
+    noticeFailed_ = noticeFailed_ || !written;
+    return written;
+  };
+  session.SetTemporaryNameNotice([this, record](const std::string& temporary) {
+    return record(WriteTemporary(attempted_, temporary, noticeReason_));
+  });
+  session.SetClaimNotice([this, record](const std::string& name, const FileSystem::ClaimIdentity& claim) {
+    return record(WriteClaim(attempted_, name, claim, noticeReason_));
+  });
+}
+
+void Writer::Attempt() { attempted_ = batchFirst_ + states_.size(); }
+
+bool Writer::Done(EntryState state, const std::string& temporary, std::string& reason) {
+  states_.push_back(state);
+  if (state == EntryState::Stranded) temporaries_.push_back(temporary);
+  const std::size_t i = states_.size() - 1;
+  if (i < shared_.size() && shared_[i] &&
+      !WriteResults(attempted_, {state}, state == EntryState::Stranded ? std::vector<std::string>{temporary}
+                                                                       : std::vector<std::string>{},
+                    reason))
+    return false;
+  if (noticeFailed_) return reason = noticeReason_, false;
+  return true;
+}
+
+bool Writer::EndBatch(std::string& reason) {
+  // The entries a stop or a cancel kept from being attempted kept their
+  // names: that is written too, so that nothing is left to the disk.
+  states_.resize(shared_.size(), EntryState::Failed);
+  return states_.empty() || WriteResults(batchFirst_, states_, temporaries_, reason);
 }
 
 bool Writer::Finish(std::string& reason) {
@@ -589,34 +745,127 @@ bool Writer::Finish(std::string& reason) {
 
 namespace {
 
-// Decides every Pending entry from what is on disk now.
+// The entries that rename a folder in which other entries of the run lie
+// ("<folder><old name>/" begins another entry's folder), in run order.
+std::vector<std::size_t> FolderRenames(const Run& run) {
+  std::vector<std::string_view> folders;
+  for (const Entry& entry : run.entries)
+    if (folders.empty() || folders.back() != entry.folder) folders.push_back(entry.folder);
+  std::sort(folders.begin(), folders.end());
+  folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+  std::vector<std::size_t> renames;
+  for (std::size_t j = 0; j < run.entries.size(); ++j) {
+    const std::string path = Paths::WithTrailingDelimiter(run.entries[j].folder + run.entries[j].oldName);
+    const auto at = std::lower_bound(folders.begin(), folders.end(), std::string_view(path));
+    if (at != folders.end() && at->starts_with(path)) renames.push_back(j);
+  }
+  return renames;
+}
+
+// Where entry `index`'s folder stands now: moved along by every later entry
+// that renamed it or a folder above it (their states are known).
+std::string FolderNow(const Run& run, const std::vector<std::size_t>& folderRenames, std::size_t index) {
+  std::string folder = run.entries[index].folder;
+  for (auto j = std::upper_bound(folderRenames.begin(), folderRenames.end(), index); j != folderRenames.end(); ++j) {
+    const Entry& moved = run.entries[*j];
+    const EntryState state = run.states[*j];
+    if (run.Refused(*j) || (state != EntryState::Renamed && state != EntryState::Stranded)) continue;
+    const std::string from = Paths::WithTrailingDelimiter(moved.folder + moved.oldName);
+    if (!folder.starts_with(from)) continue;
+    const auto temporary = run.temporaries.find(*j);
+    const std::string& to = state == EntryState::Renamed || temporary == run.temporaries.end() ? moved.newName
+                                                                                              : temporary->second;
+    folder = Paths::WithTrailingDelimiter(moved.folder + to) + folder.substr(from.size());
+  }
+  return folder;
+}
+
+// Decides every Pending entry from what is on disk now. Only the run's last
+// batch can hold pending entries (each intent's sync makes the results
+// before it durable). An entry whose names no other entry of its batch uses
+// is decided by its names alone, looked for where its folder went when the
+// run renamed that folder later (the batch is walked last to first, so that
+// those renames are known). Entries sharing names get their result written
+// right after their rename, so after a kill only the first of them still
+// pending can have been attempted, and it is decided from the disk; the
+// later ones were not. (After a power failure their results may be lost
+// while their renames are done: those count as not done.)
 void ResolvePending(Run& run) {
-  for (std::size_t b = 0; b < run.batchStarts.size(); ++b) {
+  if (!HasPending(run)) return;
+  const std::vector<std::size_t> folderRenames = FolderRenames(run);
+  const auto decide = [&run, &folderRenames](std::size_t i) {
+    const Entry& entry = run.entries[i];
+    const std::string folder = FolderNow(run, folderRenames, i);
+    // A temporary name is unique to its entry: what stands there is the
+    // entry, unless it is the claim a run killed before the move made.
+    const auto temporary = run.temporaries.find(i);
+    if (temporary != run.temporaries.end() && JournalFiles::Exists(folder + temporary->second) &&
+        !IsRecordedClaim(run, i, folder, temporary->second))
+      return EntryState::Stranded;
+    if (Stands(run, i, folder, entry.oldName)) return EntryState::Failed;
+    return Stands(run, i, folder, entry.newName) ? EntryState::Renamed : EntryState::Failed;
+  };
+  for (std::size_t b = run.batchStarts.size(); b-- > 0;) {
     const std::size_t first = run.batchStarts[b];
     const std::size_t end = b + 1 < run.batchStarts.size() ? run.batchStarts[b + 1] : run.entries.size();
     if (std::none_of(run.states.begin() + static_cast<std::ptrdiff_t>(first),
                      run.states.begin() + static_cast<std::ptrdiff_t>(end),
                      [](EntryState s) { return s == EntryState::Pending; }))
       continue;
-    // Entries sharing names get their result written right after their
-    // rename, so of those still pending only the first can have been
-    // attempted; the later ones were not.
     const std::vector<bool> shared = SharedNames(run.entries, first, end - first);
+    for (std::size_t i = end; i-- > first;)
+      if (run.states[i] == EntryState::Pending && !shared[i - first])
+        run.states[i] = run.Refused(i) ? EntryState::Failed : decide(i);
     bool sharedAttempt = false;
     for (std::size_t i = first; i < end; ++i) {
       if (run.states[i] != EntryState::Pending) continue;
-      if (shared[i - first] && sharedAttempt) {
-        run.states[i] = EntryState::Failed;
-        continue;
-      }
-      sharedAttempt = sharedAttempt || shared[i - first];
-      const auto temporary = run.temporaries.find(i);
-      run.states[i] = StateOnDisk(run.entries[i], temporary == run.temporaries.end() ? std::string() : temporary->second);
+      run.states[i] = sharedAttempt || run.Refused(i) ? EntryState::Failed : decide(i);
+      sharedAttempt = true;
     }
   }
 }
 
+// What a recovery or an undo cut short left, read from the disk: an entry
+// standing under a temporary name it was given is there (Stranded); one that
+// left its temporary name has the name it stands under; and while an undo
+// was cut short, a renamed entry found back under its old name (its new one
+// free) counts as undone (kept under its old name).
+void Settle(Run& run) {
+  for (const auto& [index, temporary] : run.temporaries) {
+    if (run.Refused(index)) continue;
+    const Entry& entry = run.entries[index];
+    if (JournalFiles::Exists(entry.folder + temporary) && !IsRecordedClaim(run, index, entry.folder, temporary))
+      run.states[index] = EntryState::Stranded;
+    else if (run.states[index] == EntryState::Stranded && Stands(run, index, entry.folder, entry.oldName))
+      run.states[index] = EntryState::Failed;
+    else if (run.states[index] == EntryState::Stranded && Stands(run, index, entry.folder, entry.newName))
+      run.states[index] = EntryState::Renamed;
+  }
+  for (std::size_t i = 0; i < run.states.size() && run.undoBegun; ++i) {
+    if (run.Refused(i) || run.states[i] != EntryState::Renamed) continue;
+    const Entry& entry = run.entries[i];
+    if (Stands(run, i, entry.folder, entry.oldName) && !Stands(run, i, entry.folder, entry.newName))
+      run.states[i] = EntryState::Failed;
+  }
+}
+
 }  // namespace
+
+bool ReadJournalBytes(const std::string& data, JournalContents& contents, std::string& reason) {
+  Run counted;
+  Run run;
+  if (!ParseRun(data, counted, reason, false)) return false;
+  if (!ParseRun(data, run, reason)) return false;
+  contents = {run.entries.size(), counted.states.size(), run.Changed(), run.total, run.finished, run.undone,
+              static_cast<std::size_t>(std::count(run.refused.begin(), run.refused.end(), true))};
+  for (std::size_t b = 0; b < run.batchStarts.size(); ++b) {
+    const std::size_t first = run.batchStarts[b];
+    const std::size_t end = b + 1 < run.batchStarts.size() ? run.batchStarts[b + 1] : run.entries.size();
+    const std::vector<bool> shared = SharedNames(run.entries, first, end - first);
+    contents.shared += static_cast<std::size_t>(std::count(shared.begin(), shared.end(), true));
+  }
+  return true;
+}
 
 std::vector<std::string> RunFiles(const std::string& stateFolder) {
   std::vector<std::string> paths;
@@ -630,10 +879,16 @@ std::string JournalNotice(const std::string& stateFolder) {
   if (!JournalFiles::IsPrivateFolder(stateFolder, reason))
     return "The rename journals in " + stateFolder + " are not used: " + reason + ".";
   std::string skipped;
-  for (const RunName& run : ListRuns(stateFolder)) {
+  for (const RunName& name : ListRuns(stateFolder)) {
     JournalFiles::File file;
-    if (!file.Open(Paths::Join(stateFolder, run.name), JournalFiles::File::Mode::Read, reason))
-      skipped += "\n" + run.name + ": " + reason;
+    std::string data;
+    Run run;
+    // Only a journal that does not end with its mark is read whole here, as
+    // the search for an unfinished run reads it anyway; the others are read
+    // only when undone, and refused then if they must be.
+    if (!file.Open(Paths::Join(stateFolder, name.name), JournalFiles::File::Mode::Read, reason) ||
+        (EndMark(file) == 0 && (!file.ReadAll(data, reason) || !ParseRun(data, run, reason, false))))
+      skipped += "\n" + name.name + ": " + reason;
   }
   return skipped.empty() ? std::string() : "These rename journals were skipped:" + skipped;
 }
@@ -645,9 +900,10 @@ std::optional<std::string> NewestUndoableRun(const std::string& stateFolder) {
     Run run;
     std::string reason;
     if (!ReadHeld(held, path, run, reason, false) || run.undone) continue;
-    if (HasPending(run)) {
+    if (HasPending(run) || run.undoBegun) {
       if (!ReadHeld(held, path, run, reason)) continue;
       ResolvePending(run);
+      Settle(run);
     }
     if (run.Changed() > 0) return path;
   }
@@ -660,9 +916,12 @@ std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
     if (!held.file().IsOpen() || EndMark(held.file()) != 0) continue;
     Run run;
     std::string reason;
-    if (!ReadHeld(held, path, run, reason, false) || run.finished || !ReadHeld(held, path, run, reason)) continue;
+    if (!ReadHeld(held, path, run, reason, false) || (run.finished && !run.undoBegun) ||
+        !ReadHeld(held, path, run, reason))
+      continue;
     ResolvePending(run);
-    UnfinishedRun unfinished{path, run.Changed(), std::max(run.total, run.entries.size()), {}, 0};
+    Settle(run);
+    UnfinishedRun unfinished{path, run.Changed(), std::max(run.total, run.entries.size()), {}, 0, run.undoBegun};
     if (!run.entries.empty()) {
       unfinished.folder = run.entries.front().folder;
       std::unordered_set<std::string_view> folders;
@@ -674,21 +933,27 @@ std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
   return std::nullopt;
 }
 
+// Has the session's temporary names (durably) and claims recorded in the held
+// journal as entry `current`'s before they are made, as a run's writer does.
+void RecordNotices(HeldJournal& held, FileSystem::RenameSession& session, const std::size_t& current) {
+  session.SetTemporaryNameNotice([&held, &current](const std::string& temporary) {
+    std::string reason;
+    return held.file().WriteAll(TemporaryRecord(current, temporary), reason) && held.file().Sync(false, reason);
+  });
+  session.SetClaimNotice([&held, &current](const std::string& name, const FileSystem::ClaimIdentity& claim) {
+    std::string reason;
+    return held.file().WriteAll(ClaimRecord(current, name, claim), reason);
+  });
+}
+
 // A process killed while it renamed on a volume without the no-replace flag
-// can leave the empty file with which it claimed a name: for an entry stranded
-// under its temporary name, the claim that keeps both of its names (one
-// spelling on a case-folding volume) taken; for an entry that kept its old
-// name, the claim of the temporary name it never reached.
-void ClearLeftoverClaims(const Run& run, std::size_t index) {
-  const Entry& entry = run.entries[index];
-  if (run.states[index] == EntryState::Stranded) {
-    for (const std::string* name : {&entry.oldName, &entry.newName})
-      FileSystem::RemoveLeftoverClaim(entry.folder + *name);
-    return;
-  }
-  const auto temporary = run.temporaries.find(index);
-  if (temporary != run.temporaries.end() && LeftoverClaimAtTemporary(entry, temporary->second))
-    FileSystem::RemoveLeftoverClaim(entry.folder + temporary->second);
+// can leave the empty entry with which it claimed a name. Only claims the
+// journal recorded go, and only while they are still the same empty entry:
+// an empty file the user put under such a name stays.
+void RemoveRecordedClaims(const Run& run) {
+  for (const Run::Claim& claim : run.claims)
+    if (!run.Refused(claim.index))
+      FileSystem::RemoveClaimIfUnchanged(run.entries[claim.index].folder + claim.name, claim.identity);
 }
 
 UndoResult UndoRun(const std::string& path) {
@@ -698,22 +963,54 @@ UndoResult UndoRun(const std::string& path) {
   if (!ReadHeld(held, path, run, result.error)) return result;
   if (run.undone) return result.error = "this rename was undone already", result;
   ResolvePending(run);
+  Settle(run);  // what an undo cut short did counts as done then, not now
+  RemoveRecordedClaims(run);
 
+  // The undo is journaled as a run is: begun (durably) before its first
+  // rename, the temporary names and claims of the entry being undone before
+  // they are made, and the entries undone so far (as kept under their old
+  // names) every so many entries, so that a kill is resumed exactly. A
+  // journal that cannot take this does not keep the names from coming back.
+  std::string ignored;
+  AppendMark(held, kUndoBegun, ignored);
+  std::size_t current = 0;
   FileSystem::RenameSession session;
+  RecordNotices(held, session, current);
+  std::size_t chunkEnd = run.entries.size();
+  const auto recordUndone = [&](std::size_t from) {
+    if (from == chunkEnd) return;
+    held.file().WriteAll(StatesRecord(run, from, chunkEnd), ignored);
+    chunkEnd = from;
+  };
   for (std::size_t i = run.entries.size(); i-- > 0;) {
+    if (chunkEnd - i > kUndoRecordEvery) recordUndone(i + 1);
     const Entry& entry = run.entries[i];
     const EntryState state = run.states[i];
-    ClearLeftoverClaims(run, i);
+    if (run.Refused(i)) {
+      ++result.errors;
+      continue;
+    }
     if (state != EntryState::Renamed && state != EntryState::Stranded) continue;
+    current = i;
     const std::string& from = state == EntryState::Stranded ? run.temporaries[i] : entry.newName;
     const FileSystem::RenameResult renamed = session.Rename(entry.folder, from, entry.oldName);
     if (renamed == FileSystem::RenameResult::Renamed) {
       ++result.undone;
+      run.states[i] = EntryState::Failed;
     } else {
       ++result.errors;
       FileSystem::NoteFailure(result.failed, entry.folder, from, entry.oldName, renamed);
       if (!session.StrandedName().empty()) result.stranded.push_back(entry.folder + session.StrandedName());
     }
+  }
+  recordUndone(0);
+  // Nothing found where the run left it (its folder moved, its volume gone):
+  // the run stays as it was, to be undone when its files are back.
+  if (result.undone == 0 && result.errors > 0) {
+    result.keptUndoable = true;
+    std::string reason;
+    AppendMark(held, kFinished, reason, StatesRecord(run, 0, run.states.size()));
+    return result;
   }
   std::string reason;
   if (!AppendMark(held, kUndone, reason)) result.error = "the undo could not be recorded: " + reason;
@@ -725,15 +1022,24 @@ bool KeepRun(const std::string& path, std::string& reason) {
   Run run;
   if (!ReadHeld(held, path, run, reason)) return false;
   ResolvePending(run);
+  RemoveRecordedClaims(run);
   FileSystem::RenameSession session;
+  std::size_t current = 0;
+  RecordNotices(held, session, current);
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
-    ClearLeftoverClaims(run, i);
-    if (run.states[i] != EntryState::Stranded) continue;
+    if (run.Refused(i) || run.states[i] != EntryState::Stranded) continue;
+    current = i;
     const Entry& entry = run.entries[i];
-    if (session.Rename(entry.folder, run.temporaries[i], entry.newName) != FileSystem::RenameResult::Renamed)
-      session.Rename(entry.folder, run.temporaries[i], entry.oldName);
+    using FileSystem::RenameResult;
+    if (session.Rename(entry.folder, run.temporaries[i], entry.newName) == RenameResult::Renamed)
+      run.states[i] = EntryState::Renamed;
+    else if (session.Rename(entry.folder, run.temporaries[i], entry.oldName) == RenameResult::Renamed)
+      run.states[i] = EntryState::Failed;
   }
-  return AppendMark(held, kFinished, reason);
+  // How every entry was decided is recorded with the mark: a later undo
+  // takes these states and never the disk's, which the user may have
+  // changed by hand since.
+  return AppendMark(held, kFinished, reason, StatesRecord(run, 0, run.states.size()));
 }
 
 }  // namespace Journal

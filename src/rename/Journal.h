@@ -29,7 +29,12 @@
 // uses (chains such as b->c, a->b, and changes of letter case) are written at
 // once after its rename, so that after a kill -9 the state of every entry is
 // known: from the journal, and for entries of the one unconfirmed batch from
-// what is on disk.
+// what is on disk. Each name a rename claims with an empty entry (where the
+// volume refuses the no-replace flag) is recorded before anything is renamed
+// onto it; only such a claim, still the same empty entry, is ever removed.
+// An undo is journaled too (begun, its claims and temporary names, its
+// progress), so that one cut short is found and resumed. Names read back get
+// a rename's checks; an entry that fails them is never acted on.
 //
 // A journal is locked (flock; LockFileEx in the Windows build) while a run
 // writes it or an undo works on it; other processes leave it alone then.
@@ -104,6 +109,25 @@ class Writer {
   // The number of renames the run will attempt, recorded with the first
   // intent (the "<total>" of an unfinished run).
   void SetTotal(std::size_t total) { total_ = total; }
+
+  // The write-ahead protocol of a run; the writer decides what is written
+  // when. Per batch: Intend (its intended renames, durable before any of them
+  // is attempted); per entry, in the batch's order, Attempt before its rename
+  // and Done with its result after it; then EndBatch, which writes the
+  // batch's results. The result of an entry whose names another entry of its
+  // batch also uses (chains such as b->c, a->b, and changes of letter case)
+  // is written by Done at once, since the disk cannot tell it afterwards.
+  // Watch has the session's temporary names and claims recorded, as the
+  // attempted entry's, before they are made. False with the reason when
+  // something could not be written: the run stops before its next rename.
+  bool Intend(const std::vector<EntryView>& batch, std::string& reason);
+  void Watch(FileSystem::RenameSession& session);
+  void Attempt();
+  bool Done(EntryState state, const std::string& temporary, std::string& reason);
+  bool EndBatch(std::string& reason);
+
+  // The records themselves (the protocol above writes them; tests make the
+  // journal of a run cut short with them).
   // The intended renames of the next batch, durable when this returns true.
   bool WriteIntent(const std::vector<EntryView>& batch, std::string& reason);
   // Results of entries first..first+states.size()-1 (numbered across the
@@ -114,6 +138,12 @@ class Writer {
   // The temporary name entry `index` is about to be moved to, durable when
   // this returns true.
   bool WriteTemporary(std::size_t index, const std::string& temporary, std::string& reason);
+  // A name entry `index` claimed (an empty entry made where the volume
+  // refuses the no-replace flag), written before anything is renamed onto
+  // it; only a recorded claim is ever removed by a later undo or recovery.
+  // Not synced: a claim that a power cut loses stays, an empty entry.
+  bool WriteClaim(std::size_t index, const std::string& name, const FileSystem::ClaimIdentity& claim,
+                  std::string& reason);
   // Marks the run finished (durably) and closes the journal.
   bool Finish(std::string& reason);
 
@@ -124,6 +154,16 @@ class Writer {
   std::string lastFolder_;  // the folder of the last entry written
   std::size_t written_ = 0;  // entries written so far
   std::size_t total_ = 0;
+  // The batch under way: its first entry, which of its entries share names,
+  // the results so far and the temporary names of the Stranded ones.
+  std::size_t batchFirst_ = 0;
+  std::vector<bool> shared_;
+  std::vector<EntryState> states_;
+  std::vector<std::string> temporaries_;
+  std::size_t attempted_ = 0;  // the entry being renamed, numbered across the run
+  // Set when a temporary name or claim could not be recorded.
+  bool noticeFailed_ = false;
+  std::string noticeReason_;
 };
 
 // The journals in the state folder, newest first (none without a folder,
@@ -132,7 +172,8 @@ std::vector<std::string> RunFiles(const std::string& stateFolder);
 
 // What the start-up says once about journals it cannot trust: the state
 // folder (another user's, writable by others) or single journals (not a
-// regular file, another user's, too large). Empty when all is well.
+// regular file, another user's, too large, damaged: a record that announces
+// more than the file holds). Empty when all is well.
 std::string JournalNotice(const std::string& stateFolder);
 
 // The newest run that is not undone and renamed at least one entry, skipping
@@ -147,9 +188,13 @@ struct UnfinishedRun {
   std::size_t total = 0;
   std::string folder;             // the folder of its first entry (ends with the delimiter)
   std::size_t otherFolders = 0;   // how many other folders its entries lie in
+  // Not the run but an undo of it was cut short ("The last undo did not
+  // finish"); `changed` counts the names still changed.
+  bool undoCut = false;
 };
-// The newest journal that is neither finished nor undone and that no running
-// process holds, with its pending entries decided from the disk.
+// The newest journal that is neither finished nor undone, or whose undo was
+// cut short, and that no running process holds, with its pending entries
+// decided from the disk.
 std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder);
 
 struct UndoResult {
@@ -163,18 +208,39 @@ struct UndoResult {
   // Set when nothing could be done at all (journal unreadable, held by
   // another process, already undone); counts are then 0.
   std::string error;
+  // No entry could be undone (errors only: the folder moved, the volume
+  // gone): the run was not marked undone and can be undone again later.
+  bool keptUndoable = false;
 };
 
 // Renames every entry the run changed back, last to first, never replacing
 // anything: an entry whose new name is gone or whose old name is taken again
 // counts as an error and stays as it is. An entry left under a temporary
-// name gets its old name back. The run is then marked undone (and finished).
+// name gets its old name back. The run is then marked undone (and finished),
+// unless no entry could be undone at all (its folder moved, its volume gone):
+// then the run stays undoable (`keptUndoable`).
 UndoResult UndoRun(const std::string& path);
 
 // "No" to the start-up question: the run is marked finished and its names are
 // kept; an entry left under a temporary name is given its new name (or, when
-// that is taken, its old one). False with a reason when the journal cannot be
-// written.
+// that is taken, its old one). Every entry's state is recorded with the mark,
+// so that a later undo never acts on what the user changed by hand since.
+// False with a reason when the journal cannot be written.
 bool KeepRun(const std::string& path, std::string& reason);
+
+// What a journal's bytes tell, read as the start-up reads them, without
+// looking at the disk: the fuzz target's way in. False with the reason when
+// they are refused.
+struct JournalContents {
+  std::size_t entries = 0;         // read with their names
+  std::size_t countedEntries = 0;  // counted only, as a quick read does
+  std::size_t changed = 0;
+  std::size_t total = 0;
+  bool finished = false;
+  bool undone = false;
+  std::size_t refused = 0;  // entries whose names fail a rename's checks
+  std::size_t shared = 0;   // entries sharing a name within their batch
+};
+bool ReadJournalBytes(const std::string& data, JournalContents& contents, std::string& reason);
 
 }  // namespace Journal

@@ -178,8 +178,6 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
   try {
     run.undoLines.reserve(entries.size());
     FileSystem::RenameSession session;
-    std::size_t current = 0;  // the step being taken, numbered across the run
-    bool temporaryRecorded = true;
     const RenamePlan::Plan plan = RenamePlan::PlanRenames(entries, JournalFiles::ProcessId());
     const auto total = static_cast<std::size_t>(std::count_if(
         entries.begin(), entries.end(), [](const PreviewEntry& e) { return e.newName != e.oldName; }));
@@ -195,18 +193,13 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
     };
     if (journal) {
       journal->SetTotal(plan.steps.size());
-      session.SetTemporaryNameNotice([&](const std::string& temporary) {
-        temporaryRecorded = journal->WriteTemporary(current, temporary, reason);
-        return temporaryRecorded;
-      });
+      journal->Watch(session);
     }
 
     std::vector<Journal::EntryView> batch;
     std::vector<const RenamePlan::Planned*> sources;
     std::vector<const std::string*> folders;  // each entry's folder, with the delimiter
     std::deque<std::string> batchFolders;     // the batch's views point into it
-    std::vector<Journal::EntryState> states;
-    std::vector<std::string> temporaries;
     std::size_t next = 0;
     std::size_t batchLimit = kFirstBatch;
     while (!run.stopped && !cancelled()) {
@@ -227,41 +220,29 @@ RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* jou
         folders.push_back(&batchFolders.back());
       }
       if (batch.empty()) break;
-      if (journal && !journal->WriteIntent(batch, reason)) {
+      if (journal && !journal->Intend(batch, reason)) {
         stop();
         break;
       }
-      const std::vector<bool> shared = journal ? Journal::SharedNames(batch) : std::vector<bool>(batch.size());
-      states.assign(batch.size(), Journal::EntryState::Failed);
-      temporaries.clear();
-      const std::size_t first = current;
-      for (std::size_t i = 0; i < batch.size(); ++i, ++current) {
-        // The entries not reached keep their names; their results stay
-        // unwritten and are read from the disk, as after a stop.
-        if (cancelled()) {
-          states.resize(i);
-          break;
-        }
+      for (std::size_t i = 0; i < batch.size(); ++i) {
+        // The entries not reached keep their names; EndBatch records them
+        // so, as after a stop.
+        if (cancelled()) break;
+        if (journal) journal->Attempt();
         const RenamePlan::Planned& planned = *sources[i];
-        states[i] = RenameStep(session, *folders[i], planned, entries[planned.entry], build, run, splitFailed);
+        const Journal::EntryState state =
+            RenameStep(session, *folders[i], planned, entries[planned.entry], build, run, splitFailed);
         if (planned.step != RenamePlan::Step::Whole) inCycle = planned.step == RenamePlan::Step::ToTemporary;
         if (planned.step != RenamePlan::Step::ToTemporary) ++entriesDone;
         if (control) control->done.store(entriesDone, std::memory_order_relaxed);
-        const bool strandedHere = states[i] == Journal::EntryState::Stranded;
-        if (strandedHere) temporaries.push_back(run.stranded.back().substr(folders[i]->size()));
-        const bool recorded =
-            !shared[i] || journal->WriteResults(current, {states[i]},
-                                                strandedHere ? std::vector<std::string>{temporaries.back()}
-                                                             : std::vector<std::string>{},
-                                                reason);
-        if (!recorded || !temporaryRecorded) {
-          states.resize(i + 1);
-          ++current;
+        const std::string temporary =
+            state == Journal::EntryState::Stranded ? run.stranded.back().substr(folders[i]->size()) : std::string();
+        if (journal && !journal->Done(state, temporary, reason)) {
           stop();
           break;
         }
       }
-      if (journal && !journal->WriteResults(first, states, temporaries, reason) && !run.stopped) stop();
+      if (journal && !journal->EndBatch(reason) && !run.stopped) stop();
       batchLimit = std::min(2 * batchLimit, kLargestBatch);
     }
     // A run cut short is finished too: what was not attempted kept its name.

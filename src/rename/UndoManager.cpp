@@ -69,10 +69,15 @@ void UndoManager::OfferUndoOfUnfinishedRun() {
     else if (unfinished->otherFolders > 1)
       where += QStringLiteral(" and %1 other folders").arg(unfinished->otherFolders);
   }
+  // An undo cut short asks the same question about the names it left changed.
+  const QString question =
+      unfinished->undoCut
+          ? QStringLiteral("The last undo did not finish: %1 of %2 names are still changed%3. Undo these changes?")
+          : QStringLiteral("The last rename did not finish: %1 of %2 names were changed%3. Undo these changes?");
   const DialogAnswer answer = ShowMessage(
       services_.DialogParent(),
       {QStringLiteral("Confirm"),
-       QStringLiteral("The last rename did not finish: %1 of %2 names were changed%3. Undo these changes?")
+       question
            .arg(unfinished->changed)
            .arg(unfinished->total)
            .arg(where),
@@ -97,9 +102,9 @@ void UndoManager::RecordRun(const RenameEngine::RenameRun& run) {
     ShowError(FromBytes(error));
 }
 
-// The undo works in the background, so that the window repaints; it cannot
-// be cancelled part way (its journal would not say what it did), so the busy
-// pane offers no Cancel and its bar only shows that work goes on.
+// The undo works in the background, so that the window repaints; it offers
+// no Cancel (an undo cut short by a kill is found and resumed at the next
+// start), and the busy pane's bar only shows that work goes on.
 void UndoManager::UndoRun(const std::string& journalPath) {
   services_.ShowStatus(QStringLiteral("Undoing rename..."));
   services_.LockForBackgroundWork(true, false);
@@ -124,17 +129,24 @@ void UndoManager::FinishUndo(const Journal::UndoResult& result) {
   emit UndoableRunsChanged();
   if (!result.error.empty()) ShowError(FromBytes(result.error));
   ShowStranded(services_.DialogParent(), result.stranded);
-  ShowFailed(services_.DialogParent(), result.failed, true);
+  ShowFailed(services_.DialogParent(), result.failed, true, result.keptUndoable);
 }
 
 void UndoManager::ShowStranded(QWidget* parent, const std::vector<std::string>& stranded) {
   if (!stranded.empty()) ShowErrorMessage(parent, FromBytes(RenameEngine::StrandedText(stranded)));
 }
 
-void UndoManager::ShowFailed(QWidget* parent, const std::vector<FileSystem::FailedRename>& failed, bool undo) {
+// An undo that changed nothing says why above its list: the run was kept to
+// be undone again once its files are back.
+void UndoManager::ShowFailed(QWidget* parent, const std::vector<FileSystem::FailedRename>& failed, bool undo,
+                             bool keptUndoable) {
   if (failed.empty()) return;
-  const QString headline = undo ? QStringLiteral("These files or folders could not be given their old names back:")
-                                : QStringLiteral("These files or folders could not be renamed:");
+  const QString headline =
+      keptUndoable ? QStringLiteral("Nothing could be undone: none of these files or folders is where the rename "
+                                    "left it (was the folder moved, or its volume removed?). The rename can be "
+                                    "undone again later.")
+      : undo       ? QStringLiteral("These files or folders could not be given their old names back:")
+                   : QStringLiteral("These files or folders could not be renamed:");
   ShowListWindow(parent, undo ? QStringLiteral("Undo last rename") : QStringLiteral("Rename"), headline,
                  FromBytes(FailedRenamesText(failed, failed.size())));
 }

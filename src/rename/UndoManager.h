@@ -50,7 +50,8 @@ class UndoManager : public QObject {
   static void ShowStranded(QWidget* parent, const std::vector<std::string>& stranded);
   // The list of entries a run (or, `undo`, its undo) could not rename, each
   // with its reason, in a window that does not block; nothing when none.
-  static void ShowFailed(QWidget* parent, const std::vector<FileSystem::FailedRename>& failed, bool undo);
+  static void ShowFailed(QWidget* parent, const std::vector<FileSystem::FailedRename>& failed, bool undo,
+                         bool keptUndoable = false);
 
  signals:
   // A run was recorded or undone: whether one can be undone may have changed.

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -35,6 +36,7 @@
 #endif
 #if QUILLON_TEST_PROCESSES
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -45,8 +47,10 @@ namespace {
 #if QUILLON_TEST_FUSE
 
 // The suite runs itself again under strace for the fault tests: with these
-// variables set, the process does one journaled rename and exits at once.
+// variables set, the process does one journaled rename (or one undo) and
+// exits at once.
 const int kHelperRun = [] {
+  if (const char* undo = std::getenv("QUILLON_HELPER_UNDO")) ::_exit(static_cast<int>(Journal::UndoRun(undo).undone));
   const char* folder = std::getenv("QUILLON_HELPER_FOLDER");
   if (!folder) return 0;
   Journal::Writer journal;
@@ -69,7 +73,8 @@ std::map<std::string, std::string> Contents(const std::string& folder) {
   std::map<std::string, std::string> contents;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     std::ifstream in(entry.path());
-    contents[NameOf(entry.path())] = std::string(std::istreambuf_iterator<char>(in), {});
+    contents[NameOf(entry.path())] =
+        entry.is_directory() ? "(folder)" : std::string(std::istreambuf_iterator<char>(in), {});
   }
   return contents;
 }
@@ -172,6 +177,56 @@ TEST_F(JournalTest, EntriesChangedSinceTheRunFailAndReplaceNothing) {
   EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{{"A2", "a"}, {"a", "user's new a"}, {"c", "c"}}));
 }
 
+// Recovery decides from what was written and the disk, never from a guess.
+// Results a kill cut off: the files of d (renamed to d2 after them) are
+// found there. No: the entry not
+// reached, renamed by hand later, is left alone by the undo. The folder moved
+// away: nothing undone, the run stays undoable and says why.
+TEST_F(JournalTest, RecoveryDecidesFromWhatWasWritten) {
+  namespace fs = std::filesystem;
+  const std::string f = Paths::WithTrailingDelimiter(files), d = f + "d" + Paths::Delimiter();
+  dir.MakeFolder("files/d");
+  std::deque<std::string> names;  // the views point into it
+  std::vector<Journal::EntryView> batch;
+  for (int i = 0; i < 100; ++i) {
+    const std::string& name = names.emplace_back(std::to_string(i));
+    dir.WriteFile("files/d/" + name, name);
+    batch.push_back({d, name, names.emplace_back(name + "x")});
+  }
+  const auto before = Contents(files);
+  batch.push_back({f, "d", "d2"});
+  std::string reason;
+  const auto cutShort = [&](const std::vector<Journal::EntryView>& entries, std::size_t done) {
+    Journal::Writer journal;
+    EXPECT_TRUE(journal.Open(state, reason) && journal.Intend(entries, reason)) << reason;
+    for (const auto& e : std::vector(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(done)))
+      fs::rename(std::string(e.folder) + std::string(e.oldName), std::string(e.folder) + std::string(e.newName));
+    return journal.Path();
+  };
+  const std::string cut = cutShort(batch, batch.size());
+  const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state);
+  EXPECT_TRUE(found && found->path == cut && found->changed == 101) << (found ? found->changed : 0);
+  EXPECT_EQ(Journal::UndoRun(cut).undone, 101u);
+  EXPECT_EQ(Contents(files), before);
+  EXPECT_EQ(Contents(d).size(), 100u);
+  for (const auto& [name, content] : Contents(d)) EXPECT_EQ(name, content);
+
+  for (const bool moved : {false, true}) {
+    const std::string x = moved ? "p" : "x", z = moved ? "q" : "z";
+    Make(x), Make(z);
+    const std::string kept = cutShort({{f, x, "y" + x}, {f, z, "w"}}, 1);
+    ASSERT_TRUE(Journal::KeepRun(kept, reason)) << reason;
+    fs::rename(moved ? files : f + z, moved ? files + "-moved" : f + "w");
+    const Journal::UndoResult undo = Journal::UndoRun(kept);
+    EXPECT_EQ(std::make_pair(undo.undone, undo.errors), std::make_pair(std::size_t(!moved), std::size_t(moved)));
+    EXPECT_EQ(undo.keptUndoable, moved);
+    EXPECT_EQ(Journal::NewestUndoableRun(state) == kept, moved);
+    if (moved) fs::rename(files + "-moved", files);
+    EXPECT_EQ(Journal::UndoRun(kept).undone, moved ? 1u : 0u);
+    EXPECT_TRUE(fs::exists(f + x) && fs::exists(f + "w"));
+  }
+}
+
 TEST_F(JournalTest, KeepsTheTwentyNewestRunsAndSaysWhyNoneCanBeCreated) {
   std::string reason;
   for (int i = 0; i < 23; ++i) {
@@ -259,6 +314,40 @@ TEST_F(JournalTest, AnUnfinishedRunIsFoundKeptAndUndone) {
 }
 
 #if QUILLON_TEST_CLAIMS
+FileSystem::ClaimIdentity IdentityOf(const std::string& path) {
+  struct stat st {};
+  ::lstat(path.c_str(), &st);
+  return {st.st_dev, st.st_ino, std::uint64_t(st.st_ctim.tv_sec) * 1000000000u + std::uint64_t(st.st_ctim.tv_nsec)};
+}
+
+// Stranded entries whose old names hold empty files: P's the user's own, Q's
+// the run's recorded claim, R's a recorded claim the user replaced by an
+// empty file of their own; S was killed between claiming s2 and the rename.
+// Only recorded claims that are still the same empty file go.
+TEST_F(JournalTest, OnlyRecordedClaimsThatAreUnchangedAreRemoved) {
+  const std::string f = Paths::WithTrailingDelimiter(files);
+  std::string path, reason;
+  {
+    Journal::Writer journal;
+    ASSERT_TRUE(journal.Open(state, reason) &&
+                journal.WriteIntent({{f, "P", "p"}, {f, "Q", "q"}, {f, "R", "r"}, {f, "S", "s2"}}, reason));
+    path = journal.Path();
+    for (const std::string name : {"P", "Q", "R", "s2"}) {
+      dir.WriteFile("files/" + name, "");
+      if (name != "P") journal.WriteClaim(name == "s2" ? 3 : name[0] - 'P', name, IdentityOf(f + name), reason);
+    }
+    for (const std::string name : {"t0", "t1", "t2", "S"}) dir.WriteFile("files/" + name, name);
+    using State = Journal::EntryState;
+    journal.WriteResults(0, {State::Stranded, State::Stranded, State::Stranded}, {"t0", "t1", "t2"}, reason);
+  }
+  std::filesystem::remove(f + "R");
+  dir.WriteFile("files/R", "");
+  const Journal::UndoResult undo = Journal::UndoRun(path);
+  EXPECT_EQ(std::make_pair(undo.undone, undo.errors), std::make_pair(std::size_t(1), std::size_t(2)));
+  EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{
+                                 {"P", ""}, {"Q", "t1"}, {"R", ""}, {"S", "S"}, {"t0", "t0"}, {"t2", "t2"}}));
+}
+
 // A kill between claiming the temporary name (an empty file, where the volume
 // refuses the no-replace flag) and moving the entry there leaves the entry
 // under its old name: nothing was changed, the claim goes, and the entry, even
@@ -276,6 +365,7 @@ TEST_F(JournalTest, AClaimLeftAtTheTemporaryNameIsNotTheEntry) {
       ASSERT_TRUE(journal.WriteIntent({{Paths::WithTrailingDelimiter(files), "PHOTO.JPG", "photo.jpg"}}, reason));
       ASSERT_TRUE(journal.WriteTemporary(0, temporary, reason));
       dir.WriteFile("files/" + temporary, "");
+      ASSERT_TRUE(journal.WriteClaim(0, temporary, IdentityOf(files + "/" + temporary), reason));
     }
     const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state);
     ASSERT_TRUE(found.has_value());
@@ -440,7 +530,8 @@ TEST_F(JournalTest, CyclesKilledAtAnyPointAreUndoneExactly) {
   }
   const auto before = Contents(files);
   for (int kill = 0; kill < 6; ++kill) {
-    const int killAfter = int(random() % groups);
+    // Not too near the end: a kill after the run's last record is no kill.
+    const int killAfter = int(random() % (groups - groups / 10));
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -514,6 +605,49 @@ TEST(JournalFaultTest, ACaseChangeStuckUnderItsTemporaryNameIsReportedAndRestore
     EXPECT_EQ(Journal::UndoRun(*run).undone, 1u);
     EXPECT_EQ(listing(), std::vector<std::string>{"PHOTO.JPG"}) << fault.inject;
     std::filesystem::remove(file);
+  }
+}
+
+// An undo, of a finished run or as the recovery of one cut short, killed on
+// a volume that refuses the no-replace flag (exFAT through FUSE) between
+// claiming an old name and the rename onto it: the next start reports the
+// undo cut short with the names still changed on disk, and undoing again
+// brings those back, the claim gone.
+TEST(JournalFaultTest, AKillDuringUndoOrRecoveryIsResumedExactly) {
+  ExfatMount volume;
+  if (!volume.ok()) GTEST_SKIP() << volume.whyNot();
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
+  TempDir state;
+  const std::string folder = volume.path() + "/";
+  const std::string names[] = {"f0", "g0", "f1", "g1", "f2", "g2", "f3", "g3", "f4", "g4", "f5", "g5"};
+  for (const bool finished : {true, false}) {
+    std::vector<PreviewEntry> entries;
+    std::vector<Journal::EntryView> batch;
+    for (std::size_t i = 0; i < std::size(names); i += 2) {
+      std::ofstream(folder + names[i]) << names[i];
+      entries.push_back({names[i + 1], names[i], volume.path()});
+      batch.push_back({folder, names[i], names[i + 1]});
+    }
+    const auto before = Contents(volume.path());
+    std::string path, reason;
+    {
+      Journal::Writer journal;
+      ASSERT_TRUE(journal.Open(state.path(), reason)) << reason;
+      path = journal.Path();
+      if (finished) RenameEngine::PerformRenames(entries, journal);
+      if (!finished && journal.Intend(batch, reason))  // renamed by hand after the intents: a run cut short
+        for (const auto& e : entries) std::filesystem::rename(e.path + "/" + e.oldName, e.path + "/" + e.newName);
+    }
+    // Each rename here is a refused renameat2, a claim, then renameat: the
+    // third undo rename is killed on its way in, its claim made.
+    std::system(("QUILLON_HELPER_UNDO='" + path + "' strace -f -qq -o /dev/null -e trace=renameat " +
+                 "-e inject=renameat:signal=SIGKILL:when=3 /proc/" + std::to_string(::getpid()) + "/exe").c_str());
+    const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state.path());
+    EXPECT_TRUE(found && found->path == path && found->undoCut && found->changed == 4) << finished;
+    const Journal::UndoResult undo = Journal::UndoRun(path);
+    EXPECT_TRUE(undo.undone == 4 && undo.errors == 0) << finished;
+    EXPECT_EQ(Contents(volume.path()), before) << finished;
+    EXPECT_EQ(Journal::FindUnfinishedRun(state.path()), std::nullopt);
   }
 }
 

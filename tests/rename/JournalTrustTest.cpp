@@ -7,10 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #if QUILLON_TEST_SYMLINKS || QUILLON_TEST_OTHER_USER || QUILLON_TEST_STRACE || QUILLON_TEST_MODES
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -52,6 +54,18 @@ struct JournalTrust : ::testing::Test {
     return journal.Path();
   }
 };
+
+// A record as the writer makes it: type, length, payload, the CRC-32 of
+// all three; numbers little-endian.
+std::string Record(char type, const std::string& payload) {
+  std::string record = type + std::string(4, '\0') + payload;
+  std::uint32_t crc = 0xFFFFFFFFu, length = static_cast<std::uint32_t>(payload.size());
+  for (int i = 0; i < 4; ++i) record[1 + i] = static_cast<char>(length >> (8 * i));
+  for (unsigned char c : record)
+    for (int k = (crc ^= c, 0); k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+  for (int i = 0; i < 4; ++i) record += static_cast<char>((crc ^ 0xFFFFFFFFu) >> (8 * i));
+  return record;
+}
 
 #if QUILLON_TEST_MODES
 mode_t ModeOf(const std::string& path) {
@@ -96,6 +110,45 @@ TEST_F(JournalTrust, JournalsThatCannotBeTrustedAreSkippedAndNamed) {
   EXPECT_EQ(Journal::JournalNotice(state), "These rename journals were skipped:" + named);
   for (int i = 0; i < 25; ++i) Run("n" + std::to_string(i));
   EXPECT_EQ(Journal::RunFiles(state).size(), Journal::kKeptRuns + files);  // the planted files stay
+}
+
+// Journals whose records announce more than their bytes hold (a huge count
+// or total, a state no writer writes) are refused and named, never read into
+// memory; names that would lead out of their folder (planted in a journal,
+// or read from the results) are never acted on: undo counts them as errors.
+TEST_F(JournalTrust, HostileJournalsAreRefusedAndTheirNamesNeverActedOn) {
+  const std::string unfinished = Run("u", false), f = Paths::WithTrailingDelimiter(files);
+  std::string named, reason;
+  for (int kind = 0; kind < 3; ++kind) {
+    Journal::Writer journal;
+    ASSERT_TRUE(journal.Open(state, reason)) << reason;
+    if (kind == 1) journal.SetTotal(std::size_t(1) << 62);
+    if (kind < 2) journal.WriteIntent({{f, "a", "b"}}, reason);
+    if (kind == 0) journal.WriteResults(0, {Journal::EntryState(9)}, {}, reason);
+    if (kind == 2) std::ofstream(journal.Path(), std::ios::app | std::ios::binary)
+        << Record('I', std::string(8, '\0') + "\xff\xff\xff\x7f" + std::string(12, '\0'));
+    named = "\n" + fs::path(journal.Path()).filename().string() + ": damaged journal" + named;
+  }
+  const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state);
+  EXPECT_TRUE(found && found->path == unfinished && Journal::NewestUndoableRun(state) == unfinished);
+  EXPECT_EQ(Journal::JournalNotice(state), "These rename journals were skipped:" + named);
+  for (int i = 0; i < 3; ++i) fs::remove(Journal::RunFiles(state).front());
+
+  // Stranded between ../V/x and ../V/y; stranded at ../V/t; renamed to "..";
+  // renamed in a relative folder. Each name once stood empty, as a claim.
+  dir.MakeFolder("V");
+  for (const char* name : {"V/x", "V/y", "V/t", "files/k", "files/k2"}) dir.WriteFile(name, "");
+  auto journal = std::make_unique<Journal::Writer>();
+  const std::string path = journal->Open(state, reason) ? journal->Path() : reason;
+  journal->WriteIntent({{f, "../V/x", "../V/y"}, {f, "k", "K"}, {f, "..", "k2"}, {"files/", "k2", "z"}}, reason);
+  using State = Journal::EntryState;
+  journal->WriteResults(0, {State::Stranded, State::Stranded, State::Renamed, State::Renamed}, {"t0", "../V/t"}, reason);
+  journal.reset();
+  const std::optional<Journal::UnfinishedRun> planted = Journal::FindUnfinishedRun(state);
+  EXPECT_TRUE(planted && planted->path == path && planted->changed == 0) << path;
+  const Journal::UndoResult undo = Journal::UndoRun(path);
+  EXPECT_EQ(undo.undone * 10 + undo.errors, 4u);
+  for (const char* name : {"V/x", "V/y", "V/t", "files/k", "files/k2"}) EXPECT_TRUE(fs::exists(dir / name)) << name;
 }
 
 #if QUILLON_TEST_OTHER_USER
