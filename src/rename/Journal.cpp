@@ -956,7 +956,7 @@ void RemoveRecordedClaims(const Run& run) {
       FileSystem::RemoveClaimIfUnchanged(run.entries[claim.index].folder + claim.name, claim.identity);
 }
 
-UndoResult UndoRun(const std::string& path) {
+UndoResult UndoRun(const std::string& path, RenameEngine::RunControl* control) {
   UndoResult result;
   HeldJournal held(path, HeldJournal::Mode::Append);
   Run run;
@@ -977,6 +977,11 @@ UndoResult UndoRun(const std::string& path) {
   FileSystem::RenameSession session;
   RecordNotices(held, session, current);
   std::size_t chunkEnd = run.entries.size();
+  if (control)
+    control->total = static_cast<std::size_t>(std::count_if(run.states.begin(), run.states.end(), [](EntryState s) {
+      return s == EntryState::Renamed || s == EntryState::Stranded;
+    }));
+  std::size_t tried = 0;
   const auto recordUndone = [&](std::size_t from) {
     if (from == chunkEnd) return;
     held.file().WriteAll(StatesRecord(run, from, chunkEnd), ignored);
@@ -992,6 +997,7 @@ UndoResult UndoRun(const std::string& path) {
     }
     if (state != EntryState::Renamed && state != EntryState::Stranded) continue;
     current = i;
+    if (control) control->done.store(++tried, std::memory_order_relaxed);
     const std::string& from = state == EntryState::Stranded ? run.temporaries[i] : entry.newName;
     const FileSystem::RenameResult renamed = session.Rename(entry.folder, from, entry.oldName);
     if (renamed == FileSystem::RenameResult::Renamed) {

@@ -3,6 +3,7 @@
 #include "platform/Build.h"
 #include "platform/FileSystem.h"
 #include "platform/JournalFiles.h"
+#include "rename/RunControl.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -219,7 +220,9 @@ struct UndoResult {
 // name gets its old name back. The run is then marked undone (and finished),
 // unless no entry could be undone at all (its folder moved, its volume gone):
 // then the run stays undoable (`keptUndoable`).
-UndoResult UndoRun(const std::string& path);
+// With `control`, how far the undo has got is reported there (an undo is
+// not cancelled part way: its cancel request is not read).
+UndoResult UndoRun(const std::string& path, RenameEngine::RunControl* control = nullptr);
 
 // "No" to the start-up question: the run is marked finished and its names are
 // kept; an entry left under a temporary name is given its new name (or, when

@@ -104,12 +104,14 @@ void UndoManager::RecordRun(const RenameEngine::RenameRun& run) {
 
 // The undo works in the background, so that the window repaints; it offers
 // no Cancel (an undo cut short by a kill is found and resumed at the next
-// start), and the busy pane's bar only shows that work goes on.
+// start); the busy pane's bar counts the entries it has tried.
 void UndoManager::UndoRun(const std::string& journalPath) {
   services_.ShowStatus(QStringLiteral("Undoing rename..."));
   services_.LockForBackgroundWork(true, false);
   auto result = std::make_shared<Journal::UndoResult>();
-  run_->Start([journalPath, result](RenameEngine::RunControl&) { *result = Journal::UndoRun(journalPath); },
+  run_->Start([journalPath, result](RenameEngine::RunControl& control) {
+                *result = Journal::UndoRun(journalPath, &control);
+              },
               {{},
                [this](std::size_t done, std::size_t total) {
                  services_.ShowRunProgress(QStringLiteral("Undoing rename..."), done, total);

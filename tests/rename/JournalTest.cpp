@@ -674,6 +674,10 @@ TEST_F(JournalTest, ACancelledRunIsFinishedAndCountsWhatItReached) {
     EXPECT_FALSE(Journal::FindUnfinishedRun(state).has_value());
   }
   EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{{"ya", "a"}, {"yb", "b"}}));
+  RenameEngine::RunControl undoControl;
+  EXPECT_EQ(Journal::UndoRun(*Journal::NewestUndoableRun(state), &undoControl).undone, 2u);
+  EXPECT_EQ(undoControl.total, 2u);
+  EXPECT_EQ(undoControl.done, 2u);
 }
 
 // Random permutations of a folder's names, in a shuffled list: cycles of 2 to
