@@ -1,4 +1,5 @@
 #include "rename/Journal.h"
+#include "rename/RenamePlan.h"
 
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -1023,6 +1024,48 @@ UndoResult UndoRun(const std::string& path, RenameEngine::RunControl* control) {
   return result;
 }
 
+namespace {
+
+// A run killed inside a cycle leaves the cycle's first file under the
+// cycle's temporary name: the entry that would have moved it on did not. The
+// cycle is completed, so that the file gets the name it was meant to get (or,
+// when that is still taken, its own old name back): "No" never leaves a file
+// under a hidden name.
+void MoveOnFromCycleNames(Run& run, FileSystem::RenameSession& session, std::size_t& current) {
+  std::unordered_map<std::string, std::size_t> movedThere;  // folder + temporary name -> entry
+  for (std::size_t i = 0; i < run.entries.size(); ++i) {
+    if (run.Refused(i)) continue;
+    const Entry& entry = run.entries[i];
+    if (run.states[i] == EntryState::Renamed && entry.newName.rfind(RenamePlan::kCycleNamePrefix, 0) == 0) {
+      movedThere[entry.folder + entry.newName] = i;
+      continue;
+    }
+    const auto found = movedThere.find(entry.folder + entry.oldName);
+    if (found == movedThere.end() || run.states[i] == EntryState::Renamed) continue;
+    using FileSystem::RenameResult;
+    // The cycle's other entries lie between its two moves: those the kill
+    // kept from moving go first, freeing the name the first file waits for.
+    for (std::size_t k = found->second + 1; k < i; ++k) {
+      if (run.Refused(k) || run.states[k] == EntryState::Renamed) continue;
+      current = k;
+      if (session.Rename(run.entries[k].folder, run.entries[k].oldName, run.entries[k].newName) ==
+          RenameResult::Renamed)
+        run.states[k] = EntryState::Renamed;
+    }
+    current = i;
+    if (session.Rename(entry.folder, entry.oldName, entry.newName) == RenameResult::Renamed) {
+      run.states[i] = EntryState::Renamed;
+    } else {
+      const Entry& first = run.entries[found->second];
+      current = found->second;
+      if (session.Rename(first.folder, first.newName, first.oldName) == RenameResult::Renamed)
+        run.states[found->second] = EntryState::Failed;
+    }
+  }
+}
+
+}  // namespace
+
 bool KeepRun(const std::string& path, std::string& reason) {
   HeldJournal held(path, HeldJournal::Mode::Append);
   Run run;
@@ -1042,6 +1085,7 @@ bool KeepRun(const std::string& path, std::string& reason) {
     else if (session.Rename(entry.folder, run.temporaries[i], entry.oldName) == RenameResult::Renamed)
       run.states[i] = EntryState::Failed;
   }
+  MoveOnFromCycleNames(run, session, current);
   // How every entry was decided is recorded with the mark: a later undo
   // takes these states and never the disk's, which the user may have
   // changed by hand since.

@@ -45,7 +45,7 @@ std::vector<std::size_t> FolderNumbers(const std::vector<PreviewEntry>& entries)
 }  // namespace
 
 std::string TemporaryName(std::uint64_t temporaryTag, std::size_t n) {
-  return ".quillon-cycle-" + std::to_string(temporaryTag) + "-" + std::to_string(n);
+  return std::string(kCycleNamePrefix) + std::to_string(temporaryTag) + "-" + std::to_string(n);
 }
 
 Plan PlanRenames(const std::vector<PreviewEntry>& entries, std::uint64_t temporaryTag) {

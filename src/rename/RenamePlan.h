@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "rename/Preview.h"
@@ -39,6 +40,9 @@ struct Plan {
 // `entries` must outlive the plan. Unchanged entries are left out.
 // `temporaryTag` makes this run's temporary names its own (the process id).
 Plan PlanRenames(const std::vector<PreviewEntry>& entries, std::uint64_t temporaryTag);
+
+// Every cycle's temporary name begins so.
+inline constexpr std::string_view kCycleNamePrefix = ".quillon-cycle-";
 
 // The temporary name of the `n`th cycle of a run.
 std::string TemporaryName(std::uint64_t temporaryTag, std::size_t n);

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <random>
 #include <regex>
 
@@ -529,7 +530,7 @@ TEST_F(JournalTest, CyclesKilledAtAnyPointAreUndoneExactly) {
     }
   }
   const auto before = Contents(files);
-  for (int kill = 0; kill < 6; ++kill) {
+  for (int kill = 0; kill < 8; ++kill) {
     // Not too near the end: a kill after the run's last record is no kill.
     const int killAfter = int(random() % (groups - groups / 10));
     const pid_t child = ::fork();
@@ -547,6 +548,18 @@ TEST_F(JournalTest, CyclesKilledAtAnyPointAreUndoneExactly) {
 
     const std::optional<Journal::UnfinishedRun> found = Journal::FindUnfinishedRun(state);
     ASSERT_TRUE(found.has_value()) << killAfter;
+    if (kill % 2 == 1) {  // No: every file keeps a name of its own, none a cycle's
+      std::string reason;
+      ASSERT_TRUE(Journal::KeepRun(found->path, reason)) << reason;
+      std::multiset<std::string> kept;
+      for (const auto& [name, content] : Contents(files)) {
+        EXPECT_NE(name.rfind(".quillon-cycle-", 0), 0u) << name << " after the kill after group " << killAfter;
+        kept.insert(content);
+      }
+      std::multiset<std::string> all;
+      for (const auto& [name, content] : before) all.insert(content);
+      EXPECT_EQ(kept, all);
+    }
     const Journal::UndoResult undo = Journal::UndoRun(found->path);
     EXPECT_EQ(undo.errors, 0u);
     EXPECT_EQ(Contents(files), before) << "killed after group " << killAfter;
