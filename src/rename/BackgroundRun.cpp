@@ -30,7 +30,7 @@ bool BackgroundRun::Start(Work work, Handlers handlers) {
   state_ = std::make_shared<State>();
   running_ = true;
   started_.start();
-  worker_ = std::thread([state = state_, work = std::move(work)] {
+  worker_ = std::thread([this, state = state_, work = std::move(work)] {
     try {
       work(state->control);
     } catch (const std::exception& e) {
@@ -39,6 +39,9 @@ bool BackgroundRun::Start(Work work, Handlers handlers) {
       state->error = "unknown error";
     }
     state->ended.store(true, std::memory_order_release);
+    // The GUI thread looks at once rather than at its next tick. This object
+    // outlives the worker: it joins the worker before it goes.
+    QMetaObject::invokeMethod(this, &BackgroundRun::Poll, Qt::QueuedConnection);
   });
   poll_->start();
   return true;
