@@ -316,8 +316,8 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   // Closing the window stops a running search; the worker is joined when the
   // window goes.
   renameList_->StopRecursiveSearch();
-  // A rename stops between two entries; an undo is waited for. Either way
-  // its counts and undo file are complete before the window goes.
+  // A rename or an undo stops between two entries; its counts, journal and
+  // undo file are complete before the window goes.
   preview_->FinishRunNow();
   undo_->FinishRunNow();
   FormClose();

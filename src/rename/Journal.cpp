@@ -988,7 +988,13 @@ UndoResult UndoRun(const std::string& path, RenameEngine::RunControl* control) {
     held.file().WriteAll(StatesRecord(run, from, chunkEnd), ignored);
     chunkEnd = from;
   };
+  bool cancelled = false;
   for (std::size_t i = run.entries.size(); i-- > 0;) {
+    if (control && control->cancel.load(std::memory_order_relaxed)) {
+      recordUndone(i + 1);
+      cancelled = true;
+      break;
+    }
     if (chunkEnd - i > kUndoRecordEvery) recordUndone(i + 1);
     const Entry& entry = run.entries[i];
     const EntryState state = run.states[i];
@@ -1009,6 +1015,15 @@ UndoResult UndoRun(const std::string& path, RenameEngine::RunControl* control) {
       FileSystem::NoteFailure(result.failed, entry.folder, from, entry.oldName, renamed);
       if (!session.StrandedName().empty()) result.stranded.push_back(entry.folder + session.StrandedName());
     }
+  }
+  if (cancelled) {
+    // Cancelled part way: what was undone is recorded, and the rest of the
+    // run stays undoable.
+    result.cancelled = true;
+    std::string reason;
+    if (!AppendMark(held, kFinished, reason, StatesRecord(run, 0, run.states.size())))
+      result.error = "the undo could not be recorded: " + reason;
+    return result;
   }
   recordUndone(0);
   // Nothing found where the run left it (its folder moved, its volume gone):

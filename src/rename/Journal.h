@@ -212,6 +212,8 @@ struct UndoResult {
   // No entry could be undone (errors only: the folder moved, the volume
   // gone): the run was not marked undone and can be undone again later.
   bool keptUndoable = false;
+  // Cancel stopped it part way; the rest of the run can still be undone.
+  bool cancelled = false;
 };
 
 // Renames every entry the run changed back, last to first, never replacing
@@ -220,8 +222,9 @@ struct UndoResult {
 // name gets its old name back. The run is then marked undone (and finished),
 // unless no entry could be undone at all (its folder moved, its volume gone):
 // then the run stays undoable (`keptUndoable`).
-// With `control`, how far the undo has got is reported there (an undo is
-// not cancelled part way: its cancel request is not read).
+// With `control`, how far the undo has got is reported there, and a cancel
+// request stops it between two entries: what was undone is recorded, the
+// rest of the run stays undoable (`cancelled`).
 UndoResult UndoRun(const std::string& path, RenameEngine::RunControl* control = nullptr);
 
 // "No" to the start-up question: the run is marked finished and its names are

@@ -102,17 +102,17 @@ void UndoManager::RecordRun(const RenameEngine::RenameRun& run) {
     ShowError(FromBytes(error));
 }
 
-// The undo works in the background, so that the window repaints; it offers
-// no Cancel (an undo cut short by a kill is found and resumed at the next
-// start); the busy pane's bar counts the entries it has tried.
+// The undo works in the background, so that the window repaints; the busy
+// pane's bar counts the entries it has tried, and Cancel stops it between two
+// entries (the rest of the run stays undoable).
 void UndoManager::UndoRun(const std::string& journalPath) {
   services_.ShowStatus(QStringLiteral("Undoing rename..."));
-  services_.LockForBackgroundWork(true, false);
+  services_.LockForBackgroundWork(true, true);
   auto result = std::make_shared<Journal::UndoResult>();
   run_->Start([journalPath, result](RenameEngine::RunControl& control) {
                 *result = Journal::UndoRun(journalPath, &control);
               },
-              {{},
+              {[this] { return services_.CancelRequested(); },
                [this](std::size_t done, std::size_t total) {
                  services_.ShowRunProgress(QStringLiteral("Undoing rename..."), done, total);
                },

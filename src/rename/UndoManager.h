@@ -38,8 +38,8 @@ class UndoManager : public QObject {
   // At start-up: a run cut short by a crash is offered for undo; No keeps
   // its names and marks it finished.
   void OfferUndoOfUnfinishedRun();
-  // The window is closing: a running undo is waited for and its counts
-  // shown now.
+  // The window is closing: a running undo stops between two entries and its
+  // counts are shown now; the rest of the run stays undoable.
   void FinishRunNow();
   BackgroundRun& Run() { return *run_; }
   // A rename run ended: writes the undo file when the option asks for it.

@@ -687,10 +687,20 @@ TEST_F(JournalTest, ACancelledRunIsFinishedAndCountsWhatItReached) {
     EXPECT_FALSE(Journal::FindUnfinishedRun(state).has_value());
   }
   EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{{"ya", "a"}, {"yb", "b"}}));
+  // An undo cancelled before its first entry undoes nothing and leaves the
+  // run undoable; the next one undoes it all and counts what it tried.
+  RenameEngine::RunControl cancelledUndo;
+  cancelledUndo.cancel = true;
+  const std::string run = *Journal::NewestUndoableRun(state);
+  const Journal::UndoResult stopped = Journal::UndoRun(run, &cancelledUndo);
+  EXPECT_TRUE(stopped.cancelled);
+  EXPECT_EQ(stopped.undone + stopped.errors, 0u);
+  EXPECT_EQ(Journal::NewestUndoableRun(state), run);
   RenameEngine::RunControl undoControl;
-  EXPECT_EQ(Journal::UndoRun(*Journal::NewestUndoableRun(state), &undoControl).undone, 2u);
+  EXPECT_EQ(Journal::UndoRun(run, &undoControl).undone, 2u);
   EXPECT_EQ(undoControl.total, 2u);
   EXPECT_EQ(undoControl.done, 2u);
+  EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{{"a", "a"}, {"b", "b"}}));
 }
 
 // Random permutations of a folder's names, in a shuffled list: cycles of 2 to
