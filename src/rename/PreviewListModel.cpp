@@ -3,8 +3,21 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QPixmap>
 #include <QString>
 #include <QStyle>
+
+#include <algorithm>
+
+namespace {
+
+// Entries the preview marks with an icon: those that will fail, and those
+// that block the run.
+bool IsMarked(Destination outcome) {
+  return WillFail(outcome) || outcome == Destination::InvalidName || outcome == Destination::Conflict;
+}
+
+}  // namespace
 
 PreviewListModel::PreviewListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -12,6 +25,7 @@ void PreviewListModel::SetEntries(std::vector<PreviewEntry> entries) {
   beginResetModel();
   entries_ = std::move(entries);
   outcomes_.clear();
+  anyMarked_ = false;
   endResetModel();
 }
 
@@ -22,12 +36,20 @@ void PreviewListModel::Clear() {
   entries_.shrink_to_fit();
   outcomes_.clear();
   outcomes_.shrink_to_fit();
+  anyMarked_ = false;
   endResetModel();
 }
 
 void PreviewListModel::SetOutcomes(std::vector<Destination> outcomes) {
   if (outcomes.size() != entries_.size()) outcomes.clear();
   outcomes_ = std::move(outcomes);
+  anyMarked_ = std::any_of(outcomes_.begin(), outcomes_.end(), [](Destination d) { return IsMarked(d); });
+  if (anyMarked_ && blankMark_.isNull()) {
+    const int size = QApplication::style()->pixelMetric(QStyle::PM_SmallIconSize);
+    QPixmap blank(size, size);
+    blank.fill(Qt::transparent);
+    blankMark_ = QIcon(blank);
+  }
   if (!entries_.empty())
     emit dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1),
                      {Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole, kOutcomeRole});
@@ -58,9 +80,8 @@ QVariant PreviewListModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::DecorationRole: {
       const Destination outcome = OutcomeAt(row);
-      if (index.column() != kNewName || (!WillFail(outcome) && outcome != Destination::InvalidName &&
-                                         outcome != Destination::Conflict))
-        return {};
+      if (index.column() != kNewName) return {};
+      if (!IsMarked(outcome)) return anyMarked_ ? QVariant(blankMark_) : QVariant();
       return QApplication::style()->standardIcon(WillFail(outcome) ? QStyle::SP_MessageBoxWarning
                                                                    : QStyle::SP_MessageBoxCritical);
     }

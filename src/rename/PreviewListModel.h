@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QIcon>
 
 #include <vector>
 
@@ -46,4 +47,8 @@ class PreviewListModel : public QAbstractTableModel {
  private:
   std::vector<PreviewEntry> entries_;
   std::vector<Destination> outcomes_;  // empty until checked
+  // Once any row is marked, the others get a blank mark of the same size, so
+  // that the new names stay in one column.
+  bool anyMarked_ = false;
+  QIcon blankMark_;
 };
