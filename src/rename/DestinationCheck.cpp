@@ -1,6 +1,5 @@
 #include "rename/DestinationCheck.h"
 
-#include "platform/Paths.h"
 #include "rename/StringH.h"
 
 #include <string_view>
@@ -14,24 +13,22 @@ struct Folder {
   std::vector<std::size_t> changed;
 };
 
-// Groups the changed entries by folder; a path with and without its trailing
-// delimiter is one folder. Entries of one folder mostly come together, so the
-// previous entry's folder is tried before the table.
+// Groups the changed entries by folder (FolderNumbers), folders in the order
+// their first changed entry comes.
 std::vector<Folder> ChangedByFolder(const std::vector<PreviewEntry>& entries, const std::vector<Destination>& outcomes) {
+  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  const std::vector<std::size_t> numbers = FolderNumbers(entries);
   std::vector<Folder> folders;
-  std::unordered_map<std::string, std::size_t> index;
-  const std::string* lastPath = nullptr;
-  std::size_t last = 0;
+  std::vector<std::size_t> slot;  // folder number -> its place in `folders`
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (outcomes[i] != Destination::Renames) continue;
-    const std::string& path = entries[i].path;
-    if (!lastPath || *lastPath != path) {
-      const auto [it, added] = index.try_emplace(Paths::WithoutTrailingDelimiter(path), folders.size());
-      if (added) folders.push_back({&path, {}});
-      last = it->second;
-      lastPath = &path;
+    if (numbers[i] >= slot.size()) slot.resize(numbers[i] + 1, kNone);
+    std::size_t& at = slot[numbers[i]];
+    if (at == kNone) {
+      at = folders.size();
+      folders.push_back({&entries[i].path, {}});
     }
-    folders[last].changed.push_back(i);
+    folders[at].changed.push_back(i);
   }
   return folders;
 }

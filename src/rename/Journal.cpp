@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -432,6 +433,18 @@ std::string ClaimRecord(std::size_t index, const std::string& name, const FileSy
   return record;
 }
 
+// Has the session's temporary names (made durable) and claims recorded as
+// entry `index`'s before they are used, through `append` (the record, and
+// whether it must be synced). A run's writer and an undo share this.
+using AppendRecord = std::function<bool(const std::string& record, bool sync)>;
+void RecordNoticesThrough(FileSystem::RenameSession& session, const std::size_t& index, const AppendRecord& append) {
+  session.SetTemporaryNameNotice(
+      [append, &index](const std::string& temporary) { return append(TemporaryRecord(index, temporary), true); });
+  session.SetClaimNotice([append, &index](const std::string& name, const FileSystem::ClaimIdentity& claim) {
+    return append(ClaimRecord(index, name, claim), false);
+  });
+}
+
 // The states of entries first..end-1 as the run holds them now.
 std::string StatesRecord(const Run& run, std::size_t first, std::size_t end) {
   std::vector<std::string> temporaries;
@@ -703,15 +716,10 @@ bool Writer::Intend(const std::vector<EntryView>& batch, std::string& reason) {
 }
 
 void Writer::Watch(FileSystem::RenameSession& session) {
-  const auto record = [this](bool written) {
+  RecordNoticesThrough(session, attempted_, [this](const std::string& record, bool sync) {
+    const bool written = Append(record, sync, noticeReason_);
     noticeFailed_ = noticeFailed_ || !written;
     return written;
-  };
-  session.SetTemporaryNameNotice([this, record](const std::string& temporary) {
-    return record(WriteTemporary(attempted_, temporary, noticeReason_));
-  });
-  session.SetClaimNotice([this, record](const std::string& name, const FileSystem::ClaimIdentity& claim) {
-    return record(WriteClaim(attempted_, name, claim, noticeReason_));
   });
 }
 
@@ -937,13 +945,9 @@ std::optional<UnfinishedRun> FindUnfinishedRun(const std::string& stateFolder) {
 // Has the session's temporary names (durably) and claims recorded in the held
 // journal as entry `current`'s before they are made, as a run's writer does.
 void RecordNotices(HeldJournal& held, FileSystem::RenameSession& session, const std::size_t& current) {
-  session.SetTemporaryNameNotice([&held, &current](const std::string& temporary) {
+  RecordNoticesThrough(session, current, [&held](const std::string& record, bool sync) {
     std::string reason;
-    return held.file().WriteAll(TemporaryRecord(current, temporary), reason) && held.file().Sync(false, reason);
-  });
-  session.SetClaimNotice([&held, &current](const std::string& name, const FileSystem::ClaimIdentity& claim) {
-    std::string reason;
-    return held.file().WriteAll(ClaimRecord(current, name, claim), reason);
+    return held.file().WriteAll(record, reason) && (!sync || held.file().Sync(false, reason));
   });
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -190,4 +191,19 @@ PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries) {
 PreviewDetail ClassifyEntry(const PreviewEntry& entry) {
   if (!StringH::IsValidFileName(entry.newName)) return PreviewDetail::InvalidName;
   return entry.newName != entry.oldName ? PreviewDetail::Renamed : PreviewDetail::Unchanged;
+}
+
+std::vector<std::size_t> FolderNumbers(const std::vector<PreviewEntry>& entries) {
+  std::vector<std::size_t> numbers(entries.size());
+  std::unordered_map<std::string, std::size_t> known;
+  const std::string* lastPath = nullptr;  // entries of one folder mostly come together
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (lastPath && *lastPath == entries[i].path) {
+      numbers[i] = numbers[i - 1];
+      continue;
+    }
+    lastPath = &entries[i].path;
+    numbers[i] = known.emplace(Paths::WithTrailingDelimiter(entries[i].path), known.size()).first->second;
+  }
+  return numbers;
 }

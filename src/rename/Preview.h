@@ -117,6 +117,10 @@ struct PreviewCheck {
 // The first entry in list order whose new name fails IsValidFileName, or that
 // shares its new name and its path (both exact, case-sensitive) with another
 // entry; for one entry the validity test comes first. An empty list passes.
+// Each entry's folder as a number, in the order folders first appear; a path
+// with and without its trailing delimiter is one folder.
+std::vector<std::size_t> FolderNumbers(const std::vector<PreviewEntry>& entries);
+
 PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries);
 // The same over the marks MarkConflicts gave for these entries.
 PreviewCheck CheckPreview(const std::vector<PreviewEntry>& entries, const std::vector<bool>& conflicts);

@@ -96,11 +96,15 @@ namespace {
 // counts it and appends its undo line. Everything that allocates happens
 // before the rename, so that once a file has been renamed its count and its
 // line cannot be lost.
+// The folder an entry's undo line names: the lines of the other build (tests
+// make them) take that build's delimiter.
+std::string UndoFolder(const std::string& folder, const PreviewEntry& entry, Build build) {
+  return build == kThisBuild ? folder : Paths::WithTrailingDelimiter(entry.path, build);
+}
+
 Journal::EntryState RenameOne(FileSystem::RenameSession& session, const std::string& folder,
                               const PreviewEntry& entry, Build build, RenameRun& run) {
-  // The lines of the other build (tests make them) take that build's delimiter.
-  const std::string otherBuildFolder = build == kThisBuild ? std::string() : Paths::WithTrailingDelimiter(entry.path, build);
-  const std::string& undoFolder = build == kThisBuild ? folder : otherBuildFolder;
+  const std::string undoFolder = UndoFolder(folder, entry, build);
   std::string line = UndoLineIn(undoFolder, entry, true, build);
   if (run.stranded.capacity() == run.stranded.size()) run.stranded.reserve(run.stranded.size() + 4);
 
@@ -135,8 +139,7 @@ Journal::EntryState RenameStep(FileSystem::RenameSession& session, const std::st
                                RenameRun& run, bool& splitFailed) {
   using RenamePlan::Step;
   if (planned.step == Step::FromTemporary && splitFailed) {
-    run.undoLines.push_back(UndoLineIn(build == kThisBuild ? folder : Paths::WithTrailingDelimiter(entry.path, build),
-                                       *planned.rename, false, build));
+    run.undoLines.push_back(UndoLineIn(UndoFolder(folder, entry, build), *planned.rename, false, build));
     return Journal::EntryState::Failed;
   }
   const std::size_t successes = run.successes;

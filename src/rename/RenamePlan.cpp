@@ -1,6 +1,5 @@
 #include "rename/RenamePlan.h"
 
-#include "platform/Paths.h"
 
 #include <algorithm>
 #include <string_view>
@@ -25,22 +24,6 @@ struct NameKeyHash {
   }
 };
 
-// Each entry's folder number; a path with and without its trailing
-// delimiter is one folder.
-std::vector<std::size_t> FolderNumbers(const std::vector<PreviewEntry>& entries) {
-  std::vector<std::size_t> numbers(entries.size());
-  std::unordered_map<std::string, std::size_t> known;
-  const std::string* lastPath = nullptr;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (lastPath && *lastPath == entries[i].path) {
-      numbers[i] = numbers[i - 1];
-      continue;
-    }
-    lastPath = &entries[i].path;
-    numbers[i] = known.emplace(Paths::WithTrailingDelimiter(entries[i].path), known.size()).first->second;
-  }
-  return numbers;
-}
 
 }  // namespace
 
