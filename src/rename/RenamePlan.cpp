@@ -1,6 +1,5 @@
 #include "rename/RenamePlan.h"
 
-
 #include <algorithm>
 #include <string_view>
 #include <unordered_map>
