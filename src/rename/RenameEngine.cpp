@@ -160,7 +160,7 @@ Journal::EntryState RenameStep(FileSystem::RenameSession& session, const std::st
 // so that a short run pays little, later ones large so that a long run pays
 // few syncs.
 constexpr std::size_t kFirstBatch = 256;
-constexpr std::size_t kLargestBatch = 4096;
+constexpr std::size_t kLargestBatch = 16384;
 
 // The renames of a run, recorded in `journal` when one is given.
 RenameRun Perform(const std::vector<PreviewEntry>& entries, Journal::Writer* journal, RunControl* control,
