@@ -489,6 +489,14 @@ void TfrmMain::LockForBackgroundWork(bool lock, bool cancellable) {
 
 void TfrmMain::RefreshFiles() { Invoke(mnuRefresh); }
 
+std::function<DirListing::FolderRows()> TfrmMain::RefreshReader() const { return fileView_->RefreshReader(); }
+
+void TfrmMain::ShowRefreshedFiles(DirListing::FolderRows listing) {
+  // As a click on Refresh, which does nothing while the command is disabled.
+  if (!mnuRefresh->isEnabled()) return;
+  fileView_->ShowRefreshed(std::move(listing));
+}
+
 WindowServices::Options TfrmMain::CurrentOptions() const {
   return {mnuCaseSensitive->isChecked(), mnuIncludeExtension->isChecked(), mnuUndo->isChecked()};
 }

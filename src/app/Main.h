@@ -90,6 +90,8 @@ class TfrmMain : public QMainWindow, private WindowServices {
   void ShowRunProgress(const QString& firstLine, std::size_t done, std::size_t total) override;
   void LockForBackgroundWork(bool lock, bool cancellable) override;
   void RefreshFiles() override;
+  std::function<DirListing::FolderRows()> RefreshReader() const override;
+  void ShowRefreshedFiles(DirListing::FolderRows listing) override;
   Options CurrentOptions() const override;
   QWidget* DialogParent() override { return this; }
 

@@ -3,7 +3,10 @@
 #include <QString>
 
 #include <cstddef>
+#include <functional>
 #include <string>
+
+#include "browser/DirListing.h"
 
 class QWidget;
 
@@ -33,6 +36,11 @@ class WindowServices {
   virtual void HideViewControls(bool browse) = 0;
   // File > Refresh, as a click on it.
   virtual void RefreshFiles() = 0;
+  // The same in two halves, for work that ends in the background: the
+  // reader touches no widget and runs in the work's thread; its rows are
+  // then shown as Refresh shows them.
+  virtual std::function<DirListing::FolderRows()> RefreshReader() const = 0;
+  virtual void ShowRefreshedFiles(DirListing::FolderRows listing) = 0;
 
   struct Options {
     bool caseSensitive = false;

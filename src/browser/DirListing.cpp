@@ -267,6 +267,12 @@ std::string UnreadableFolderText(const std::string& folder) {
   return reason.empty() ? reason : "This folder cannot be read: " + reason + ".";
 }
 
+FolderRows ReadFolderRows(const std::string& folder, const std::string& pattern, Build build) {
+  FolderRows listing{folder, pattern, ListMatchingFiles(folder, pattern, build, Detail::KindsOnly)};
+  SortByName(listing.rows);
+  return listing;
+}
+
 void SortByName(std::vector<FileSystem::Entry>& entries) {
   std::sort(entries.begin(), entries.end(),
             [](const FileSystem::Entry& a, const FileSystem::Entry& b) { return a.name < b.name; });

@@ -49,6 +49,16 @@ std::vector<FileSystem::Entry> ListMatchingFiles(const std::string& folder, std:
                                                  Build build = kThisBuild,
                                                  Detail detail = Detail::SizesAndTimes);
 
+// A folder's rows as the file view shows them: the matching entries read by
+// name and kind alone, in name order. Touches no widget, so a run that ends
+// in the background reads them there.
+struct FolderRows {
+  std::string folder;   // with the trailing delimiter
+  std::string pattern;
+  std::vector<FileSystem::Entry> rows;
+};
+FolderRows ReadFolderRows(const std::string& folder, const std::string& pattern, Build build = kThisBuild);
+
 // "This folder cannot be read: <the system's reason>." for a folder that
 // cannot be listed; empty when it can. An empty listing says nothing about
 // why it is empty: the file view and the folder tree ask this then.

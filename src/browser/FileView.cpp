@@ -131,9 +131,26 @@ void FileView::ListFiles(const std::string& folderPath) {
 
   // Only the rows on screen need their size and time, so a large folder is
   // read by name and kind alone and each row is examined when it is shown.
-  std::vector<FileSystem::Entry> rows = DirListing::ListMatchingFiles(
-      currentFolder_, ToBytes(txtPattern->text()), kThisBuild, DirListing::Detail::KindsOnly);
-  DirListing::SortByName(rows);
+  ShowRows(DirListing::ReadFolderRows(currentFolder_, ToBytes(txtPattern->text())).rows);
+}
+
+std::function<DirListing::FolderRows()> FileView::RefreshReader() const {
+  return [folder = currentFolder_, pattern = ToBytes(txtPattern->text())] {
+    return DirListing::ReadFolderRows(folder, pattern);
+  };
+}
+
+void FileView::ShowRefreshed(DirListing::FolderRows listing) {
+  if (listing.folder != currentFolder_ || listing.pattern != ToBytes(txtPattern->text())) {
+    mnuRefreshClick();
+    return;
+  }
+  services_.ShowStatus(QStringLiteral("Loading files..."));
+  emit FolderListed(currentFolder_);
+  ShowRows(std::move(listing.rows));
+}
+
+void FileView::ShowRows(std::vector<FileSystem::Entry> rows) {
   const bool empty = rows.empty();
   lstvwLocalModel->SetFolder(currentFolder_);
   lstvwLocalModel->SetRows(std::move(rows));

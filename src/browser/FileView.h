@@ -4,6 +4,9 @@
 #include <QRect>
 #include <QString>
 
+#include "browser/DirListing.h"
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +35,11 @@ class FileView : public QObject {
 
   void ListFiles(const std::string& folderPath);
   void mnuRefreshClick();
+  // The Refresh command in two halves, for work that ends in the background:
+  // the reader runs on any thread, and its rows are then shown as Refresh
+  // shows them (read again when the folder or pattern changed meanwhile).
+  std::function<DirListing::FolderRows()> RefreshReader() const;
+  void ShowRefreshed(DirListing::FolderRows listing);
   void tmrRefreshTimer();
   void txtPatternChange();
   // False when the rename failed (the error box has been shown).
@@ -65,6 +73,8 @@ class FileView : public QObject {
   void FolderUnreadable(const std::string& folder, const QString& text);
 
  private:
+  void ShowRows(std::vector<FileSystem::Entry> rows);
+
   WindowServices& services_;
   std::string currentFolder_;
 

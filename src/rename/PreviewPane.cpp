@@ -23,6 +23,8 @@
 #include "app/WindowServices.h"
 #include "platform/Paths.h"
 #include "rename/BackgroundRun.h"
+
+#include <thread>
 #include "rename/DestinationCheck.h"
 #include "rename/Journal.h"
 #include "rename/OperationPages.h"
@@ -258,24 +260,33 @@ void PreviewPane::PerformRename() {
   // could change them is locked meanwhile.
   services_.LockForBackgroundWork(true, true);
   auto run = std::make_shared<RenameEngine::RenameRun>();
+  auto listing = std::make_shared<DirListing::FolderRows>();
+  const RenameEngine::UndoFileTarget undoFile{services_.CurrentOptions().undoFile, services_.ProgramFolder(),
+                                services_.StateFolder()};
   run_->Start(
-      [entries = &lviRenameModel->entries(), journal, run](RenameEngine::RunControl& control) {
+      [entries = &lviRenameModel->entries(), journal, run, undoFile, listing,
+       reader = services_.RefreshReader()](RenameEngine::RunControl& control) {
         *run = RenameEngine::PerformRenames(*entries, *journal, control);
+        // A million names take a while to write and to list again: both go
+        // on here, side by side, while the window stays responsive.
+        std::jthread writer([&] { undoFile.Save(*run); });
+        *listing = reader();
       },
       {[this] { return services_.CancelRequested(); },
        [this](std::size_t done, std::size_t total) {
          services_.ShowRunProgress(QStringLiteral("Performing rename..."), done, total);
        },
-       [this, run](const std::string& error) { FinishRename(*run, error); }});
+       [this, run, listing](const std::string& error) { FinishRename(*run, std::move(*listing), error); }});
 }
 
 void PreviewPane::FinishRunNow() { run_->FinishNow(); }
 
-void PreviewPane::FinishRename(const RenameEngine::RenameRun& run, const std::string& error) {
+void PreviewPane::FinishRename(const RenameEngine::RenameRun& run, DirListing::FolderRows listing,
+                               const std::string& error) {
   services_.LockForBackgroundWork(false, false);
   // The closing steps run however the loop ended.
   emit RenameListUsed();
-  services_.RefreshFiles();
+  services_.ShowRefreshedFiles(std::move(listing));
   cmdNoClick();
   services_.ShowStatus(FromBytes(RenameEngine::CountsText(run.successes, run.failures)));
   emit RunFinished(run);

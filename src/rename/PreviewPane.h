@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "browser/DirListing.h"
 #include "rename/Preview.h"
 #include "rename/RenameEngine.h"
 
@@ -86,7 +87,7 @@ class PreviewPane : public QObject {
 
  private:
   void ShowError(const QString& text);
-  void FinishRename(const RenameEngine::RenameRun& run, const std::string& error);
+  void FinishRename(const RenameEngine::RenameRun& run, DirListing::FolderRows listing, const std::string& error);
 
   WindowServices& services_;
   const RenameList* renameList_ = nullptr;

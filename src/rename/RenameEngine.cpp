@@ -323,6 +323,13 @@ bool WriteUndoFile(const std::string& fileName, const std::vector<std::string>& 
   return false;
 }
 
+void UndoFileTarget::Save(RenameRun& run) const {
+  if (!wanted || run.empty) return;
+  std::string writtenTo;
+  if (!SaveUndoFile(programFolder, stateFolder, run.undoLines, writtenTo, run.undoFileError)) return;
+  run.undoFileError.clear();
+}
+
 std::vector<std::string> UndoFilePlaces(const std::string& programFolder, const std::string& stateFolder,
                                         Build build) {
   std::vector<std::string> places{Paths::UndoFileName(Paths::WithTrailingDelimiter(programFolder, build), build)};

@@ -56,6 +56,9 @@ struct RenameRun {
   // The user cancelled the run: the entries not reached kept their names
   // (no count, no undo line); the run is recorded as finished.
   bool cancelled = false;
+  // Set by whoever writes the run's undo file, when that failed: the text
+  // for the user.
+  std::string undoFileError;
 };
 
 
@@ -111,6 +114,16 @@ std::vector<std::string> UndoFilePlaces(const std::string& programFolder, const 
 bool SaveUndoFile(const std::string& programFolder, const std::string& stateFolder,
                   const std::vector<std::string>& undoLines, std::string& writtenTo, std::string& errorText,
                   Build build = kThisBuild);
+
+// Whether a run gets an undo file, and where it may go. Taken on the GUI
+// thread when the run starts; Save runs in the run's worker and notes a
+// failure in the run's undoFileError. An empty run keeps the last undo file.
+struct UndoFileTarget {
+  bool wanted = true;
+  std::string programFolder;
+  std::string stateFolder;
+  void Save(RenameRun& run) const;
+};
 
 // "Ready, renamed <successes> file(s)/folder(s), <failures> error(s)."
 std::string CountsText(std::size_t successes, std::size_t failures);

@@ -94,12 +94,7 @@ void UndoManager::OfferUndoOfUnfinishedRun() {
 
 void UndoManager::RecordRun(const RenameEngine::RenameRun& run) {
   emit UndoableRunsChanged();
-  if (run.empty || !services_.CurrentOptions().undoFile) return;
-  std::string writtenTo;
-  std::string error;
-  if (!RenameEngine::SaveUndoFile(services_.ProgramFolder(), services_.StateFolder(), run.undoLines, writtenTo,
-                                  error))
-    ShowError(FromBytes(error));
+  if (!run.undoFileError.empty()) ShowError(FromBytes(run.undoFileError));
 }
 
 // The undo works in the background, so that the window repaints; the busy
@@ -109,24 +104,26 @@ void UndoManager::UndoRun(const std::string& journalPath) {
   services_.ShowStatus(QStringLiteral("Undoing rename..."));
   services_.LockForBackgroundWork(true, true);
   auto result = std::make_shared<Journal::UndoResult>();
-  run_->Start([journalPath, result](RenameEngine::RunControl& control) {
+  auto listing = std::make_shared<DirListing::FolderRows>();
+  run_->Start([journalPath, result, listing, reader = services_.RefreshReader()](RenameEngine::RunControl& control) {
                 *result = Journal::UndoRun(journalPath, &control);
+                *listing = reader();
               },
               {[this] { return services_.CancelRequested(); },
                [this](std::size_t done, std::size_t total) {
                  services_.ShowRunProgress(QStringLiteral("Undoing rename..."), done, total);
                },
-               [this, result](const std::string& error) {
+               [this, result, listing](const std::string& error) {
                  if (!error.empty()) result->error = error;
-                 FinishUndo(*result);
+                 FinishUndo(*result, std::move(*listing));
                }});
 }
 
 void UndoManager::FinishRunNow() { run_->FinishNow(); }
 
-void UndoManager::FinishUndo(const Journal::UndoResult& result) {
+void UndoManager::FinishUndo(const Journal::UndoResult& result, DirListing::FolderRows listing) {
   services_.LockForBackgroundWork(false, false);
-  services_.RefreshFiles();
+  services_.ShowRefreshedFiles(std::move(listing));
   services_.ShowStatus(FromBytes(RenameEngine::UndoneText(result.undone, result.errors)));
   emit UndoableRunsChanged();
   if (!result.error.empty()) ShowError(FromBytes(result.error));

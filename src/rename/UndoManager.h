@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "browser/DirListing.h"
 #include "platform/FileSystem.h"
 
 class BackgroundRun;
@@ -60,7 +61,7 @@ class UndoManager : public QObject {
  private:
   void StartUndo(const std::string& journalPath);
   void UndoRun(const std::string& journalPath);
-  void FinishUndo(const Journal::UndoResult& result);
+  void FinishUndo(const Journal::UndoResult& result, DirListing::FolderRows listing);
   void ShowError(const QString& text);
 
   WindowServices& services_;
