@@ -69,13 +69,15 @@ std::string UndoLineIn(const std::string& folder, const PreviewEntry& entry, boo
     constexpr std::string_view aside = ".quillon-undo.tmp";
     std::string quotedAside;
     AppendShellQuoted(quotedAside, folder, aside);
-    line += "[ -e " + quotedAside + " ] || [ -h " + quotedAside + " ] || { ";
+    // Its status, as any line's, says whether the old name came back: a name
+    // left aside goes back where it was, and the line fails.
+    line += "{ ! [ -e " + quotedAside + " ] && ! [ -h " + quotedAside + " ]; } && ";
     move(entry.newName, aside);
-    line += " && ";
+    line += " && { ";
     move(aside, entry.oldName);
-    line += "; [ -e " + quotedAside + " ] && ";
+    line += "; ! [ -e " + quotedAside + " ] || { ";
     move(aside, entry.newName);
-    line += "; }\n";
+    line += "; false; }; }\n";
     return line;
   }
   if (!renamed) line += ": ";

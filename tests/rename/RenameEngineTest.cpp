@@ -349,16 +349,21 @@ TEST(UndoFileShellTest, NeverReplacesAndUndoesChangesOfCase) {
       write("x", "X");
       write("MUSIC/song", "S");
       RenameEngine::RenameRun run = PerformRenames(
-          {{"c", "b", work}, {"b", "a", work}, {"report-2023.txt", "report.txt", work}, {"y", "x", work},
-           {"Music", "MUSIC", work}},
+          {{"Music", "MUSIC", work}, {"c", "b", work}, {"b", "a", work}, {"report-2023.txt", "report.txt", work},
+           {"y", "x", work}},
           Build::Linux);
       ASSERT_EQ(run.successes, 5u) << work;
       write("report.txt", "new report");
       std::filesystem::create_directory(work + "/x");
       std::string error;
       ASSERT_TRUE(RenameEngine::WriteUndoFile(work + "/UNDO", run.undoLines, error, Build::Linux)) << error;
-      for (int time = 0; time < 2; ++time)
-        std::system(("cd '" + work + "' && " + shell + " UNDO >/dev/null 2>&1").c_str());
+      // The first time every line succeeds, the last (a change of case) too.
+      for (int time = 0; time < 2; ++time) {
+        const int status = std::system(("cd '" + work + "' && " + shell + " UNDO >/dev/null 2>&1").c_str());
+        if (time == 0) {
+          EXPECT_EQ(status, 0) << work << " with " << shell;
+        }
+      }
 
       const std::string where = work + " with " + shell;
       EXPECT_EQ(read("a"), "A") << where;
