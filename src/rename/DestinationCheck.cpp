@@ -1,9 +1,9 @@
 #include "rename/DestinationCheck.h"
 
+#include "rename/EntryTable.h"
 #include "rename/StringH.h"
 
 #include <string_view>
-#include <unordered_map>
 
 namespace {
 
@@ -41,11 +41,19 @@ std::vector<Folder> ChangedByFolder(const std::vector<PreviewEntry>& entries, co
 template <typename Key, typename KeyOf>
 void CheckFolderBy(const std::vector<PreviewEntry>& entries, const Folder& folder, KeyOf keyOf,
                    std::vector<Destination>& outcomes) {
-  std::unordered_map<Key, std::size_t> wanted;  // each wanted name, with the entry that wants it
-  wanted.reserve(folder.changed.size());
-  for (std::size_t i : folder.changed)
-    if (!wanted.try_emplace(keyOf(entries[i].newName), i).second) outcomes[i] = Destination::CaseConflict;
-  for (std::size_t i : folder.changed) wanted.erase(keyOf(entries[i].oldName));
+  // Each wanted name, filed with the entry that wants it.
+  EntryTable wanted(folder.changed.size());
+  const auto wanting = [&](const Key& key) {
+    return [&](std::size_t j) { return keyOf(entries[j].newName) == key; };
+  };
+  for (std::size_t i : folder.changed) {
+    const Key key = keyOf(entries[i].newName);
+    if (wanted.Insert(EntryTable::Hash(key), i, wanting(key)) != i) outcomes[i] = Destination::CaseConflict;
+  }
+  for (std::size_t i : folder.changed) {
+    const Key key = keyOf(entries[i].oldName);
+    wanted.Erase(EntryTable::Hash(key), wanting(key));
+  }
   if (wanted.empty()) return;
 
   // The listing is read once (one pass, a table lookup per name) as long as
@@ -55,16 +63,15 @@ void CheckFolderBy(const std::vector<PreviewEntry>& entries, const Folder& folde
   const std::string& path = *folder.path;
   std::size_t budget = 4 * wanted.size() + 1024;
   const bool read = FileSystem::VisitNames(path, [&](std::string_view listed) {
-    const auto it = wanted.find(keyOf(listed));
-    if (it != wanted.end()) {
-      outcomes[it->second] = Destination::NameTaken;
-      wanted.erase(it);
-    }
+    const Key key = keyOf(listed);
+    const std::size_t i = wanted.Erase(EntryTable::Hash(key), wanting(key));
+    if (i != EntryTable::kNone) outcomes[i] = Destination::NameTaken;
     return !wanted.empty() && --budget > 0;
   });
   if (read && budget > 0) return;
-  for (const auto& [key, i] : wanted)
+  wanted.ForEach([&](std::size_t i) {
     if (FileSystem::NameExists(path, entries[i].newName)) outcomes[i] = Destination::NameTaken;
+  });
 }
 
 void CheckFolder(const std::vector<PreviewEntry>& entries, const Folder& folder, std::vector<Destination>& outcomes) {

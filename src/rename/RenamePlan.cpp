@@ -1,70 +1,15 @@
 #include "rename/RenamePlan.h"
 
+#include "rename/EntryTable.h"
+
 #include <algorithm>
 #include <string_view>
-#include <cstdint>
-#include <functional>
 
 namespace RenamePlan {
 
 namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
-// Which changed entry holds each old name of its folder. Open addressing
-// over one flat array: a chain of nodes per bucket costs a cache miss at
-// every step, and a run has a hundred thousand names and more.
-class Holders {
- public:
-  Holders(const std::vector<PreviewEntry>& entries, const std::vector<std::size_t>& folders)
-      : entries_(entries), folders_(folders) {
-    std::size_t size = 16;
-    while (size < 2 * entries.size()) size *= 2;
-    slots_.assign(size, Slot{0, kNone});
-    mask_ = size - 1;
-  }
-
-  // The first entry to hold a name keeps it.
-  void Add(std::size_t entry) {
-    const std::uint64_t hash = Hash(folders_[entry], entries_[entry].oldName);
-    for (std::size_t at = hash & mask_;; at = (at + 1) & mask_) {
-      Slot& slot = slots_[at];
-      if (slot.entry == kNone) {
-        slot = {hash, entry};
-        return;
-      }
-      if (slot.hash == hash && Holds(slot.entry, folders_[entry], entries_[entry].oldName)) return;
-    }
-  }
-
-  std::size_t Find(std::size_t folder, std::string_view name) const {
-    const std::uint64_t hash = Hash(folder, name);
-    for (std::size_t at = hash & mask_;; at = (at + 1) & mask_) {
-      const Slot& slot = slots_[at];
-      if (slot.entry == kNone) return kNone;
-      if (slot.hash == hash && Holds(slot.entry, folder, name)) return slot.entry;
-    }
-  }
-
- private:
-  struct Slot {
-    std::uint64_t hash;
-    std::size_t entry;
-  };
-
-  static std::uint64_t Hash(std::size_t folder, std::string_view name) {
-    std::uint64_t hash = std::hash<std::string_view>()(name) ^ (folder * 0x9E3779B97F4A7C15ull);
-    return hash ^ (hash >> 29);  // the high bits reach the index too
-  }
-  bool Holds(std::size_t entry, std::size_t folder, std::string_view name) const {
-    return folders_[entry] == folder && entries_[entry].oldName == name;
-  }
-
-  const std::vector<PreviewEntry>& entries_;
-  const std::vector<std::size_t>& folders_;
-  std::vector<Slot> slots_;
-  std::size_t mask_ = 0;
-};
 
 }  // namespace
 
@@ -80,12 +25,17 @@ Plan PlanRenames(const std::vector<PreviewEntry>& entries, std::uint64_t tempora
   const std::vector<std::size_t> folders = FolderNumbers(entries);
   std::vector<std::size_t> successor(count, kNone);
   {
-    Holders holders(entries, folders);
+    EntryTable holders(count);
+    const auto holding = [&](std::size_t folder, std::string_view name) {
+      return [&, folder, name](std::size_t j) { return folders[j] == folder && entries[j].oldName == name; };
+    };
     for (std::size_t i = 0; i < count; ++i)
-      if (entries[i].newName != entries[i].oldName) holders.Add(i);
+      if (entries[i].newName != entries[i].oldName)
+        holders.Insert(EntryTable::Hash(entries[i].oldName, folders[i]), i, holding(folders[i], entries[i].oldName));
     for (std::size_t i = 0; i < count; ++i) {
       if (entries[i].newName == entries[i].oldName) continue;
-      const std::size_t found = holders.Find(folders[i], entries[i].newName);
+      const std::size_t found =
+          holders.Find(EntryTable::Hash(entries[i].newName, folders[i]), holding(folders[i], entries[i].newName));
       if (found != i) successor[i] = found;
     }
   }
