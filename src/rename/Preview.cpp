@@ -1,6 +1,7 @@
 #include "rename/Preview.h"
 
 #include "platform/Paths.h"
+#include "rename/EntryTable.h"
 #include "rename/StringH.h"
 #include "rename/Utf8.h"
 
@@ -9,7 +10,6 @@
 #include <exception>
 #include <functional>
 #include <string_view>
-#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -149,27 +149,15 @@ PreviewBuild BuildPreview(const std::vector<RenameListEntry>& renameList, const 
 // access: a hash table of a million string pairs costs several times more per
 // entry than one of a hundred thousand, this sort hardly more.
 std::vector<bool> MarkConflicts(const std::vector<PreviewEntry>& entries) {
-  struct Key {
-    std::size_t hash;
-    std::size_t index;
-  };
-  std::vector<Key> keys;
-  keys.reserve(entries.size());
-  for (std::size_t k = 0; k < entries.size(); ++k)
-    keys.push_back({PairHash{}({entries[k].path, entries[k].newName}), k});
-  const auto sameTexts = [&](const Key& a, const Key& b) {
-    return entries[a.index].path == entries[b.index].path && entries[a.index].newName == entries[b.index].newName;
-  };
-  std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-    if (a.hash != b.hash) return a.hash < b.hash;
-    const PreviewEntry& x = entries[a.index];
-    const PreviewEntry& y = entries[b.index];
-    return std::tie(x.path, x.newName) < std::tie(y.path, y.newName);
-  });
   std::vector<bool> marks(entries.size());
-  for (std::size_t i = 1; i < keys.size(); ++i) {
-    if (keys[i].hash != keys[i - 1].hash || !sameTexts(keys[i], keys[i - 1])) continue;
-    marks[keys[i].index] = marks[keys[i - 1].index] = true;
+  EntryTable first(entries.size());  // the first entry to want each name of each folder
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    const PreviewEntry& entry = entries[k];
+    const std::size_t holder =
+        first.Insert(PairHash{}({entry.path, entry.newName}), k, [&](std::size_t j) {
+          return entries[j].path == entry.path && entries[j].newName == entry.newName;
+        });
+    if (holder != k) marks[holder] = marks[k] = true;
   }
   return marks;
 }
