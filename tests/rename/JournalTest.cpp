@@ -376,6 +376,44 @@ TEST_F(JournalTest, AClaimLeftAtTheTemporaryNameIsNotTheEntry) {
     EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{{"PHOTO.JPG", content}}));
   }
 }
+
+// An undo killed between claiming an old name and recording the claim: what
+// stands at the name goes only when it can be nothing but that claim, an
+// empty file of this user's made no earlier than the intent; an older empty
+// file or one with content stays, and the entry's failure says why.
+TEST_F(JournalTest, AnUnrecordedClaimGoesOnlyWhenItCanBeNothingElse) {
+  const std::int64_t second = 1000000000;
+  const struct {
+    const char* content;
+    std::int64_t intentAfterFile;  // nanoseconds from the file's status change to the intent
+    const char* kept;              // empty: removed and the entry undone
+  } cases[] = {{"", -1000000, ""}, {"", 3 * second, "its time does not match"}, {"x", -1000000, "it is not empty"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.kept);
+    dir.WriteFile("files/b", "a");
+    dir.WriteFile("files/a", c.content);
+    std::string path, reason;
+    {
+      Journal::Writer journal;
+      ASSERT_TRUE(journal.Open(state, reason) &&
+                  journal.WriteIntent({{Paths::WithTrailingDelimiter(files), "a", "b"}}, reason) &&
+                  journal.WriteResults(0, {Journal::EntryState::Renamed}, {}, reason) &&
+                  journal.WriteClaimIntent(0, "a", "b", IdentityOf(files + "/a").changed + c.intentAfterFile, reason));
+      path = journal.Path();
+    }
+    const Journal::UndoResult undo = Journal::UndoRun(path);
+    const bool removed = *c.kept == '\0';
+    EXPECT_EQ(undo.undone, removed ? 1u : 0u);
+    EXPECT_EQ(Contents(files), removed ? (std::map<std::string, std::string>{{"a", "a"}})
+                                       : (std::map<std::string, std::string>{{"a", c.content}, {"b", "a"}}));
+    ASSERT_EQ(undo.failed.size(), removed ? 0u : 1u);
+    if (!removed) {
+      EXPECT_NE(undo.failed[0].reason.find(c.kept), std::string::npos) << undo.failed[0].reason;
+    }
+    std::filesystem::remove_all(files);
+    dir.MakeFolder("files");
+  }
+}
 #endif
 
 #ifdef _WIN32
