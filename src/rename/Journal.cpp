@@ -1025,11 +1025,11 @@ void RecordNotices(HeldJournal& held, FileSystem::RenameSession& session, const 
 // A process killed while it renamed on a volume without the no-replace flag
 // can leave the empty entry with which it claimed a name. Only claims the
 // journal recorded go, and only while they are still the same empty entry:
-// an empty file the user put under such a name stays.
-// A claim a kill kept from being recorded goes when it can be nothing else;
-// that is decided once: the record returned (empty when there was nothing to
-// decide) settles it for every later reading, before an entry is renamed
-// onto the name.
+// an empty file the user put under such a name stays. The journal's last
+// claim, whose record a kill may have kept from being written, goes only
+// when it can be nothing else; that is decided once: the record returned
+// (empty when there was nothing to decide) settles it for every later
+// reading, and is written before anything is renamed onto the name.
 std::string RemoveRecordedClaims(const Run& run) {
   for (const Run::Claim& claim : run.claims)
     if (!run.Refused(claim.index))
