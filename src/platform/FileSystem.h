@@ -73,6 +73,20 @@ struct ClaimIdentity {
   std::uint64_t changed = 0;
 };
 
+// One step of a claim, as a RenameSession tells it. A process killed between
+// making a claim and recording it leaves an empty entry that only the
+// recorded intent tells (see IsLeftoverClaim).
+struct ClaimEvent {
+  enum class Step { Intended, Made, NotMade };
+  Step step = Step::Intended;
+  std::string_view name;  // the name claimed
+  std::string_view from;  // the entry to be renamed onto it, in the same folder
+  // Intended: the system clock (nanoseconds since the epoch, as status-change
+  // times count), read before the claim is made.
+  std::uint64_t intendedAt = 0;
+  ClaimIdentity claim;  // Made: the claim's identity
+};
+
 // Renames folder/oldName to folder/newName without ever replacing an existing
 // entry, atomically where the kernel allows it (renameat2 RENAME_NOREPLACE,
 // test-then-rename where the file system refuses the flag). A change of
@@ -104,12 +118,13 @@ class RenameSession {
   void SetTemporaryNameNotice(std::function<bool(const std::string& temporary)> notice) {
     temporaryNotice_ = std::move(notice);
   }
-  // `notice` is called with each name the session claims (an empty entry,
-  // where the file system refuses the no-replace flag) and its identity, as
-  // soon as the claim stands and before anything is renamed onto it, so that
-  // a caller can record it; when it answers false the claim goes again and
-  // the rename fails.
-  using ClaimNotice = std::function<bool(const std::string& name, const ClaimIdentity& claim)>;
+  // `notice` hears of each name the session claims (an empty entry, where
+  // the file system refuses the no-replace flag), so that a caller can record
+  // it: first that the claim is intended, before it is made; then either
+  // that it was made, with its identity, before anything is renamed onto it,
+  // or that it was not (the name was taken). When it answers false to the
+  // first two, the claim is not made or goes again, and the rename fails.
+  using ClaimNotice = std::function<bool(const ClaimEvent& event)>;
   void SetClaimNotice(ClaimNotice notice) { claimNotice_ = std::move(notice); }
   // After a Rename that failed: the temporary name under which the entry still
   // stands because neither its new name nor (after a retry) its old name could
@@ -188,6 +203,23 @@ bool DeleteFile(const std::string& path);
 bool IsClaimUnchanged(const std::string& path, const ClaimIdentity& claim);
 // Removes the claim when it is unchanged; true when it went.
 bool RemoveClaimIfUnchanged(const std::string& path, const ClaimIdentity& claim);
+
+// Whether folder/name can only be the claim a process made after recording
+// the intent to claim it (at `intendedAt`, see ClaimEvent), when a kill came
+// before the claim was recorded (`made` null) or before the rename onto it
+// (`made` its record; a FUSE volume may number it anew since): an empty
+// regular file with one link (an empty folder, when folder/from is one),
+// this user's, whose status changed no earlier than the intent (within the
+// volume's timestamp precision) and at most a few seconds after it (exactly
+// when `made` tells), while the entry that was to be renamed onto it still
+// stands at folder/from, another entry, and the folder lists both names
+// exactly. False, with why in `whyNot` (words for the user) when anything
+// else stands there; empty when nothing does.
+bool IsLeftoverClaim(const std::string& folder, const std::string& name, const std::string& from,
+                     std::uint64_t intendedAt, const ClaimIdentity* made, std::string* whyNot = nullptr);
+// Removes it when IsLeftoverClaim; true when it went.
+bool RemoveLeftoverClaim(const std::string& folder, const std::string& name, const std::string& from,
+                         std::uint64_t intendedAt, const ClaimIdentity* made);
 
 enum class TailResult { Read, CannotOpen };
 // Reads the last `count` bytes of a file (all of it when shorter) into `bytes`.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
@@ -159,26 +160,43 @@ bool StillOurClaim(int dirFd, const std::string& name, const NameClaim& claim) {
          st.st_ino == claim.inode && (claim.folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode) && st.st_size == 0);
 }
 
+std::uint64_t ClockNow() {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + static_cast<std::uint64_t>(now.tv_nsec);
+}
+
 // Where the file system refuses the no-replace flag. Claiming the new name
 // first closes the gap between a test and the rename in which another
 // program could create that name: what remains is that it could fill or
 // replace the claim itself, which is checked just before the rename. A claim
 // is removed again only while it still is the empty entry made here, so a
 // failed rename (or one that failed after it was done) never costs a file.
-// `notice` (may be null) hears each claim before the rename onto it.
+// `notice` (may be null) hears of each claim: intended, then made (before the
+// rename onto it) or not made.
 RenameResult RenameOntoClaim(int dirFd, const std::string& oldName, const std::string& newName,
                              const ClaimNotice* notice) {
   struct stat oldEntry;
   if (::fstatat(dirFd, oldName.c_str(), &oldEntry, AT_SYMLINK_NOFOLLOW) != 0) return RenameResult::Failed;
+  const bool heard = notice && *notice;
+  using Step = ClaimEvent::Step;
+  if (heard && !(*notice)({Step::Intended, newName, oldName, ClockNow(), {}})) return RenameResult::Failed;
   NameClaim claim;
-  if (!MakeClaim(dirFd, newName, S_ISDIR(oldEntry.st_mode), claim))
-    return errno == EEXIST ? RenameResult::TargetExists : RenameResult::Failed;
-  if (!StillOurClaim(dirFd, newName, claim)) return RenameResult::TargetExists;
-  struct stat made;
-  if (notice && *notice &&
-      (::fstatat(dirFd, newName.c_str(), &made, AT_SYMLINK_NOFOLLOW) != 0 ||
-       !(*notice)(newName, {static_cast<std::uint64_t>(made.st_dev), static_cast<std::uint64_t>(made.st_ino),
-                            ChangeTime(made)}))) {
+  const bool made = MakeClaim(dirFd, newName, S_ISDIR(oldEntry.st_mode), claim);
+  if (!made || !StillOurClaim(dirFd, newName, claim)) {
+    const int error = errno;
+    const RenameResult result = made || error == EEXIST ? RenameResult::TargetExists : RenameResult::Failed;
+    // What stands at the name now is not this claim: no later recovery may
+    // take it for one.
+    if (heard && result == RenameResult::TargetExists) (*notice)({Step::NotMade, newName, oldName, 0, {}});
+    errno = error;
+    return result;
+  }
+  struct stat st;
+  if (heard && (::fstatat(dirFd, newName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+                !(*notice)({Step::Made, newName, oldName, 0,
+                            {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                             ChangeTime(st)}}))) {
     if (StillOurClaim(dirFd, newName, claim)) ::unlinkat(dirFd, newName.c_str(), claim.folder ? AT_REMOVEDIR : 0);
     return RenameResult::Failed;
   }
@@ -680,6 +698,81 @@ bool RemoveClaimIfUnchanged(const std::string& path, const ClaimIdentity& claim)
   // A folder claim goes only while empty: rmdir refuses any other.
   return IsClaimUnchanged(path, claim) && ::lstat(path.c_str(), &st) == 0 &&
          (S_ISDIR(st.st_mode) ? ::rmdir(path.c_str()) : ::unlink(path.c_str())) == 0;
+}
+
+namespace {
+
+// Whether the entry's status changed when a claim made right after an intent
+// recorded at `intendedAt` would show. Volumes that keep whole seconds
+// (exFAT through FUSE; FAT keeps two) give a time rounded down by up to two
+// seconds, and the kernel stamps entries from a clock that lags a tick
+// behind the one read for the intent; a time more than a few seconds after
+// the intent is another entry's (the claim follows its intent at once).
+bool ChangedAsAClaim(const struct stat& st, std::uint64_t intendedAt) {
+  constexpr std::uint64_t kSecond = 1000000000u;
+  const std::uint64_t changed = ChangeTime(st);
+  const std::uint64_t earliest = st.st_ctim.tv_nsec == 0 ? intendedAt / (2 * kSecond) * (2 * kSecond)
+                                                         : intendedAt - std::min(intendedAt, kSecond / 50);
+  return changed >= earliest && changed <= intendedAt + 5 * kSecond;
+}
+
+// Why folder/name is not a claim left from an intent at `intendedAt` (and
+// recorded as `made`, if not null); empty when it is one. `found` tells
+// whether anything stands there.
+std::string NotALeftoverClaim(int dirFd, const std::string& name, const std::string& from, std::uint64_t intendedAt,
+                              const ClaimIdentity* made, bool& found) {
+  found = false;
+  struct stat st, source;
+  if (!IsPlainPair(from, name) || from == name || ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return {};
+  found = true;
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return "it is neither a file nor a folder";
+  if (S_ISREG(st.st_mode) && st.st_size != 0) return "it is not empty";
+  if (S_ISREG(st.st_mode) && st.st_nlink != 1) return "it has other links";
+  if (st.st_uid != ::geteuid()) return "it belongs to another user";
+  if (!ChangedAsAClaim(st, intendedAt) ||
+      (made && (static_cast<std::uint64_t>(st.st_dev) != made->device || ChangeTime(st) != made->changed)))
+    return "its time does not match that rename's";
+  if (::fstatat(dirFd, from.c_str(), &source, AT_SYMLINK_NOFOLLOW) != 0)
+    return "the entry that was to take its name is gone";
+  if (S_ISDIR(source.st_mode) != S_ISDIR(st.st_mode)) return "it is another kind of entry than that rename claims";
+  // A volume that folds case may answer to one name with the entry of the
+  // other: only two entries the folder lists under exactly these names are two.
+  bool listsName = false, listsFrom = false;
+  VisitNames(dirFd, [&](const char* listed) {
+    listsName = listsName || name == listed;
+    listsFrom = listsFrom || from == listed;
+    return !(listsName && listsFrom);
+  });
+  if ((source.st_dev == st.st_dev && source.st_ino == st.st_ino) || !listsName || !listsFrom)
+    return "it may be the entry itself under another spelling";
+  return {};
+}
+
+}  // namespace
+
+bool IsLeftoverClaim(const std::string& folder, const std::string& name, const std::string& from,
+                     std::uint64_t intendedAt, const ClaimIdentity* made, std::string* whyNot) {
+  if (whyNot) whyNot->clear();
+  if (HoldsZeroByte(folder)) return false;
+  const FolderPath handle(folder);
+  bool found = false;
+  const std::string why =
+      handle.Fd() < 0 ? std::string() : NotALeftoverClaim(handle.Fd(), name, from, intendedAt, made, found);
+  if (whyNot) *whyNot = why;
+  return found && why.empty();
+}
+
+bool RemoveLeftoverClaim(const std::string& folder, const std::string& name, const std::string& from,
+                         std::uint64_t intendedAt, const ClaimIdentity* made) {
+  if (HoldsZeroByte(folder)) return false;
+  const FolderPath handle(folder);
+  bool found = false;
+  struct stat st;
+  // A folder goes only while empty: rmdir refuses any other.
+  return handle.Fd() >= 0 && NotALeftoverClaim(handle.Fd(), name, from, intendedAt, made, found).empty() && found &&
+         ::fstatat(handle.Fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+         ::unlinkat(handle.Fd(), name.c_str(), S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) == 0;
 }
 
 }  // namespace FileSystem

@@ -284,6 +284,15 @@ bool DeleteFile(const std::string& path) {
 // Renames here never claim a name first: nothing is left behind to remove.
 bool IsClaimUnchanged(const std::string&, const ClaimIdentity&) { return false; }
 bool RemoveClaimIfUnchanged(const std::string&, const ClaimIdentity&) { return false; }
+bool IsLeftoverClaim(const std::string&, const std::string&, const std::string&, std::uint64_t, const ClaimIdentity*,
+                     std::string* whyNot) {
+  if (whyNot) whyNot->clear();
+  return false;
+}
+bool RemoveLeftoverClaim(const std::string&, const std::string&, const std::string&, std::uint64_t,
+                         const ClaimIdentity*) {
+  return false;
+}
 
 // A folder reads as empty, as in the Linux build (it has no tag to give).
 TailResult ReadFileTail(const std::string& path, std::size_t count, std::string& bytes) {

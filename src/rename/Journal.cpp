@@ -106,6 +106,19 @@ struct Run {
     FileSystem::ClaimIdentity identity;
   };
   std::vector<Claim> claims;
+  // The claim the journal tells of last, while no later record shows that
+  // the process that made it went on: a kill came between its intent and
+  // its record, or between its record and the rename onto it (which on a
+  // FUSE volume may leave the claim under another inode number). It goes
+  // only when it can be nothing but that claim (FileSystem::IsLeftoverClaim).
+  struct LastClaim {
+    std::size_t index;
+    std::string name;
+    std::string from;  // the entry that was to be renamed onto it
+    std::uint64_t at;  // the system clock before the claim, nanoseconds since the epoch
+    std::optional<FileSystem::ClaimIdentity> made;  // its record, if written
+  };
+  std::optional<LastClaim> lastClaim;
   std::vector<std::size_t> batchStarts;  // the first entry of each batch
   std::size_t total = 0;                 // renames the run meant to attempt
   bool finished = false;
@@ -138,6 +151,8 @@ enum RecordType : char {
   kResults = 'R',
   kTemporary = 'T',
   kClaim = 'C',
+  kClaimIntent = 'A',  // a claim about to be made; with time 0, that none was
+  kClaimsSettled = 'S',  // the claims intended so far were removed or kept for good
   kUndoBegun = 'B',
   kTotal = 'N',
   kFinished = 'F',
@@ -257,6 +272,7 @@ bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool n
   std::size_t pos = 0;
   bool sawHeader = false;
   std::string folder;
+  std::optional<Run::LastClaim> lastClaim;
   while (data.size() - pos >= 9) {
     const char* head = data.data() + pos;
     const std::uint32_t length = static_cast<std::uint32_t>(Cursor(head + 1, 4).Number(4));
@@ -324,9 +340,27 @@ bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool n
         claim.name = in.Text(static_cast<std::uint32_t>(in.Number(4)));
         claim.identity = {in.Number(8), in.Number(8), in.Number(8)};
         if (!in.ok() || claim.index >= run.states.size()) return reason = "damaged journal", false;
+        // A claim follows its intent at once.
+        if (lastClaim && !lastClaim->made && lastClaim->index == claim.index && lastClaim->name == claim.name)
+          lastClaim->made = claim.identity;
+        else
+          lastClaim.reset();
         // A name that could lead out of its folder is never removed.
         if (Paths::IsPlainName(claim.name)) run.claims.push_back(std::move(claim));
-        break;
+        continue;
+      }
+      case kClaimIntent: {
+        Run::LastClaim intent{in.Number(8), {}, {}, 0, std::nullopt};
+        intent.name = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+        intent.from = in.Text(static_cast<std::uint32_t>(in.Number(4)));
+        intent.at = in.Number(8);
+        if (!in.ok() || intent.index >= run.states.size()) return reason = "damaged journal", false;
+        // Time 0: no claim was made.
+        if (intent.at != 0 && Paths::IsPlainName(intent.name) && Paths::IsPlainName(intent.from))
+          lastClaim = std::move(intent);
+        else
+          lastClaim.reset();
+        continue;
       }
       case kTotal:
         // No journal could hold the intents of more renames than this.
@@ -341,14 +375,16 @@ bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool n
         run.finished = run.undone = true;
         run.undoBegun = false;
         break;
-      case kUndoBegun:
+      case kUndoBegun:  // written before an undo's first claim
         run.undoBegun = true;
-        break;
+        continue;
       default:
-        break;  // a later kind of record: skipped
+        break;  // a later kind of record (kClaimsSettled among them): skipped
     }
+    lastClaim.reset();  // the process went on
   }
   if (!sawHeader) return reason = "not a rename journal", false;
+  run.lastClaim = std::move(lastClaim);
   if (readableEnd) *readableEnd = pos;
   return true;
 }
@@ -385,12 +421,25 @@ bool Stands(const Run& run, std::size_t index, const std::string& folder, const 
   return !CaseOnly(run.entries[index]) || FileSystem::ListingHoldsExactly(folder, name);
 }
 
-// Whether `name` in `folder` is a claim the run recorded for entry `index`,
-// still the same empty entry.
+// Whether `name` in `folder` is the claim a kill left as the journal's last
+// (see Run::LastClaim) for entry `index`; `whyNot` as IsLeftoverClaim.
+bool IsLastClaim(const Run& run, std::size_t index, const std::string& folder, const std::string& name,
+                 std::string* whyNot = nullptr) {
+  const std::optional<Run::LastClaim>& last = run.lastClaim;
+  if (!last || last->index != index || last->name != name) return false;
+  return FileSystem::IsLeftoverClaim(folder, name, last->from, last->at, last->made ? &*last->made : nullptr, whyNot);
+}
+
+// Whether `name` in `folder` is a claim the run made for entry `index`: one
+// it recorded, still the same empty entry, or the last one, cut short by a
+// kill, that can be nothing else.
 bool IsRecordedClaim(const Run& run, std::size_t index, const std::string& folder, const std::string& name) {
-  return std::any_of(run.claims.begin(), run.claims.end(), [&](const Run::Claim& claim) {
-    return claim.index == index && claim.name == name && FileSystem::IsClaimUnchanged(folder + name, claim.identity);
-  });
+  return std::any_of(run.claims.begin(), run.claims.end(),
+                     [&](const Run::Claim& claim) {
+                       return claim.index == index && claim.name == name &&
+                              FileSystem::IsClaimUnchanged(folder + name, claim.identity);
+                     }) ||
+         IsLastClaim(run, index, folder, name);
 }
 
 // The results of entries first..first+states.size()-1; `temporaries` holds
@@ -433,15 +482,32 @@ std::string ClaimRecord(std::size_t index, const std::string& name, const FileSy
   return record;
 }
 
-// Has the session's temporary names (made durable) and claims recorded as
-// entry `index`'s before they are used, through `append` (the record, and
-// whether it must be synced). A run's writer and an undo share this.
+// `at` 0: no claim was made.
+std::string ClaimIntentRecord(std::size_t index, std::string_view name, std::string_view from, std::uint64_t at) {
+  std::string record;
+  const std::size_t start = BeginRecord(record, kClaimIntent);
+  PutU64(record, index);
+  PutText(record, name);
+  PutText(record, from);
+  PutU64(record, at);
+  EndRecord(record, start);
+  return record;
+}
+
+// Has the session's temporary names (made durable) and claims (their intent
+// before they are made, then whether they were) recorded as entry `index`'s,
+// through `append` (the record, and whether it must be synced). A run's
+// writer and an undo share this. A claim's records are not synced: a kill
+// leaves them to the system, and what a power cut loses is an empty entry.
 using AppendRecord = std::function<bool(const std::string& record, bool sync)>;
 void RecordNoticesThrough(FileSystem::RenameSession& session, const std::size_t& index, const AppendRecord& append) {
   session.SetTemporaryNameNotice(
       [append, &index](const std::string& temporary) { return append(TemporaryRecord(index, temporary), true); });
-  session.SetClaimNotice([append, &index](const std::string& name, const FileSystem::ClaimIdentity& claim) {
-    return append(ClaimRecord(index, name, claim), false);
+  session.SetClaimNotice([append, &index](const FileSystem::ClaimEvent& event) {
+    using Step = FileSystem::ClaimEvent::Step;
+    if (event.step == Step::Made) return append(ClaimRecord(index, std::string(event.name), event.claim), false);
+    return append(ClaimIntentRecord(index, event.name, event.from, event.step == Step::Intended ? event.intendedAt : 0),
+                  false);
   });
 }
 
@@ -705,6 +771,11 @@ bool Writer::WriteClaim(std::size_t index, const std::string& name, const FileSy
   return Append(ClaimRecord(index, name, claim), false, reason);
 }
 
+bool Writer::WriteClaimIntent(std::size_t index, const std::string& name, const std::string& from,
+                             std::uint64_t intendedAt, std::string& reason) {
+  return Append(ClaimIntentRecord(index, name, from, intendedAt), false, reason);
+}
+
 bool Writer::Intend(const std::vector<EntryView>& batch, std::string& reason) {
   batchFirst_ = written_;
   attempted_ = written_;
@@ -954,11 +1025,31 @@ void RecordNotices(HeldJournal& held, FileSystem::RenameSession& session, const 
 // A process killed while it renamed on a volume without the no-replace flag
 // can leave the empty entry with which it claimed a name. Only claims the
 // journal recorded go, and only while they are still the same empty entry:
-// an empty file the user put under such a name stays.
-void RemoveRecordedClaims(const Run& run) {
+// an empty file the user put under such a name stays. The journal's last
+// claim, whose record a kill may have kept from being written, goes only
+// when it can be nothing else; that is decided once: the record returned
+// (empty when there was nothing to decide) settles it for every later
+// reading, and is written before anything is renamed onto the name.
+std::string RemoveRecordedClaims(const Run& run) {
   for (const Run::Claim& claim : run.claims)
     if (!run.Refused(claim.index))
       FileSystem::RemoveClaimIfUnchanged(run.entries[claim.index].folder + claim.name, claim.identity);
+  const std::optional<Run::LastClaim>& last = run.lastClaim;
+  std::string settled;
+  if (!last) return settled;
+  if (!run.Refused(last->index))
+    FileSystem::RemoveLeftoverClaim(run.entries[last->index].folder, last->name, last->from, last->at,
+                                    last->made ? &*last->made : nullptr);
+  EndRecord(settled, BeginRecord(settled, kClaimsSettled));
+  return settled;
+}
+
+// After the undo of entry `index` found `name` taken: when the run meant to
+// claim that name and recorded no claim, says why what stands there was kept.
+void ExplainKeptClaim(const Run& run, std::size_t index, const std::string& name, UndoResult& result) {
+  std::string why;
+  if (result.failed.empty() || IsLastClaim(run, index, run.entries[index].folder, name, &why) || why.empty()) return;
+  result.failed.back().reason = "name taken by what may be left from an interrupted rename, kept because " + why;
 }
 
 UndoResult UndoRun(const std::string& path, RenameEngine::RunControl* control) {
@@ -969,7 +1060,7 @@ UndoResult UndoRun(const std::string& path, RenameEngine::RunControl* control) {
   if (run.undone) return result.error = "this rename was undone already", result;
   ResolvePending(run);
   Settle(run);  // what an undo cut short did counts as done then, not now
-  RemoveRecordedClaims(run);
+  const std::string settled = RemoveRecordedClaims(run);
 
   // The undo is journaled as a run is: begun (durably) before its first
   // rename, the temporary names and claims of the entry being undone before
@@ -977,7 +1068,7 @@ UndoResult UndoRun(const std::string& path, RenameEngine::RunControl* control) {
   // names) every so many entries, so that a kill is resumed exactly. A
   // journal that cannot take this does not keep the names from coming back.
   std::string ignored;
-  AppendMark(held, kUndoBegun, ignored);
+  AppendMark(held, kUndoBegun, ignored, settled);
   std::size_t current = 0;
   FileSystem::RenameSession session;
   RecordNotices(held, session, current);
@@ -1017,6 +1108,7 @@ UndoResult UndoRun(const std::string& path, RenameEngine::RunControl* control) {
     } else {
       ++result.errors;
       FileSystem::NoteFailure(result.failed, entry.folder, from, entry.oldName, renamed);
+      if (renamed == FileSystem::RenameResult::TargetExists) ExplainKeptClaim(run, i, entry.oldName, result);
       if (!session.StrandedName().empty()) result.stranded.push_back(entry.folder + session.StrandedName());
     }
   }
@@ -1090,7 +1182,8 @@ bool KeepRun(const std::string& path, std::string& reason) {
   Run run;
   if (!ReadHeld(held, path, run, reason)) return false;
   ResolvePending(run);
-  RemoveRecordedClaims(run);
+  const std::string settled = RemoveRecordedClaims(run);
+  if (!settled.empty() && !AppendMark(held, kClaimsSettled, reason)) return false;
   FileSystem::RenameSession session;
   std::size_t current = 0;
   RecordNotices(held, session, current);

@@ -32,7 +32,10 @@
 // known: from the journal, and for entries of the one unconfirmed batch from
 // what is on disk. Each name a rename claims with an empty entry (where the
 // volume refuses the no-replace flag) is recorded before anything is renamed
-// onto it; only such a claim, still the same empty entry, is ever removed.
+// onto it, and the intent to claim it before it is made; only such a claim,
+// still the same empty entry, is ever removed, and a claim that a kill kept
+// from being recorded only when it can be nothing else (see
+// FileSystem::IsLeftoverClaim): what else blocks an undo stays and is named.
 // An undo is journaled too (begun, its claims and temporary names, its
 // progress), so that one cut short is found and resumed. Names read back get
 // a rename's checks; an entry that fails them is never acted on.
@@ -145,6 +148,11 @@ class Writer {
   // Not synced: a claim that a power cut loses stays, an empty entry.
   bool WriteClaim(std::size_t index, const std::string& name, const FileSystem::ClaimIdentity& claim,
                   std::string& reason);
+  // That entry `index` is about to claim `name` for the rename of `from`
+  // onto it (intendedAt, see FileSystem::ClaimEvent), written before the
+  // claim is made; 0: the claim was not made after all. Not synced either.
+  bool WriteClaimIntent(std::size_t index, const std::string& name, const std::string& from,
+                        std::uint64_t intendedAt, std::string& reason);
   // Marks the run finished (durably) and closes the journal.
   bool Finish(std::string& reason);
 
