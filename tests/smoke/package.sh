@@ -144,7 +144,7 @@ before=$(names_on_disk)
 renamed=$(printf '%s\n' "${names[@]//file/item}" | LC_ALL=C sort | tr '\n' '|')
 
 # An X server of its own, on the first free display.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 wait_for 20 "X display" test -s "$work/display"
 export DISPLAY=:$(head -n 1 "$work/display")
