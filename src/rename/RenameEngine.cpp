@@ -75,7 +75,7 @@ std::string UndoLineIn(const std::string& folder, const PreviewEntry& entry, boo
     move(entry.newName, aside);
     line += " && { ";
     move(aside, entry.oldName);
-    line += "; ! [ -e " + quotedAside + " ] || { ";
+    line += "; { ! [ -e " + quotedAside + " ] && ! [ -h " + quotedAside + " ]; } || { ";
     move(aside, entry.newName);
     line += "; false; }; }\n";
     return line;

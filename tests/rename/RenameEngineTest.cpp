@@ -378,6 +378,20 @@ TEST(UndoFileShellTest, NeverReplacesAndUndoesChangesOfCase) {
           << where;
     }
   }
+
+  // A dangling link's change of case that cannot be undone (the user made a
+  // file under its old name): the link keeps its new name and the line fails.
+  const std::string work = plain.path() + "/link";
+  std::filesystem::create_directory(work);
+  std::filesystem::create_directory_symlink("/nonexistent", work + "/link");
+  const RenameEngine::RenameRun run = PerformRenames({{"LINK", "link", work}}, Build::Linux);
+  ASSERT_EQ(run.successes, 1u);
+  std::ofstream(work + "/link") << "user";
+  std::string error;
+  ASSERT_TRUE(RenameEngine::WriteUndoFile(work + "/UNDO", run.undoLines, error, Build::Linux)) << error;
+  EXPECT_NE(std::system(("cd '" + work + "' && sh UNDO >/dev/null 2>&1").c_str()), 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(work + "/LINK"));
+  EXPECT_EQ(Listing(work), (std::vector<std::string>{"LINK", "UNDO", "link"}));
 }
 
 #endif
