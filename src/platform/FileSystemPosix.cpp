@@ -718,11 +718,11 @@ bool ChangedAsAClaim(const struct stat& st, std::uint64_t intendedAt) {
 
 // Why folder/name is not a claim left from an intent at `intendedAt` (and
 // recorded as `made`, if not null); empty when it is one. `found` tells
-// whether anything stands there.
+// whether anything stands there, and `st` is what was examined.
 std::string NotALeftoverClaim(int dirFd, const std::string& name, const std::string& from, std::uint64_t intendedAt,
-                              const ClaimIdentity* made, bool& found) {
+                              const ClaimIdentity* made, bool& found, struct stat& st) {
   found = false;
-  struct stat st, source;
+  struct stat source;
   if (!IsPlainPair(from, name) || from == name || ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
     return {};
   found = true;
@@ -757,8 +757,9 @@ bool IsLeftoverClaim(const std::string& folder, const std::string& name, const s
   if (HoldsZeroByte(folder)) return false;
   const FolderPath handle(folder);
   bool found = false;
+  struct stat st;
   const std::string why =
-      handle.Fd() < 0 ? std::string() : NotALeftoverClaim(handle.Fd(), name, from, intendedAt, made, found);
+      handle.Fd() < 0 ? std::string() : NotALeftoverClaim(handle.Fd(), name, from, intendedAt, made, found, st);
   if (whyNot) *whyNot = why;
   return found && why.empty();
 }
@@ -768,11 +769,17 @@ bool RemoveLeftoverClaim(const std::string& folder, const std::string& name, con
   if (HoldsZeroByte(folder)) return false;
   const FolderPath handle(folder);
   bool found = false;
-  struct stat st;
+  struct stat examined, now;
+  if (handle.Fd() < 0 || !NotALeftoverClaim(handle.Fd(), name, from, intendedAt, made, found, examined).empty() ||
+      !found)
+    return false;
+  // The checks read the whole folder, which takes a while: whatever was
+  // written to the name meanwhile (its size or its change time tells) stays.
   // A folder goes only while empty: rmdir refuses any other.
-  return handle.Fd() >= 0 && NotALeftoverClaim(handle.Fd(), name, from, intendedAt, made, found).empty() && found &&
-         ::fstatat(handle.Fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-         ::unlinkat(handle.Fd(), name.c_str(), S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) == 0;
+  return ::fstatat(handle.Fd(), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == examined.st_dev &&
+         now.st_ino == examined.st_ino && ChangeTime(now) == ChangeTime(examined) &&
+         (S_ISDIR(now.st_mode) || now.st_size == 0) &&
+         ::unlinkat(handle.Fd(), name.c_str(), S_ISDIR(now.st_mode) ? AT_REMOVEDIR : 0) == 0;
 }
 
 }  // namespace FileSystem

@@ -423,10 +423,24 @@ bool Stands(const Run& run, std::size_t index, const std::string& folder, const 
 
 // Whether `name` in `folder` is the claim a kill left as the journal's last
 // (see Run::LastClaim) for entry `index`; `whyNot` as IsLeftoverClaim.
+// A session claims a name of the entry it renames (its old or new name, or
+// the temporary name it went through) for a move from another of them: a
+// last claim naming anything else is not the program's and never goes.
+bool ClaimsItsOwnNames(const Run& run, const Run::LastClaim& claim) {
+  if (claim.index >= run.entries.size() || claim.name == claim.from) return false;
+  const Entry& entry = run.entries[claim.index];
+  const auto temporary = run.temporaries.find(claim.index);
+  const auto own = [&](const std::string& name) {
+    return name == entry.oldName || name == entry.newName ||
+           (temporary != run.temporaries.end() && name == temporary->second);
+  };
+  return own(claim.name) && own(claim.from);
+}
+
 bool IsLastClaim(const Run& run, std::size_t index, const std::string& folder, const std::string& name,
                  std::string* whyNot = nullptr) {
   const std::optional<Run::LastClaim>& last = run.lastClaim;
-  if (!last || last->index != index || last->name != name) return false;
+  if (!last || last->index != index || last->name != name || !ClaimsItsOwnNames(run, *last)) return false;
   return FileSystem::IsLeftoverClaim(folder, name, last->from, last->at, last->made ? &*last->made : nullptr, whyNot);
 }
 
@@ -1037,7 +1051,7 @@ std::string RemoveRecordedClaims(const Run& run) {
   const std::optional<Run::LastClaim>& last = run.lastClaim;
   std::string settled;
   if (!last) return settled;
-  if (!run.Refused(last->index))
+  if (!run.Refused(last->index) && ClaimsItsOwnNames(run, *last))
     FileSystem::RemoveLeftoverClaim(run.entries[last->index].folder, last->name, last->from, last->at,
                                     last->made ? &*last->made : nullptr);
   EndRecord(settled, BeginRecord(settled, kClaimsSettled));
@@ -1046,9 +1060,13 @@ std::string RemoveRecordedClaims(const Run& run) {
 
 // After the undo of entry `index` found `name` taken: when the run meant to
 // claim that name and recorded no claim, says why what stands there was kept.
-void ExplainKeptClaim(const Run& run, std::size_t index, const std::string& name, UndoResult& result) {
+// `failedBefore`: how many failures were noted before this entry's.
+void ExplainKeptClaim(const Run& run, std::size_t index, const std::string& name, std::size_t failedBefore,
+                      UndoResult& result) {
   std::string why;
-  if (result.failed.empty() || IsLastClaim(run, index, run.entries[index].folder, name, &why) || why.empty()) return;
+  if (result.failed.size() <= failedBefore || IsLastClaim(run, index, run.entries[index].folder, name, &why) ||
+      why.empty())
+    return;
   result.failed.back().reason = "name taken by what may be left from an interrupted rename, kept because " + why;
 }
 
@@ -1107,8 +1125,10 @@ UndoResult UndoRun(const std::string& path, RenameEngine::RunControl* control) {
       run.states[i] = EntryState::Failed;
     } else {
       ++result.errors;
+      const std::size_t failedBefore = result.failed.size();
       FileSystem::NoteFailure(result.failed, entry.folder, from, entry.oldName, renamed);
-      if (renamed == FileSystem::RenameResult::TargetExists) ExplainKeptClaim(run, i, entry.oldName, result);
+      if (renamed == FileSystem::RenameResult::TargetExists)
+        ExplainKeptClaim(run, i, entry.oldName, failedBefore, result);
       if (!session.StrandedName().empty()) result.stranded.push_back(entry.folder + session.StrandedName());
     }
   }

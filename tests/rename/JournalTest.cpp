@@ -413,6 +413,22 @@ TEST_F(JournalTest, AnUnrecordedClaimGoesOnlyWhenItCanBeNothingElse) {
     std::filesystem::remove_all(files);
     dir.MakeFolder("files");
   }
+
+  // An intent to claim a name that is none of the entry's own is no claim of
+  // the program's: the user's empty file stays.
+  dir.WriteFile("files/b", "a");
+  dir.WriteFile("files/victim", "");
+  std::string path, reason;
+  {
+    Journal::Writer journal;
+    ASSERT_TRUE(journal.Open(state, reason) &&
+                journal.WriteIntent({{Paths::WithTrailingDelimiter(files), "a", "b"}}, reason) &&
+                journal.WriteResults(0, {Journal::EntryState::Renamed}, {}, reason) &&
+                journal.WriteClaimIntent(0, "victim", "b", IdentityOf(files + "/victim").changed, reason));
+    path = journal.Path();
+  }
+  EXPECT_EQ(Journal::UndoRun(path).undone, 1u);
+  EXPECT_EQ(Contents(files), (std::map<std::string, std::string>{{"a", "a"}, {"victim", ""}}));
 }
 #endif
 
