@@ -143,11 +143,9 @@ PreviewBuild BuildPreview(const std::vector<RenameListEntry>& renameList, const 
   return build;
 }
 
-// Marks every entry that shares its path and new name with another entry.
-// The entries' keys are sorted by hash (and by the texts themselves only where
-// hashes are equal), which brings equal keys together with sequential memory
-// access: a hash table of a million string pairs costs several times more per
-// entry than one of a hundred thousand, this sort hardly more.
+// Marks every entry that shares its path and new name with another entry,
+// through one flat table of entry numbers (a table of string pairs costs an
+// allocation and a cache miss per name, and a million names are many).
 std::vector<bool> MarkConflicts(const std::vector<PreviewEntry>& entries) {
   std::vector<bool> marks(entries.size());
   EntryTable first(entries.size());  // the first entry to want each name of each folder

@@ -16,15 +16,16 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "app/WindowServices.h"
 #include "platform/Paths.h"
 #include "rename/BackgroundRun.h"
-
-#include <thread>
 #include "rename/DestinationCheck.h"
 #include "rename/Journal.h"
 #include "rename/OperationPages.h"
@@ -269,8 +270,21 @@ void PreviewPane::PerformRename() {
         *run = RenameEngine::PerformRenames(*entries, *journal, control);
         // A million names take a while to write and to list again: both go
         // on here, side by side, while the window stays responsive.
-        std::jthread writer([&] { undoFile.Save(*run); });
+        const auto save = [&] {
+          try {
+            undoFile.Save(*run);
+          } catch (const std::exception& e) {
+            run->undoFileError = std::string("Cannot create the undo file: ") + e.what();
+          }
+        };
+        std::optional<std::jthread> writer;
+        try {
+          writer.emplace(save);
+        } catch (const std::system_error&) {
+          // No second thread: one after the other, then.
+        }
         *listing = reader();
+        if (!writer) save();
       },
       {[this] { return services_.CancelRequested(); },
        [this](std::size_t done, std::size_t total) {
