@@ -285,6 +285,11 @@ void PreviewPane::PerformRename() {
         }
         *listing = reader();
         if (!writer) save();
+        // The folder on show may be the undo file's own: read after it.
+        if (undoFile.MayWriteInto(listing->folder)) {
+          writer.reset();
+          *listing = reader();
+        }
       },
       {[this] { return services_.CancelRequested(); },
        [this](std::size_t done, std::size_t total) {

@@ -332,6 +332,13 @@ void UndoFileTarget::Save(RenameRun& run) const {
   run.undoFileError.clear();
 }
 
+bool UndoFileTarget::MayWriteInto(const std::string& folder) const {
+  const auto same = [&folder](const std::string& place) {
+    return !place.empty() && Paths::WithTrailingDelimiter(place) == folder;
+  };
+  return wanted && (same(programFolder) || same(stateFolder));
+}
+
 std::vector<std::string> UndoFilePlaces(const std::string& programFolder, const std::string& stateFolder,
                                         Build build) {
   std::vector<std::string> places{Paths::UndoFileName(Paths::WithTrailingDelimiter(programFolder, build), build)};

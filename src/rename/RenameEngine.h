@@ -123,6 +123,8 @@ struct UndoFileTarget {
   std::string programFolder;
   std::string stateFolder;
   void Save(RenameRun& run) const;
+  // Whether the file may go into `folder` (with its delimiter).
+  bool MayWriteInto(const std::string& folder) const;
 };
 
 // "Ready, renamed <successes> file(s)/folder(s), <failures> error(s)."

@@ -123,6 +123,22 @@ TEST(ConfirmationRun, TheStatusTextsOfOneExecutionComeInTheirOrder) {
                                        "Ready.", Counts(1, 0)}));
 }
 
+// The folder on show may be the one the undo file goes to: the view is read
+// after the file is written there, in the background like the rest.
+TEST(ConfirmationRun, AViewOfTheUndoFilesFolderShowsIt) {
+  TestWindow t;
+  TfrmMain& w = t.Open();
+  t.programFolder.WriteFile("a.txt");
+  w.fileView().ListFiles(t.programFolder.path() + "/");
+  w.renameList().AddToRenameList("a.txt", t.programFolder.path());
+  Find<QLineEdit>(w, "txtAddText")->setText(QStringLiteral("x"));
+  ASSERT_TRUE(PressOperation(w, 1));
+  ASSERT_TRUE(PressYes(w));
+  std::vector<std::string> shown;
+  for (int row = 0; row < w.fileView().FileViewRowCount(); ++row) shown.push_back(w.fileView().FileViewName(row));
+  EXPECT_EQ(shown, (std::vector<std::string>{"UNDO", "xa.txt"}));
+}
+
 // The cases of one execution: which renames happen, how they are counted,
 // and that no file is ever lost or replaced.
 TEST(ConfirmationRun, EntriesAreCountedAndNoFileIsEverReplaced) {
