@@ -181,14 +181,17 @@ RenameResult RenameOntoClaim(int dirFd, const std::string& oldName, const std::s
   const bool heard = notice && *notice;
   using Step = ClaimEvent::Step;
   if (heard && !(*notice)({Step::Intended, newName, oldName, ClockNow(), {}})) return RenameResult::Failed;
+  // Whatever stands at the name once a claim failed or went again is not
+  // this claim: no later recovery may take it for one.
+  const auto notMade = [&] {
+    if (heard) (*notice)({Step::NotMade, newName, oldName, 0, {}});
+  };
   NameClaim claim;
   const bool made = MakeClaim(dirFd, newName, S_ISDIR(oldEntry.st_mode), claim);
   if (!made || !StillOurClaim(dirFd, newName, claim)) {
     const int error = errno;
     const RenameResult result = made || error == EEXIST ? RenameResult::TargetExists : RenameResult::Failed;
-    // What stands at the name now is not this claim: no later recovery may
-    // take it for one.
-    if (heard && result == RenameResult::TargetExists) (*notice)({Step::NotMade, newName, oldName, 0, {}});
+    notMade();
     errno = error;
     return result;
   }
@@ -198,10 +201,14 @@ RenameResult RenameOntoClaim(int dirFd, const std::string& oldName, const std::s
                             {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
                              ChangeTime(st)}}))) {
     if (StillOurClaim(dirFd, newName, claim)) ::unlinkat(dirFd, newName.c_str(), claim.folder ? AT_REMOVEDIR : 0);
+    notMade();
     return RenameResult::Failed;
   }
   if (::renameat(dirFd, oldName.c_str(), dirFd, newName.c_str()) == 0) return RenameResult::Renamed;
+  const int error = errno;
   if (StillOurClaim(dirFd, newName, claim)) ::unlinkat(dirFd, newName.c_str(), claim.folder ? AT_REMOVEDIR : 0);
+  notMade();
+  errno = error;
   return RenameResult::Failed;
 }
 
