@@ -1010,6 +1010,16 @@ std::string JournalNotice(const std::string& stateFolder) {
   return skipped.empty() ? std::string() : "These rename journals were skipped:" + skipped;
 }
 
+std::string RunFilesStamp(const std::string& stateFolder) {
+  std::string stamp;
+  for (const std::string& path : RunFiles(stateFolder)) {
+    FileSystem::Entry entry{Paths::LastPart(path), false, false, -1, 0, false, false};
+    FileSystem::ExamineEntry(Paths::ParentPart(path), entry);
+    stamp += path + '\n' + std::to_string(entry.size) + '\n';
+  }
+  return stamp;
+}
+
 std::optional<std::string> NewestUndoableRun(const std::string& stateFolder) {
   for (const std::string& path : RunFiles(stateFolder)) {
     HeldJournal held(path);

@@ -178,6 +178,9 @@ class Writer {
 // The journals in the state folder, newest first (none without a folder,
 // none when the folder is not this user's alone: see IsPrivateFolder).
 std::vector<std::string> RunFiles(const std::string& stateFolder);
+// The run journals' names and sizes, newest first. Journals only grow, so
+// while the stamp stays the same, so does NewestUndoableRun's answer.
+std::string RunFilesStamp(const std::string& stateFolder);
 
 // What the start-up says once about journals it cannot trust: the state
 // folder (another user's, writable by others) or single journals (not a

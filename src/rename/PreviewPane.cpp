@@ -262,17 +262,21 @@ void PreviewPane::PerformRename() {
   services_.LockForBackgroundWork(true, true);
   auto run = std::make_shared<RenameEngine::RenameRun>();
   auto listing = std::make_shared<DirListing::FolderRows>();
+  auto scan = std::make_shared<UndoManager::UndoableScan>();
   const RenameEngine::UndoFileTarget undoFile{services_.CurrentOptions().undoFile, services_.ProgramFolder(),
                                 services_.StateFolder()};
   run_->Start(
-      [entries = &lviRenameModel->entries(), journal, run, undoFile, listing,
+      [entries = &lviRenameModel->entries(), journal, run, undoFile, listing, scan,
        reader = services_.RefreshReader()](RenameEngine::RunControl& control) {
         *run = RenameEngine::PerformRenames(*entries, *journal, control);
         // A million names take a while to write and to list again: both go
         // on here, side by side, while the window stays responsive.
+        // The undo menu's state comes along: its journal is read here, not
+        // in the window.
         const auto save = [&] {
           try {
             undoFile.Save(*run);
+            *scan = UndoManager::ScanUndoable(undoFile.stateFolder);
           } catch (const std::exception& e) {
             run->undoFileError = std::string("Cannot create the undo file: ") + e.what();
           }
@@ -295,20 +299,22 @@ void PreviewPane::PerformRename() {
        [this](std::size_t done, std::size_t total) {
          services_.ShowRunProgress(QStringLiteral("Performing rename..."), done, total);
        },
-       [this, run, listing](const std::string& error) { FinishRename(*run, std::move(*listing), error); }});
+       [this, run, listing, scan](const std::string& error) {
+         FinishRename(*run, std::move(*listing), *scan, error);
+       }});
 }
 
 void PreviewPane::FinishRunNow() { run_->FinishNow(); }
 
 void PreviewPane::FinishRename(const RenameEngine::RenameRun& run, DirListing::FolderRows listing,
-                               const std::string& error) {
+                               const UndoManager::UndoableScan& scan, const std::string& error) {
   services_.LockForBackgroundWork(false, false);
   // The closing steps run however the loop ended.
   emit RenameListUsed();
   services_.ShowRefreshedFiles(std::move(listing));
   cmdNoClick();
   services_.ShowStatus(FromBytes(RenameEngine::CountsText(run.successes, run.failures)));
-  emit RunFinished(run);
+  emit RunFinished(run, scan);
 
   if (!error.empty()) ShowError(FromBytes(error));
   if (run.stopped) ShowError(FromBytes(run.error));

@@ -10,6 +10,7 @@
 #include "browser/DirListing.h"
 #include "rename/Preview.h"
 #include "rename/RenameEngine.h"
+#include "rename/UndoManager.h"
 
 class BackgroundRun;
 class OperationPages;
@@ -83,11 +84,12 @@ class PreviewPane : public QObject {
   // The preview was dropped: the rename list goes too unless it is kept.
   void PreviewDropped();
   // A rename run ended (the undo manager writes the undo file).
-  void RunFinished(const RenameEngine::RenameRun& run);
+  void RunFinished(const RenameEngine::RenameRun& run, const UndoManager::UndoableScan& scan);
 
  private:
   void ShowError(const QString& text);
-  void FinishRename(const RenameEngine::RenameRun& run, DirListing::FolderRows listing, const std::string& error);
+  void FinishRename(const RenameEngine::RenameRun& run, DirListing::FolderRows listing,
+                    const UndoManager::UndoableScan& scan, const std::string& error);
 
   WindowServices& services_;
   const RenameList* renameList_ = nullptr;

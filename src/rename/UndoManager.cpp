@@ -29,7 +29,17 @@ UndoManager::UndoManager(WindowServices& services, QObject* parent) : QObject(pa
 }
 
 bool UndoManager::HasUndoableRun() const {
-  return Journal::NewestUndoableRun(services_.StateFolder()).has_value();
+  const std::string stamp = Journal::RunFilesStamp(services_.StateFolder());
+  if (stamp.empty() || stamp != known_.stamp) known_ = ScanUndoable(services_.StateFolder());
+  return known_.undoable;
+}
+
+UndoManager::UndoableScan UndoManager::ScanUndoable(const std::string& stateFolder) {
+  // The stamp first: a journal that changes meanwhile makes it stale, and
+  // the next look reads the journals again.
+  UndoableScan scan{Journal::RunFilesStamp(stateFolder), false};
+  scan.undoable = Journal::NewestUndoableRun(stateFolder).has_value();
+  return scan;
 }
 
 void UndoManager::UndoLastRename() {
@@ -92,7 +102,8 @@ void UndoManager::OfferUndoOfUnfinishedRun() {
   emit UndoableRunsChanged();
 }
 
-void UndoManager::RecordRun(const RenameEngine::RenameRun& run) {
+void UndoManager::RecordRun(const RenameEngine::RenameRun& run, const UndoableScan& scan) {
+  known_ = scan;
   emit UndoableRunsChanged();
   if (!run.undoFileError.empty()) ShowError(FromBytes(run.undoFileError));
 }
@@ -105,23 +116,28 @@ void UndoManager::UndoRun(const std::string& journalPath) {
   services_.LockForBackgroundWork(true, true);
   auto result = std::make_shared<Journal::UndoResult>();
   auto listing = std::make_shared<DirListing::FolderRows>();
-  run_->Start([journalPath, result, listing, reader = services_.RefreshReader()](RenameEngine::RunControl& control) {
+  auto scan = std::make_shared<UndoableScan>();
+  run_->Start([journalPath, result, listing, scan, reader = services_.RefreshReader(),
+               stateFolder = services_.StateFolder()](RenameEngine::RunControl& control) {
                 *result = Journal::UndoRun(journalPath, &control);
                 *listing = reader();
+                *scan = ScanUndoable(stateFolder);
               },
               {[this] { return services_.CancelRequested(); },
                [this](std::size_t done, std::size_t total) {
                  services_.ShowRunProgress(QStringLiteral("Undoing rename..."), done, total);
                },
-               [this, result, listing](const std::string& error) {
+               [this, result, listing, scan](const std::string& error) {
                  if (!error.empty()) result->error = error;
-                 FinishUndo(*result, std::move(*listing));
+                 FinishUndo(*result, std::move(*listing), *scan);
                }});
 }
 
 void UndoManager::FinishRunNow() { run_->FinishNow(); }
 
-void UndoManager::FinishUndo(const Journal::UndoResult& result, DirListing::FolderRows listing) {
+void UndoManager::FinishUndo(const Journal::UndoResult& result, DirListing::FolderRows listing,
+                             const UndoableScan& scan) {
+  known_ = scan;
   services_.LockForBackgroundWork(false, false);
   services_.ShowRefreshedFiles(std::move(listing));
   services_.ShowStatus(FromBytes(RenameEngine::UndoneText(result.undone, result.errors)));

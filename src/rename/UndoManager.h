@@ -28,8 +28,16 @@ class UndoManager : public QObject {
  public:
   UndoManager(WindowServices& services, QObject* parent);
 
-  // A rename run in the state folder's journals can be undone.
+  // A rename run in the state folder's journals can be undone. A journal of
+  // a million entries takes a while to read: the answer is kept as long as
+  // the journals stay as they were.
   bool HasUndoableRun() const;
+  struct UndoableScan {
+    std::string stamp;  // Journal::RunFilesStamp when scanned
+    bool undoable = false;
+  };
+  // The same, asked on any thread (a run's worker, at its end).
+  static UndoableScan ScanUndoable(const std::string& stateFolder);
   // Renames the newest run that is not undone yet back, refreshes the file
   // view and shows the counts; says so when there is none (any more: another
   // copy of the program may have undone it). The busy pane shows and the
@@ -43,8 +51,9 @@ class UndoManager : public QObject {
   // counts are shown now; the rest of the run stays undoable.
   void FinishRunNow();
   BackgroundRun& Run() { return *run_; }
-  // A rename run ended: writes the undo file when the option asks for it.
-  void RecordRun(const RenameEngine::RenameRun& run);
+  // A rename run ended: says why its undo file could not be written, if it
+  // could not, and takes what its worker found undoable.
+  void RecordRun(const RenameEngine::RenameRun& run, const UndoableScan& scan);
 
   // The error box for entries left under a temporary name, which would
   // otherwise look lost to the user.
@@ -61,11 +70,12 @@ class UndoManager : public QObject {
  private:
   void StartUndo(const std::string& journalPath);
   void UndoRun(const std::string& journalPath);
-  void FinishUndo(const Journal::UndoResult& result, DirListing::FolderRows listing);
+  void FinishUndo(const Journal::UndoResult& result, DirListing::FolderRows listing, const UndoableScan& scan);
   void ShowError(const QString& text);
 
   WindowServices& services_;
   QTimer* tmrUndo = nullptr;
   std::string pendingUndo_;  // the journal tmrUndo undoes
   BackgroundRun* run_ = nullptr;
+  mutable UndoableScan known_;
 };
