@@ -131,6 +131,10 @@ std::uint64_t ChangeTime(const struct stat& st) {
   return static_cast<std::uint64_t>(st.st_ctim.tv_sec) * 1000000000u + static_cast<std::uint64_t>(st.st_ctim.tv_nsec);
 }
 
+ClaimIdentity IdentityOf(const struct stat& st) {
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), ChangeTime(st)};
+}
+
 bool IsEmptyClaim(const struct stat& st) { return S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && st.st_size == 0); }
 
 using ClaimNotice = RenameSession::ClaimNotice;
@@ -197,9 +201,7 @@ RenameResult RenameOntoClaim(int dirFd, const std::string& oldName, const std::s
   }
   struct stat st;
   if (heard && (::fstatat(dirFd, newName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-                !(*notice)({Step::Made, newName, oldName, 0,
-                            {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-                             ChangeTime(st)}}))) {
+                !(*notice)({Step::Made, newName, oldName, 0, IdentityOf(st)}))) {
     if (StillOurClaim(dirFd, newName, claim)) ::unlinkat(dirFd, newName.c_str(), claim.folder ? AT_REMOVEDIR : 0);
     notMade();
     return RenameResult::Failed;
@@ -695,9 +697,9 @@ bool DeleteFile(const std::string& path) {
 
 bool IsClaimUnchanged(const std::string& path, const ClaimIdentity& claim) {
   struct stat st;
-  return !path.empty() && !HoldsZeroByte(path) && ::lstat(path.c_str(), &st) == 0 && IsEmptyClaim(st) &&
-         static_cast<std::uint64_t>(st.st_dev) == claim.device && static_cast<std::uint64_t>(st.st_ino) == claim.inode &&
-         ChangeTime(st) == claim.changed;
+  if (path.empty() || HoldsZeroByte(path) || ::lstat(path.c_str(), &st) != 0 || !IsEmptyClaim(st)) return false;
+  const ClaimIdentity now = IdentityOf(st);
+  return now.device == claim.device && now.inode == claim.inode && now.changed == claim.changed;
 }
 
 bool RemoveClaimIfUnchanged(const std::string& path, const ClaimIdentity& claim) {
@@ -776,17 +778,11 @@ bool RemoveLeftoverClaim(const std::string& folder, const std::string& name, con
   if (HoldsZeroByte(folder)) return false;
   const FolderPath handle(folder);
   bool found = false;
-  struct stat examined, now;
-  if (handle.Fd() < 0 || !NotALeftoverClaim(handle.Fd(), name, from, intendedAt, made, found, examined).empty() ||
-      !found)
-    return false;
+  struct stat examined;
   // The checks read the whole folder, which takes a while: whatever was
   // written to the name meanwhile (its size or its change time tells) stays.
-  // A folder goes only while empty: rmdir refuses any other.
-  return ::fstatat(handle.Fd(), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == examined.st_dev &&
-         now.st_ino == examined.st_ino && ChangeTime(now) == ChangeTime(examined) &&
-         (S_ISDIR(now.st_mode) || now.st_size == 0) &&
-         ::unlinkat(handle.Fd(), name.c_str(), S_ISDIR(now.st_mode) ? AT_REMOVEDIR : 0) == 0;
+  return handle.Fd() >= 0 && NotALeftoverClaim(handle.Fd(), name, from, intendedAt, made, found, examined).empty() &&
+         found && RemoveClaimIfUnchanged(Paths::WithTrailingDelimiter(folder) + name, IdentityOf(examined));
 }
 
 }  // namespace FileSystem

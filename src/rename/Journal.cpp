@@ -291,6 +291,20 @@ bool ParseRun(const std::string& data, Run& run, std::string& reason, bool names
   }
 }
 
+// A session claims a name of the entry it renames (its old or new name, or
+// the temporary name it went through) for a move from another of them: a
+// last claim naming anything else is not the program's and never goes.
+bool ClaimsItsOwnNames(const Run& run, const Run::LastClaim& claim) {
+  if (claim.index >= run.entries.size() || claim.name == claim.from) return false;
+  const Entry& entry = run.entries[claim.index];
+  const auto temporary = run.temporaries.find(claim.index);
+  const auto own = [&](const std::string& name) {
+    return name == entry.oldName || name == entry.newName ||
+           (temporary != run.temporaries.end() && name == temporary->second);
+  };
+  return own(claim.name) && own(claim.from);
+}
+
 bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool names, std::size_t* readableEnd) {
   std::size_t pos = 0;
   bool sawHeader = false;
@@ -407,6 +421,8 @@ bool ParseRecords(const std::string& data, Run& run, std::string& reason, bool n
     lastClaim.reset();  // the process went on
   }
   if (!sawHeader) return reason = "not a rename journal", false;
+  // Only a claim read with the entry's names can be told for the program's.
+  if (!names || (lastClaim && !ClaimsItsOwnNames(run, *lastClaim))) lastClaim.reset();
   run.lastClaim = std::move(lastClaim);
   if (readableEnd) *readableEnd = pos;
   return true;
@@ -446,24 +462,10 @@ bool Stands(const Run& run, std::size_t index, const std::string& folder, const 
 
 // Whether `name` in `folder` is the claim a kill left as the journal's last
 // (see Run::LastClaim) for entry `index`; `whyNot` as IsLeftoverClaim.
-// A session claims a name of the entry it renames (its old or new name, or
-// the temporary name it went through) for a move from another of them: a
-// last claim naming anything else is not the program's and never goes.
-bool ClaimsItsOwnNames(const Run& run, const Run::LastClaim& claim) {
-  if (claim.index >= run.entries.size() || claim.name == claim.from) return false;
-  const Entry& entry = run.entries[claim.index];
-  const auto temporary = run.temporaries.find(claim.index);
-  const auto own = [&](const std::string& name) {
-    return name == entry.oldName || name == entry.newName ||
-           (temporary != run.temporaries.end() && name == temporary->second);
-  };
-  return own(claim.name) && own(claim.from);
-}
-
 bool IsLastClaim(const Run& run, std::size_t index, const std::string& folder, const std::string& name,
                  std::string* whyNot = nullptr) {
   const std::optional<Run::LastClaim>& last = run.lastClaim;
-  if (!last || last->index != index || last->name != name || !ClaimsItsOwnNames(run, *last)) return false;
+  if (!last || last->index != index || last->name != name) return false;
   return FileSystem::IsLeftoverClaim(folder, name, last->from, last->at, last->made ? &*last->made : nullptr, whyNot);
 }
 
@@ -1084,7 +1086,7 @@ std::string RemoveRecordedClaims(const Run& run) {
   const std::optional<Run::LastClaim>& last = run.lastClaim;
   std::string settled;
   if (!last) return settled;
-  if (!run.Refused(last->index) && ClaimsItsOwnNames(run, *last))
+  if (!run.Refused(last->index))
     FileSystem::RemoveLeftoverClaim(run.entries[last->index].folder, last->name, last->from, last->at,
                                     last->made ? &*last->made : nullptr);
   EndRecord(settled, BeginRecord(settled, kClaimsSettled));
