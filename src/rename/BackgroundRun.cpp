@@ -3,6 +3,8 @@
 #include <QTimer>
 
 #include <exception>
+#include <optional>
+#include <system_error>
 #include <utility>
 
 BackgroundRun::BackgroundRun(QObject* parent) : QObject(parent) {
@@ -78,4 +80,14 @@ void BackgroundRun::Finish() {
   const Handlers handlers = std::move(handlers_);
   handlers_ = {};
   if (handlers.finished) handlers.finished(state_->error);
+}
+
+void SideBySide(const std::function<void()>& aside, const std::function<void()>& here) {
+  std::optional<std::jthread> thread;
+  try {
+    thread.emplace(aside);
+  } catch (const std::system_error&) {
+    aside();
+  }
+  here();
 }

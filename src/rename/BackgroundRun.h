@@ -75,3 +75,8 @@ class BackgroundRun : public QObject {
   std::shared_ptr<State> state_;
   std::thread worker_;
 };
+
+// For a work's closing steps: runs `aside` on a thread of its own while
+// `here` runs in the calling thread, and returns once both have ended (one
+// after the other when no thread can be had). `aside` must not throw.
+void SideBySide(const std::function<void()>& aside, const std::function<void()>& here);

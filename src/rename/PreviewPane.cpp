@@ -16,10 +16,7 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -270,30 +267,21 @@ void PreviewPane::PerformRename() {
        reader = services_.RefreshReader()](RenameEngine::RunControl& control) {
         *run = RenameEngine::PerformRenames(*entries, *journal, control);
         // A million names take a while to write and to list again: both go
-        // on here, side by side, while the window stays responsive.
-        // The undo menu's state comes along: its journal is read here, not
-        // in the window.
+        // on here, side by side, while the window stays responsive. The undo
+        // menu's state comes along: its journal is read here too.
         const auto save = [&] {
           try {
             undoFile.Save(*run);
-            *scan = UndoManager::ScanUndoable(undoFile.stateFolder);
           } catch (const std::exception& e) {
             run->undoFileError = std::string("Cannot create the undo file: ") + e.what();
           }
         };
-        std::optional<std::jthread> writer;
-        try {
-          writer.emplace(save);
-        } catch (const std::system_error&) {
-          // No second thread: one after the other, then.
-        }
-        *listing = reader();
-        if (!writer) save();
-        // The folder on show may be the undo file's own: read after it.
-        if (undoFile.MayWriteInto(listing->folder)) {
-          writer.reset();
+        SideBySide(save, [&] {
           *listing = reader();
-        }
+          *scan = UndoManager::ScanUndoable(undoFile.stateFolder);
+        });
+        // The folder on show may be the undo file's own: read after it.
+        if (undoFile.MayWriteInto(listing->folder)) *listing = reader();
       },
       {[this] { return services_.CancelRequested(); },
        [this](std::size_t done, std::size_t total) {
