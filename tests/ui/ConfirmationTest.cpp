@@ -83,9 +83,7 @@ TEST(ConfirmationRun, YesEmptiesBothListsReloadsTheFileViewAndReportsTheCounts) 
   EXPECT_TRUE(Preview(w).empty());
   EXPECT_EQ(Listing(t.files.path()), (std::vector<std::string>{"new1.txt", "new2.txt"}));
   EXPECT_EQ(t.files.ReadFile("new2.txt"), "2");
-  std::vector<std::string> shown;
-  for (int row = 0; row < w.fileView().FileViewRowCount(); ++row) shown.push_back(w.fileView().FileViewName(row));
-  EXPECT_EQ(shown, (std::vector<std::string>{"new1.txt", "new2.txt"}));
+  EXPECT_EQ(FileViewNames(w), (std::vector<std::string>{"new1.txt", "new2.txt"}));
   EXPECT_EQ(ReadWhole(UndoPath(t)), "mv -n -T -- \"" + t.files.path() + "/new2.txt\" \"" + t.files.path() +
                                         "/old2.txt\"\n" + "mv -n -T -- \"" + t.files.path() + "/new1.txt\" \"" +
                                         t.files.path() + "/old1.txt\"\n");
@@ -109,14 +107,24 @@ class StatusRecorder : public QObject {
   TfrmMain& window_;
 };
 
+namespace {
+
+// The preview of "a.txt" in `folder`, shown in the file view, given an "x"
+// in front by the Add page.
+bool PreviewOfAddingXToA(TfrmMain& w, TempDir& folder) {
+  folder.WriteFile("a.txt");
+  w.fileView().ListFiles(folder.path() + "/");
+  w.renameList().AddToRenameList("a.txt", folder.path());
+  Find<QLineEdit>(w, "txtAddText")->setText(QStringLiteral("x"));
+  return PressOperation(w, 1);
+}
+
+}  // namespace
+
 TEST(ConfirmationRun, TheStatusTextsOfOneExecutionComeInTheirOrder) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  t.files.WriteFile("a.txt");
-  w.fileView().ListFiles(t.files.path() + "/");
-  w.renameList().AddToRenameList("a.txt", t.files.path());
-  Find<QLineEdit>(w, "txtAddText")->setText(QStringLiteral("x"));
-  ASSERT_TRUE(PressOperation(w, 1));
+  ASSERT_TRUE(PreviewOfAddingXToA(w, t.files));
   StatusRecorder status(w);
   ASSERT_TRUE(PressYes(w));
   EXPECT_EQ(status.texts, (QStringList{"Performing rename...", "Loading files...", "Ready.", "Clearing lists...",
@@ -128,15 +136,9 @@ TEST(ConfirmationRun, TheStatusTextsOfOneExecutionComeInTheirOrder) {
 TEST(ConfirmationRun, AViewOfTheUndoFilesFolderShowsIt) {
   TestWindow t;
   TfrmMain& w = t.Open();
-  t.programFolder.WriteFile("a.txt");
-  w.fileView().ListFiles(t.programFolder.path() + "/");
-  w.renameList().AddToRenameList("a.txt", t.programFolder.path());
-  Find<QLineEdit>(w, "txtAddText")->setText(QStringLiteral("x"));
-  ASSERT_TRUE(PressOperation(w, 1));
+  ASSERT_TRUE(PreviewOfAddingXToA(w, t.programFolder));
   ASSERT_TRUE(PressYes(w));
-  std::vector<std::string> shown;
-  for (int row = 0; row < w.fileView().FileViewRowCount(); ++row) shown.push_back(w.fileView().FileViewName(row));
-  EXPECT_EQ(shown, (std::vector<std::string>{"UNDO", "xa.txt"}));
+  EXPECT_EQ(FileViewNames(w), (std::vector<std::string>{"UNDO", "xa.txt"}));
 }
 
 // The cases of one execution: which renames happen, how they are counted,

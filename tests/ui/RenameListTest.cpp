@@ -556,12 +556,6 @@ void ShowFolder(TestWindow& t, const std::string& relative) {
   t->fileView().ListFiles(relative.empty() ? t.files.path() + "/" : t.files / relative + "/");
 }
 
-std::vector<std::string> FileViewNames(TfrmMain& w) {
-  std::vector<std::string> names;
-  for (int row = 0; row < w.fileView().FileViewRowCount(); ++row) names.push_back(w.fileView().FileViewName(row));
-  return names;
-}
-
 }  // namespace
 
 TEST(RenameListFromFileView, TheSameSelectionAddedTwiceAddsNothingNewButSetsTheFlag) {

@@ -1,5 +1,6 @@
 #include "ui/UiTestSupport.h"
 
+#include "browser/FileView.h"
 #include "browser/FileViewModel.h"
 #include "rename/PreviewListModel.h"
 #include "renamelist/RenameListModel.h"
@@ -83,3 +84,8 @@ std::string TestWindow::ReadSettings() const {
   return s.str();
 }
 
+std::vector<std::string> FileViewNames(TfrmMain& w) {
+  std::vector<std::string> names;
+  for (int row = 0; row < w.fileView().FileViewRowCount(); ++row) names.push_back(w.fileView().FileViewName(row));
+  return names;
+}

@@ -49,6 +49,9 @@ bool DropOn(QWidget* viewport, const QMimeData& mime);
 // does not hold after the time-out. Use as EXPECT_TRUE(WaitUntil(...)).
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
+// The file view's rows, in display order.
+std::vector<std::string> FileViewNames(TfrmMain& w);
+
 // Records every message box the window shows and answers it without blocking:
 // with the next queued answer, else Ok (or No for a Yes/No question).
 class DialogRecorder {
